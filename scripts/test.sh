@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+# Usage: scripts/test.sh [build-folder [cmake options...]]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/deps.sh"
+dir="${1:-build}"; shift || true
+"$root/scripts/build.sh" "$dir" "$@"
+cd "$root/$dir"
+export QT_QPA_PLATFORM=offscreen
+ctest --output-on-failure -j "$(nproc)" --timeout 600
