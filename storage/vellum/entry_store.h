@@ -1,0 +1,39 @@
+// EntryStore: the ordered set of TreeEntries of one Vellum file as the table
+// layer sees it. The tree of pages implements it; the table layer (records,
+// keys, definitions, counters) is written against this interface only.
+//
+// Every operation returns 0 on success or an error code of the record-file
+// interface: 35 (Record Not Found) when no entry qualifies, or a file system
+// code (2, 5, 90 ...). A damaged file ends in the consistency stop instead.
+#pragma once
+
+#include <string_view>
+
+#include "storage/vellum/tree_entry.h"
+
+namespace ck::vellum {
+
+constexpr int kNotFound = 35;
+
+class EntryStore {
+ public:
+  virtual ~EntryStore() = default;
+
+  // The entry whose key part equals key.
+  virtual int Get(std::string_view key, TreeEntry* out) = 0;
+  // Inserts a new entry. REQUIRES: no entry has the same key part (check 706).
+  virtual int Insert(const TreeEntry& entry) = 0;
+  // Replaces the entry with the same key part, or inserts it when absent.
+  virtual int Put(const TreeEntry& entry) = 0;
+  // Removes the entry whose key part equals key; 35 when there is none.
+  virtual int Erase(std::string_view key) = 0;
+
+  // Neighbours of a key (which need not exist): the first entry whose key
+  // part is >= key, > key, and the last one whose key part is < key, <= key.
+  virtual int SeekGE(std::string_view key, TreeEntry* out) = 0;
+  virtual int SeekGT(std::string_view key, TreeEntry* out) = 0;
+  virtual int SeekLT(std::string_view key, TreeEntry* out) = 0;
+  virtual int SeekLE(std::string_view key, TreeEntry* out) = 0;
+};
+
+}  // namespace ck::vellum

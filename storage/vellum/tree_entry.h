@@ -1,0 +1,41 @@
+// TreeEntry: the one kind of item a Vellum file holds. A byte string made of
+// a key part and a data part; entries are ordered by their key parts,
+// compared as unsigned bytes, a shorter key part first when one is a prefix
+// of the other.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ck::vellum {
+
+// An entry whose total length must stay below 0x3AF6 bytes.
+constexpr uint32_t kMaxEntryLength = 0x3AF6;
+
+struct TreeEntry {
+  std::string bytes;        // key part followed by data part
+  uint16_t keyLength = 0;   // REQUIRES: keyLength <= bytes.size()
+
+  TreeEntry() = default;
+  TreeEntry(std::string_view key, std::string_view data)
+      : bytes(std::string(key) + std::string(data)), keyLength(static_cast<uint16_t>(key.size())) {}
+
+  std::string_view key() const { return std::string_view(bytes).substr(0, keyLength); }
+  std::string_view data() const { return std::string_view(bytes).substr(keyLength); }
+  uint32_t totalLength() const { return static_cast<uint32_t>(bytes.size()); }
+};
+
+// <0, 0, >0 as a orders before, equal to, after b (unsigned bytes, shorter first).
+inline int CompareKeys(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace ck::vellum
