@@ -1,0 +1,110 @@
+// PhysicalFile: one open Vellum data file in this process, shared by every
+// file control block on a table in that file (a process-wide registry keyed
+// by the absolute path hands out the one instance). It owns the OS file, the
+// cached header, the page cache and the tree of entries, and carries changes
+// to the file with a journal and a two-phase commit, so that a crash at any
+// point leaves either the old or the new committed state.
+//
+// Usage: BeginAccess(update) ... store() ... EndAccess(). EndAccess commits
+// the changes of an update access unless the file is enlisted in a
+// transaction (SetEnlisted), in which case Commit or Rollback ends them.
+// A commit cut off by a crash is rolled forward (or abandoned when its
+// journal is broken) at the next access.
+//
+// Every operation returns 0 or an error code of the record-file interface;
+// a damaged file ends in ConsistencyStop. Not copyable.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/io/env.h"
+#include "storage/vellum/entry_store.h"
+#include "storage/vellum/file_header.h"
+
+namespace ck::vellum {
+
+// One page as the page walker reports it.
+struct PageInfo {
+  uint32_t unit = 0;
+  int sizeClass = 0;
+  int level = 0;           // 0 leaf, > 0 index
+  uint32_t entries = 0;
+  uint32_t storedLength = 0;
+  uint32_t unpackedLength = 0;
+  uint32_t sizeEstimate = 0;
+  bool packed() const { return storedLength < unpackedLength; }
+};
+
+// Access-mode bits as the record-file interface passes them.
+constexpr uint32_t kAccessWriteBits = 0x03;  // 0: read only, else read and write
+constexpr uint32_t kAccessShareBits = 0x30;  // 0 shared, 0x20 deny-write, else exclusive
+
+class PhysicalFile {
+ public:
+  // Opens (or joins, when this process has it open already) the data file at
+  // path. owner: the cipher password (empty: the file is not enciphered).
+  // createIfMissing: an absent file is created. An empty file takes a fresh
+  // header on its first update. Returns 36 for a file that is not a Vellum
+  // file, else 0 or the file system's code (2, 3, 4, 5, 64, 90).
+  static int Open(const std::string& path, uint32_t accessMode, std::string_view owner,
+                  bool createIfMissing, std::shared_ptr<PhysicalFile>* out);
+  // The same on a given file system (tests: a FaultEnv).
+  static int Open(io::Env* env, const std::string& path, uint32_t accessMode,
+                  std::string_view owner, bool createIfMissing,
+                  std::shared_ptr<PhysicalFile>* out);
+
+  ~PhysicalFile();
+  PhysicalFile(const PhysicalFile&) = delete;
+  PhysicalFile& operator=(const PhysicalFile&) = delete;
+
+  // Begins an access (an update access when update is set). An access
+  // already open is continued (a read access becomes an update access).
+  // Recovers a commit cut off earlier (roll forward, or abandon a broken
+  // journal) unless this is a read access.
+  int BeginAccess(bool update);
+  // Ends the access: commits when changed, unless enlisted.
+  int EndAccess();
+  bool inAccess() const;
+
+  // The tree of entries. REQUIRES: inside an access; changes need an update
+  // access. Reads see this process's uncommitted changes.
+  EntryStore& store();
+
+  // Hands out the next record number (also used for table numbers).
+  // REQUIRES: inside an update access. Check 1173 when the file is full.
+  int TakeRecordNumber(uint32_t* out);
+
+  // Commits the pending changes (two phases; nothing when unchanged).
+  int Commit();
+  // Drops every uncommitted change.
+  void Rollback();
+  // Enlisted in a transaction (LOGOUT): EndAccess leaves changes pending.
+  void SetEnlisted(bool enlisted);
+  bool enlisted() const;
+  bool changed() const;
+
+  // For tools: the header as cached (the pending one inside an access).
+  const FileHeader& header() const;
+  const std::string& path() const;
+
+  // Calls visit for every page of the tree, parents before children.
+  // REQUIRES: inside an access.
+  int WalkPages(const std::function<void(const PageInfo&)>& visit);
+  // Checks the tree: entry order, separators equal to their children's first
+  // keys, levels, size classes, every page in the region of its class, no
+  // unit used twice. Appends one line per fault to problems; 0 when clean.
+  // REQUIRES: inside an access.
+  int CheckStructure(std::vector<std::string>* problems);
+
+ private:
+  struct Impl;
+  explicit PhysicalFile(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ck::vellum
