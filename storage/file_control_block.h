@@ -67,6 +67,17 @@ class DriverState {
   virtual ~DriverState() = default;
 };
 
+struct FileControlBlock;
+
+// Told before and after each operation that reaches the driver for one file
+// control block (the framework's file manager watches its table with it).
+class FileCallback {
+ public:
+  virtual ~FileCallback() = default;
+  virtual void BeforeOperation(int op, FileControlBlock& fcb) = 0;
+  virtual void AfterOperation(int op, FileControlBlock& fcb, int result) = 0;
+};
+
 struct FileControlBlock {
   // Declaration.
   std::string label;               // table label, e.g. "PASSWORDS"
@@ -94,6 +105,8 @@ struct FileControlBlock {
 
   // Called once, and cleared, before the next operation on this block.
   std::function<void()> pendingCallback;
+  // Not owned; null when nobody watches this block.
+  FileCallback* callback = nullptr;
 
   // Driver-private state; null while the table is closed.
   std::unique_ptr<DriverState> driverState;
