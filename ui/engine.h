@@ -1,0 +1,104 @@
+// The window engine: owner of the model of every open window (properties,
+// controls, screen texts, event queues, focus, the active window) under one
+// lock. Procedure threads use it through ui::Window and ui/dialogs.h;
+// presenters read snapshots and report the user's actions through the User*
+// operations, which only queue events (the GUI thread never waits for a
+// procedure thread). One engine per process.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/presenter.h"
+#include "ui/window_model.h"
+
+namespace ck::ui {
+
+struct WindowInfo {
+  WindowId id = 0;
+  std::string title;
+  WindowKind kind = WindowKind::Dialog;
+  int thread = 0;
+  bool blocked = false;  // a later window of its thread is open
+};
+
+struct EventRecord {
+  int event = 0;
+  int feq = 0;
+  int keycode = 0;
+};
+
+class Engine {
+ public:
+  static Engine& Get();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // The presenter that mirrors the model; null draws nothing and answers
+  // every request with its default. REQUIRES: no window open while it changes.
+  void SetPresenter(Presenter* presenter);
+  Presenter* presenter() const;
+
+  // --- Reading the model (presenters, scripts, tests) ---
+  std::optional<WindowModel> Snapshot(WindowId id) const;
+  std::vector<WindowInfo> Windows() const;  // open windows in opening order
+  WindowId FindWindow(std::string_view title) const;
+  WindowId ActiveWindow() const;
+  int ActiveThread() const;
+  bool IsBlocked(WindowId id) const;
+  // Whether key raises an alert event in the window (the presenter asks
+  // before handling a key itself).
+  bool IsAlertKey(WindowId id, int keycode) const;
+  // The thread's modal request in progress blocks all its windows.
+  bool IsAsking(WindowId id) const;
+
+  // --- The user's actions (presenters, scripts). False when the window or
+  // control does not exist or the window does not take input now. ---
+  bool UserType(WindowId id, int feq, std::string text);  // screen text only, no event
+  bool UserAccept(WindowId id, int feq);  // button, entry, menu item, toolbar button
+  bool UserFocus(WindowId id, int feq);   // Selected (no event when it already has it)
+  bool UserKey(WindowId id, int feq, int keycode);  // AlertKey when it is an alert key
+  bool UserChoose(WindowId id, int feq, int row, int keycode = 0);  // NewSelection
+  bool UserMouseRow(WindowId id, int feq, int row);  // row under a click, no event
+  bool UserScroll(WindowId id, int feq, int scrollEvent);  // ScrollUp ... ScrollBottom
+  bool UserThumb(WindowId id, int feq, int percent);       // ScrollDrag
+  bool UserClose(WindowId id);                              // CloseWindow
+  bool UserActivate(WindowId id);
+  // Geometry the user gave the window (no event unless the state changed).
+  bool UserGeometry(WindowId id, Rect r, bool maximized, bool minimized);
+  // The presenter's measure of a list's visible rows (no event).
+  bool UserVisibleRows(WindowId id, int feq, int rows);
+  // Posts CloseDown to every open window (the program is being ended).
+  void CloseAll();
+
+  // --- Procedure side (used by ui::Window and dialogs.cc) ---
+  WindowId OpenWindow(WindowModel model);
+  void CloseWindow(WindowId id);
+  // Waits for the next event of the window; false when it was closed.
+  bool WaitEvent(WindowId id, EventRecord* out);
+  bool Post(WindowId id, EventRecord e);
+  bool PostToThread(int thread, EventRecord e);
+  // Runs fn on the live model under the lock, then tells the presenter.
+  // Returns false when the window (or, for feq != 0, the control) is unknown.
+  bool ModifyWindow(WindowId id, const std::function<void(WindowModel&)>& fn, ChangeKind kind,
+                    int feq = 0);
+  bool ReadWindow(WindowId id, const std::function<void(const WindowModel&)>& fn) const;
+  void Command(WindowId id, StdAction action);  // hands a standard action to the presenter
+  // Asks the presenter and waits (the lock released); input to the calling
+  // thread's windows is refused meanwhile.
+  int Ask(const std::shared_ptr<Request>& request);
+  int ThreadNumber();  // the calling thread's engine number
+
+ private:
+  Engine();
+  ~Engine();
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace ck::ui

@@ -1,0 +1,133 @@
+// The engine's model of a window: its properties, menu, toolbar and controls.
+// A procedure describes a window as a WindowModel (its layout, built with the
+// Add* helpers below) and opens it through ui::Window; the engine then keeps
+// the live copy, which presenters read as snapshots. Plain copyable values.
+//
+// Texts are single-byte Windows-1252, as records hold them. Positions and
+// sizes are dialog units (a quarter of the font's average character width
+// across, an eighth of its height down); -1 means "let the presenter choose".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/ui_codes.h"
+#include "ui/list_format.h"
+
+namespace ck::ui {
+
+struct Rect {
+  int x = -1, y = -1, w = -1, h = -1;
+};
+
+struct FontSpec {
+  std::string face;  // as the layout names it ("Arial", "MS Sans Serif"); "" default
+  int points = 8;
+};
+
+struct ControlModel {
+  int feq = 0;                 // control number, from 1 in layout order
+  ControlType type = ControlType::String;
+  std::string name;            // layout name, "?PAS:CLIENTDOMAIN" ("" when none)
+  std::string text;            // caption (buttons, prompts, strings, tabs, check boxes)
+  std::string screen;          // the value shown (entries, text boxes, check "1"/"0")
+  std::string picture;         // display picture of entries ("@s50")
+  Rect at;
+  FontSpec font;               // face "" = the window's font
+  std::string tip, msg, icon;  // tool tip, status-bar message, icon file name
+  bool enabled = true;
+  bool visible = true;
+  bool readOnly = false;
+  bool isDefault = false;      // the button pressed by Enter
+  bool password = false;       // entries: show typed characters masked
+  StdAction action = StdAction::None;
+  int parent = 0;              // the tab (or sheet) it sits on; 0 for the window
+  int progress = 0;            // progress bars: value in [rangeLow, rangeHigh]
+  int rangeLow = 0, rangeHigh = 100;
+  // Lists.
+  std::vector<ListColumn> columns;           // parsed from the format string
+  std::vector<std::vector<std::string>> rows;  // shown texts, one per column
+  int choice = 0;              // highlighted row, 1-based; 0 none
+  bool immediate = false;      // navigation keys and the scroll bar raise scroll events
+  int visibleRows = 0;         // rows that fit (presenter-measured; 0 until known)
+  int mouseRow = 0;            // row under the last mouse click
+  int thumb = 50;              // vertical thumb position, percent
+  bool hasThumb = true;
+};
+
+struct MenuModel {
+  int feq = 0;                 // -1 for the menu bar, then downward
+  std::string name, text, msg;
+  StdAction action = StdAction::None;
+  bool isMenu = false;         // opens a submenu (items below)
+  bool enabled = true;
+  bool checked = false;
+  std::vector<MenuModel> items;
+
+  // Adds a submenu / an item; the returned reference is valid until the next add.
+  MenuModel& AddMenu(std::string name, std::string text);
+  MenuModel& AddItem(std::string name, std::string text, std::string msg = {},
+                     StdAction action = StdAction::None);
+};
+
+struct ToolButtonModel {
+  int feq = 0;                 // explicit (3001 ... 3013 for the navigation set)
+  std::string name, icon, tip;
+  bool enabled = true;
+};
+
+struct WindowModel {
+  WindowKind kind = WindowKind::Dialog;
+  std::string title, icon;
+  FontSpec font;
+  Rect at;                     // x, y may be -1 (centred / cascaded)
+  int minW = 0, minH = 0, maxW = 0, maxH = 0;  // 0 = no limit
+  bool resizable = true;
+  bool maximized = false, minimized = false;
+  int timer = 0;               // hundredths of a second between timer events; 0 none
+  std::string background;      // image file name for the frame's MDI area
+  bool hasMenuBar = false;
+  MenuModel menuBar;           // feq -1 when present
+  bool hasToolbar = false;
+  int toolbarFeq = 0;          // the number after the last menu entry
+  std::vector<ToolButtonModel> toolbar;
+  std::vector<ControlModel> controls;  // controls[i].feq == i + 1
+
+  // Layout helpers. Each returns the new control, numbered in order; the
+  // reference stays valid until the next Add.
+  ControlModel& Add(ControlType type, std::string name, std::string text = {});
+  ControlModel& AddPrompt(std::string name, std::string text) {
+    return Add(ControlType::Prompt, std::move(name), std::move(text));
+  }
+  ControlModel& AddString(std::string name, std::string text) {
+    return Add(ControlType::String, std::move(name), std::move(text));
+  }
+  ControlModel& AddEntry(std::string name, std::string picture);
+  ControlModel& AddButton(std::string name, std::string text, StdAction action = StdAction::None);
+  // A list box; the format string uses the column syntax of list_format.h.
+  // REQUIRES: format parses (an invalid format leaves the list without columns).
+  ControlModel& AddList(std::string name, std::string format);
+  MenuModel& MenuBar();  // creates the menu bar on first use
+  ToolButtonModel& AddToolButton(int feq, std::string name, std::string icon, std::string tip);
+
+  // Gives the menu bar and its entries their numbers (-1 downward, menus
+  // included, in order) and the toolbar the next one. Opening a window does this.
+  void NumberMenus();
+
+  // Lookups: null when absent. Names compare without regard to case.
+  ControlModel* Control(int feq);
+  const ControlModel* Control(int feq) const;
+  int FeqOf(std::string_view name) const;  // controls, menu entries, toolbar; 0 when unknown
+  const MenuModel* MenuEntry(int feq) const;
+  MenuModel* MenuEntry(int feq);
+  const ToolButtonModel* ToolButton(int feq) const;
+};
+
+// Dialog-unit font metrics -> pixels is the presenter's business; the
+// default size of a control without one, in dialog units, is the engine's.
+Rect DefaultSize(const ControlModel& c);
+
+// The MDI-child-visible title: "&" access-key markers removed ("E&xit" -> "Exit").
+std::string StripAmpersands(std::string_view text);
+
+}  // namespace ck::ui
