@@ -21,8 +21,8 @@ constexpr char kMagic[4] = {'v', 'E', 'l', 'M'};
 constexpr uint64_t UnitOffset(uint32_t unit) { return kHeaderSize + uint64_t{kUnitSize} * unit; }
 
 struct FileHeader {
-  uint32_t journalStart = kHeaderSize;
-  uint32_t journalEnd = kHeaderSize;
+  uint32_t journalStart = 0;
+  uint32_t journalEnd = 0;
   std::array<uint8_t, 4> lastRecord{};  // big-endian counter of record numbers
   uint32_t changeCounter = 0;
   uint32_t rootPage = 0;

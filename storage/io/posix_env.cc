@@ -1,0 +1,166 @@
+// The process-wide POSIX file system behind Env::Default.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+#include "storage/io/env.h"
+#include "storage/system_error.h"
+
+namespace ck::io {
+namespace {
+
+IoStatus FromErrno(int e) {
+  const storage::SystemError mapped = storage::MapErrno(e);
+  return IoStatus{mapped.code == 0 ? 90 : mapped.code, mapped.number};
+}
+
+// Share modes are emulated with OFD locks on two bytes far above every lock
+// area: a reader of the file holds a shared lock on kShareReadByte, a writer
+// on kShareWriteByte; deny-write takes an exclusive lock on kShareWriteByte
+// (plus shared on the read byte), exclusive takes both bytes exclusively.
+constexpr off_t kShareReadByte = 0x7FFFFFFF00000000LL;
+constexpr off_t kShareWriteByte = kShareReadByte + 1;
+
+bool OfdLock(int fd, off_t offset, off_t length, short type) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = offset;
+  fl.l_len = length;
+  fl.l_pid = 0;
+  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+class PosixFile final : public File {
+ public:
+  PosixFile(int fd, bool writable) : fd_(fd), writable_(writable) {}
+  ~PosixFile() override { close(fd_); }
+
+  IoStatus ReadAt(uint64_t offset, void* buffer, size_t n, size_t* got) override {
+    size_t done = 0;
+    while (done < n) {
+      const ssize_t r = pread(fd_, static_cast<char*>(buffer) + done, n - done,
+                              static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        *got = done;
+        return FromErrno(errno);
+      }
+      if (r == 0) break;
+      done += static_cast<size_t>(r);
+    }
+    *got = done;
+    return IoStatus::Ok();
+  }
+
+  IoStatus WriteAt(uint64_t offset, const void* buffer, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      const ssize_t r = pwrite(fd_, static_cast<const char*>(buffer) + done, n - done,
+                               static_cast<off_t>(offset + done));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return FromErrno(errno);
+      }
+      done += static_cast<size_t>(r);
+    }
+    return IoStatus::Ok();
+  }
+
+  IoStatus Sync() override { return fdatasync(fd_) == 0 ? IoStatus::Ok() : FromErrno(errno); }
+
+  IoStatus Truncate(uint64_t size) override {
+    return ftruncate(fd_, static_cast<off_t>(size)) == 0 ? IoStatus::Ok() : FromErrno(errno);
+  }
+
+  IoStatus Size(uint64_t* size) override {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return FromErrno(errno);
+    *size = static_cast<uint64_t>(st.st_size);
+    return IoStatus::Ok();
+  }
+
+  IoStatus TryLock(uint64_t offset, uint64_t length, bool exclusive) override {
+    const short type = (exclusive && writable_) ? F_WRLCK : F_RDLCK;
+    if (OfdLock(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), type)) {
+      return IoStatus::Ok();
+    }
+    if (errno == EAGAIN || errno == EACCES) return IoStatus{5, 33};
+    return FromErrno(errno);
+  }
+
+  IoStatus Unlock(uint64_t offset, uint64_t length) override {
+    if (OfdLock(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), F_UNLCK)) {
+      return IoStatus::Ok();
+    }
+    return FromErrno(errno);
+  }
+
+  // Takes the share-mode locks; false when another open's mode refuses ours.
+  bool TakeShareLocks(Share share) {
+    switch (share) {
+      case Share::DenyNone:
+        return OfdLock(fd_, kShareReadByte, 1, F_RDLCK) &&
+               (!writable_ || OfdLock(fd_, kShareWriteByte, 1, F_RDLCK));
+      case Share::DenyWrite:
+        // Others may read; nobody else may write or hold a write share.
+        return OfdLock(fd_, kShareReadByte, 1, F_RDLCK) &&
+               OfdLock(fd_, kShareWriteByte, 1, writable_ ? F_WRLCK : F_RDLCK);
+      case Share::Exclusive:
+        return OfdLock(fd_, kShareReadByte, 2, writable_ ? F_WRLCK : F_RDLCK);
+    }
+    return false;
+  }
+
+ private:
+  int fd_;
+  bool writable_;
+};
+
+class PosixEnv final : public Env {
+ public:
+  IoStatus Open(const std::string& path, Access access, Share share, bool create,
+                std::unique_ptr<File>* out) override {
+    const bool writable = access == Access::ReadWrite;
+    int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    if (create) flags |= O_CREAT;
+    const int fd = open(path.c_str(), flags, 0644);
+    if (fd < 0) return FromErrno(errno);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+    auto file = std::make_unique<PosixFile>(fd, writable);
+    if (!file->TakeShareLocks(share)) return IoStatus{5, 32};
+    *out = std::move(file);
+    return IoStatus::Ok();
+  }
+
+  IoStatus Remove(const std::string& path) override {
+    return unlink(path.c_str()) == 0 ? IoStatus::Ok() : FromErrno(errno);
+  }
+
+  IoStatus Rename(const std::string& from, const std::string& to) override {
+    return rename(from.c_str(), to.c_str()) == 0 ? IoStatus::Ok() : FromErrno(errno);
+  }
+
+  bool Exists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
+
+  std::string AbsolutePath(const std::string& path) override {
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(path, ec);
+    if (ec) return path;
+    return abs.lexically_normal().string();
+  }
+};
+
+}  // namespace
+
+Env* Env::Default() {
+  static PosixEnv env;
+  return &env;
+}
+
+}  // namespace ck::io

@@ -1,0 +1,39 @@
+// The consistency stop and its process-wide handler.
+#include "storage/vellum/consistency.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace ck::vellum {
+namespace {
+
+[[noreturn]] void DefaultStop(int, const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+  std::_Exit(3);
+}
+
+std::atomic<ConsistencyHandler> gHandler{nullptr};
+
+}  // namespace
+
+std::string ConsistencyText(int check) {
+  return "Possible data corruption in file (" + std::to_string(check) + ")";
+}
+
+void ConsistencyStop(int check) {
+  const std::string text = ConsistencyText(check);
+  ConsistencyHandler handler = gHandler.load();
+  if (handler != nullptr) handler(check, text);
+  // A handler that returns is treated as the default: the stop never returns.
+  DefaultStop(check, text);
+}
+
+ConsistencyHandler SetConsistencyHandler(ConsistencyHandler handler) {
+  return gHandler.exchange(handler);
+}
+
+void ThrowCorruption(int check, const std::string&) { throw CorruptionError{check}; }
+
+}  // namespace ck::vellum

@@ -1,0 +1,72 @@
+// PageCodec: a page of the tree as bytes and back. A page block is a 13-byte
+// header (own offset, stored and unpacked lengths, size estimate, entry
+// count, level), then on index pages one 4-byte child unit per entry, then
+// the entries packed one after the other (flag byte, lengths when they
+// change, bytes shared with the previous entry left out), the whole entry
+// stretch run-length packed when that saves a 256-byte unit. Decoding checks
+// every length and ends in ConsistencyStop on a damaged block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/vellum/tree_entry.h"
+
+namespace ck::vellum {
+
+constexpr uint32_t kPageHeaderSize = 13;
+constexpr uint32_t kMaxStoredPage = 0x3B00;   // 59 units
+constexpr uint32_t kSplitEstimate = 0x3AF6;   // a page above this splits
+constexpr uint32_t kSplitSoftEstimate = 0x1000;
+constexpr uint32_t kSplitSoftEntries = 20;
+
+// A decoded page.
+struct PageImage {
+  uint8_t level = 0;                 // 0 leaf; index pages count up from 1
+  std::vector<TreeEntry> entries;    // ascending; separators on index pages have no data part
+  std::vector<uint32_t> children;    // index pages: the child unit of each entry
+  bool isIndex() const { return level != 0; }
+};
+
+// 13 + sum(total + 5) + 4 per entry on an index page.
+uint32_t SizeEstimate(const PageImage& page);
+
+// Run-length packing of a byte stretch. Returns false (and leaves *out
+// empty) when the stretch has no run of four or more equal bytes.
+bool PackRuns(std::string_view in, std::string* out);
+// Unpacks into exactly n bytes. Check 522 (literal count too long or input
+// cut short) and 530 (repeat count too long).
+std::string UnpackRuns(std::string_view in, size_t n);
+
+// Base-128 count: seven bits a byte, low bits first, 0x80 on all but the last.
+void AppendCount(std::string* out, uint64_t count);
+
+// Entry packing of a page's entries (in order).
+std::string PackEntries(const std::vector<TreeEntry>& entries);
+// Check 1602 unless bytes decode into exactly count ascending entries.
+std::vector<TreeEntry> UnpackEntries(std::string_view bytes, uint32_t count);
+
+// The block as stored, without the 0xB0 fill: header + (packed or plain)
+// entry bytes, its own offset field set to offset.
+std::string EncodePage(const PageImage& page, uint64_t offset);
+// Units a stored block of length bytes occupies (its size class).
+inline int ClassOfLength(uint32_t length) { return static_cast<int>((length + 255) / 256); }
+// The block padded with 0xB0 to its class size.
+std::string PadToClass(std::string block);
+
+// Facts of a stored block, read from its header.
+struct PageBlockInfo {
+  uint32_t storedLength = 0;
+  uint32_t unpackedLength = 0;
+  uint32_t sizeEstimate = 0;
+  uint32_t entries = 0;
+  uint8_t level = 0;
+};
+
+// Decodes a block read from a slot of sizeClass units (block.size() is the
+// class size). Checks 1477, 1659, 1678, 1602, 522, 530.
+PageImage DecodePage(std::string_view block, int sizeClass, PageBlockInfo* info = nullptr);
+
+}  // namespace ck::vellum
