@@ -449,9 +449,9 @@ bool Picture::Parse(std::string_view text, Picture* out, std::string* reason) {
 std::string Picture::Format(double value, const PictureLocale& loc) const {
   switch (kind_) {
     case PictureKind::String: {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.15g", value);
-      return std::string(buf).substr(0, static_cast<size_t>(width_));
+      char buf[400];
+      const auto r = std::to_chars(buf, buf + sizeof buf, value);
+      return std::string(buf, r.ptr).substr(0, static_cast<size_t>(width_));
     }
     case PictureKind::Date:
       if (!std::isfinite(value) || std::fabs(value) > 1e9) return {};
@@ -489,9 +489,10 @@ std::string Picture::Format(double value, const PictureLocale& loc) const {
       break;
   }
   if (!std::isfinite(value) || std::fabs(value) >= 1e20) return Hashes(width_);
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals_, std::fabs(value));
-  std::string body = buf;
+  char buf[128];  // |value| < 1e20 with at most 63 decimals fits
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::fixed,
+                               decimals_);
+  std::string body(buf, r.ptr);
   const bool zero = body.find_first_not_of("0.") == std::string::npos;
   if (zero && blankZero_) return std::string(static_cast<size_t>(width_), ' ');
   const bool negative = value < 0 && !zero;
