@@ -29,6 +29,8 @@ class Coder {
       : mode_(mode), in_(in), soft_(soft) {}
 
   Mode mode() const { return mode_; }
+  // The word last read from the stream (read and verify modes).
+  uint16_t lastStored() const { return lastStored_; }
   bool failed() const { return malformed_ || hard_; }
   const std::string& out() const { return out_; }
 
@@ -53,6 +55,7 @@ class Coder {
     const uint16_t stored = static_cast<uint16_t>(static_cast<uint8_t>(in_[pos_]) |
                                                   static_cast<uint8_t>(in_[pos_ + 1]) << 8);
     pos_ += 2;
+    lastStored_ = stored;
     Compare((stored & mask) == (declared & mask), diff, what);
     return mode_ == Mode::Read ? stored : declared;
   }
@@ -118,6 +121,7 @@ class Coder {
   std::vector<std::string>* soft_;
   bool malformed_ = false;
   bool hard_ = false;
+  uint16_t lastStored_ = 0;
 };
 
 bool IsTextType(uint8_t t) {
@@ -159,7 +163,7 @@ int Run(Coder& c, FileControlBlock& fcb, bool decimalCheck) {
     f.length = c.Word(f.length, Diff::Hard, "field length");
     // OVER is compared as declared or not: the number we write is our own detail.
     const uint16_t over = c.Word(f.over + 1, Diff::Open, "field over");
-    if ((over != 0) != (f.over >= 0)) c.Difference(Diff::Hard, "field over");
+    if ((c.lastStored() != 0) != (f.over >= 0)) c.Difference(Diff::Hard, "field over");
     if (c.mode() == Mode::Read)
       f.over = over == 0 ? -1 : (over <= fcb.fields.size() ? over - 1 : 0);
     c.Word(0, Diff::Open, "reserved");
