@@ -70,7 +70,7 @@ class Request {
   bool answered() const;
 
  private:
-  std::mutex mu_;
+  mutable std::mutex mu_;
   std::condition_variable cv_;
   bool done_ = false;
   int value_ = 0;

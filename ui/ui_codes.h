@@ -78,6 +78,10 @@ int Parse(std::string_view name);
 std::string Name(int code);
 }  // namespace key
 
+// The scroll event a navigation key raises in a list fed page by page (Up,
+// Down, PgUp, PgDn, Ctrl+Home, Ctrl+End); 0 for other keys.
+int ListScrollEventOfKey(int keycode);
+
 // Control types (the numbers of the layout language).
 enum class ControlType : int {
   SString = 1,  // small string

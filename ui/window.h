@@ -121,6 +121,9 @@ class Window {
 
  private:
   void RunDefaultAction();
+  // Changes the live model (or the layout before Open) and tells the presenter.
+  bool Edit(const std::function<void(WindowModel&)>& fn, ChangeKind kind, int feq);
+  bool Read(const std::function<void(const WindowModel&)>& fn) const;
   bool UpdateOne(int feq);
   void DisplayOne(int feq);
 

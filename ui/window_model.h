@@ -92,6 +92,11 @@ struct WindowModel {
   int toolbarFeq = 0;          // the number after the last menu entry
   std::vector<ToolButtonModel> toolbar;
   std::vector<ControlModel> controls;  // controls[i].feq == i + 1
+  // Live state kept by the engine.
+  int focus = 0;               // the control with the focus; 0 none
+  std::vector<int> alerts;     // key codes that raise AlertKey events
+  bool blocked = false;        // in snapshots: the window takes no input now
+  int thread = 0;              // in snapshots: the owning engine thread
 
   // Layout helpers. Each returns the new control, numbered in order; the
   // reference stays valid until the next Add.

@@ -1,0 +1,466 @@
+#include "ui/engine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+
+namespace ck::ui {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+std::atomic<int> gNextThread{1};
+thread_local int tThreadNumber = 0;
+
+bool IsListScrollEvent(int e) { return e >= event::ScrollUp && e <= event::ScrollBottom; }
+}  // namespace
+
+struct WinState {
+  WindowModel model;
+  WindowId id = 0;
+  int thread = 0;
+  std::deque<EventRecord> queue;
+  std::condition_variable cv;
+  Clock::time_point nextTimer;
+};
+
+struct Engine::State {
+  mutable std::mutex mu;
+  Presenter* presenter = nullptr;
+  std::map<WindowId, std::unique_ptr<WinState>> windows;  // ids grow: map order is opening order
+  WindowId nextId = 1;
+  WindowId active = 0;
+  std::map<int, int> asking;  // engine thread -> requests in progress
+
+  WinState* Find(WindowId id) {
+    auto it = windows.find(id);
+    return it == windows.end() ? nullptr : it->second.get();
+  }
+  const WinState* Find(WindowId id) const {
+    auto it = windows.find(id);
+    return it == windows.end() ? nullptr : it->second.get();
+  }
+  WinState* TopOf(int thread) {
+    WinState* top = nullptr;
+    for (auto& [id, w] : windows)
+      if (w->thread == thread) top = w.get();
+    return top;
+  }
+  bool Blocked(const WinState& w) const {
+    if (asking.count(w.thread) && asking.at(w.thread) > 0) return true;
+    for (auto it = windows.upper_bound(w.id); it != windows.end(); ++it)
+      if (it->second->thread == w.thread) return true;
+    return false;
+  }
+  void Notify(const Change& c) {
+    if (presenter) presenter->Changed(c);
+  }
+  // Every window of the thread may have changed its blocked state.
+  void NotifyThread(int thread) {
+    for (auto& [id, w] : windows)
+      if (w->thread == thread) Notify({ChangeKind::Window, id, 0, StdAction::None});
+  }
+  void Push(WinState& w, EventRecord e) {
+    w.queue.push_back(e);
+    w.cv.notify_all();
+  }
+  // The window a user action may reach: open, not blocked.
+  WinState* Input(WindowId id) {
+    WinState* w = Find(id);
+    if (!w || Blocked(*w)) return nullptr;
+    return w;
+  }
+};
+
+Engine& Engine::Get() {
+  static Engine* engine = new Engine();  // lives for the whole process, threads included
+  return *engine;
+}
+
+Engine::Engine() : s_(std::make_unique<State>()) {}
+Engine::~Engine() = default;
+
+void Engine::SetPresenter(Presenter* presenter) {
+  std::lock_guard lock(s_->mu);
+  s_->presenter = presenter;
+}
+
+Presenter* Engine::presenter() const {
+  std::lock_guard lock(s_->mu);
+  return s_->presenter;
+}
+
+int Engine::ThreadNumber() {
+  if (tThreadNumber == 0) tThreadNumber = gNextThread.fetch_add(1);
+  return tThreadNumber;
+}
+
+std::optional<WindowModel> Engine::Snapshot(WindowId id) const {
+  std::lock_guard lock(s_->mu);
+  const WinState* w = s_->Find(id);
+  if (!w) return std::nullopt;
+  WindowModel m = w->model;
+  m.blocked = s_->Blocked(*w);
+  m.thread = w->thread;
+  return m;
+}
+
+std::vector<WindowInfo> Engine::Windows() const {
+  std::lock_guard lock(s_->mu);
+  std::vector<WindowInfo> out;
+  for (auto& [id, w] : s_->windows)
+    out.push_back({id, w->model.title, w->model.kind, w->thread, s_->Blocked(*w)});
+  return out;
+}
+
+WindowId Engine::FindWindow(std::string_view title) const {
+  std::lock_guard lock(s_->mu);
+  WindowId found = 0;  // the latest window of that title
+  for (auto& [id, w] : s_->windows)
+    if (w->model.title == title) found = id;
+  return found;
+}
+
+WindowId Engine::ActiveWindow() const {
+  std::lock_guard lock(s_->mu);
+  return s_->active;
+}
+
+int Engine::ActiveThread() const {
+  std::lock_guard lock(s_->mu);
+  const WinState* w = s_->Find(s_->active);
+  return w ? w->thread : 0;
+}
+
+bool Engine::IsBlocked(WindowId id) const {
+  std::lock_guard lock(s_->mu);
+  const WinState* w = s_->Find(id);
+  return !w || s_->Blocked(*w);
+}
+
+bool Engine::IsAsking(WindowId id) const {
+  std::lock_guard lock(s_->mu);
+  const WinState* w = s_->Find(id);
+  if (!w) return false;
+  auto it = s_->asking.find(w->thread);
+  return it != s_->asking.end() && it->second > 0;
+}
+
+bool Engine::IsAlertKey(WindowId id, int keycode) const {
+  std::lock_guard lock(s_->mu);
+  const WinState* w = s_->Find(id);
+  if (!w) return false;
+  const auto& a = w->model.alerts;
+  return std::find(a.begin(), a.end(), keycode) != a.end();
+}
+
+// ---------------------------------------------------------------- user side
+
+bool Engine::UserType(WindowId id, int feq, std::string text) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c || !c->enabled || c->readOnly) return false;
+  c->screen = std::move(text);
+  s_->Notify({ChangeKind::Control, id, feq, StdAction::None});
+  return true;
+}
+
+bool Engine::UserAccept(WindowId id, int feq) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  if (!w) return false;
+  if (feq < 0) {
+    const MenuModel* m = w->model.MenuEntry(feq);
+    if (!m || m->isMenu || !m->enabled) return false;
+  } else if (const ToolButtonModel* t = w->model.ToolButton(feq)) {
+    if (!t->enabled) return false;
+  } else {
+    ControlModel* c = w->model.Control(feq);
+    if (!c || !c->enabled || !c->visible) return false;
+  }
+  s_->Push(*w, {event::Accepted, feq, 0});
+  return true;
+}
+
+bool Engine::UserFocus(WindowId id, int feq) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c || !c->enabled) return false;
+  if (w->model.focus == feq) return true;
+  w->model.focus = feq;
+  s_->Push(*w, {event::Selected, feq, 0});
+  return true;
+}
+
+bool Engine::UserKey(WindowId id, int feq, int keycode) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  if (!w) return false;
+  const auto& a = w->model.alerts;
+  if (std::find(a.begin(), a.end(), keycode) != a.end()) {
+    s_->Push(*w, {event::AlertKey, feq, keycode});
+    return true;
+  }
+  // A list fed page by page leaves its navigation to the procedure.
+  const ControlModel* c = w->model.Control(feq);
+  int scroll = ListScrollEventOfKey(keycode);
+  if (c && c->type == ControlType::List && c->immediate && c->enabled && scroll) {
+    s_->Push(*w, {scroll, feq, keycode});
+    return true;
+  }
+  return false;
+}
+
+bool Engine::UserChoose(WindowId id, int feq, int row, int keycode) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c || !c->enabled || row < 1 || row > static_cast<int>(c->rows.size())) return false;
+  c->choice = row;
+  c->mouseRow = row;
+  s_->Notify({ChangeKind::ListRows, id, feq, StdAction::None});
+  s_->Push(*w, {event::NewSelection, feq, keycode});
+  return true;
+}
+
+bool Engine::UserMouseRow(WindowId id, int feq, int row) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Find(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c) return false;
+  c->mouseRow = row;
+  return true;
+}
+
+bool Engine::UserScroll(WindowId id, int feq, int scrollEvent) {
+  if (!IsListScrollEvent(scrollEvent)) return false;
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c || !c->enabled || c->type != ControlType::List) return false;
+  s_->Push(*w, {scrollEvent, feq, 0});
+  return true;
+}
+
+bool Engine::UserThumb(WindowId id, int feq, int percent) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c || !c->enabled || c->type != ControlType::List) return false;
+  c->thumb = std::clamp(percent, 0, 100);
+  s_->Push(*w, {event::ScrollDrag, feq, 0});
+  return true;
+}
+
+bool Engine::UserClose(WindowId id) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Input(id);
+  if (!w) return false;
+  s_->Push(*w, {event::CloseWindow, 0, 0});
+  return true;
+}
+
+bool Engine::UserActivate(WindowId id) {
+  std::lock_guard lock(s_->mu);
+  if (!s_->Find(id)) return false;
+  s_->active = id;
+  return true;
+}
+
+bool Engine::UserGeometry(WindowId id, Rect r, bool maximized, bool minimized) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Find(id);
+  if (!w) return false;
+  WindowModel& m = w->model;
+  bool stateChanged = m.maximized != maximized || m.minimized != minimized;
+  if (!maximized && !minimized) m.at = r;  // keep the restored size while maximised
+  if (stateChanged) {
+    m.maximized = maximized;
+    m.minimized = minimized;
+    int e = maximized ? event::Maximized : minimized ? event::Iconized : event::Restored;
+    s_->Push(*w, {e, 0, 0});
+  }
+  return true;
+}
+
+bool Engine::UserVisibleRows(WindowId id, int feq, int rows) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Find(id);
+  ControlModel* c = w ? w->model.Control(feq) : nullptr;
+  if (!c || rows < 0) return false;
+  c->visibleRows = rows;
+  return true;
+}
+
+void Engine::CloseAll() {
+  std::lock_guard lock(s_->mu);
+  for (auto& [id, w] : s_->windows) s_->Push(*w, {event::CloseDown, 0, 0});
+}
+
+// ----------------------------------------------------------- procedure side
+
+WindowId Engine::OpenWindow(WindowModel model) {
+  int thread = ThreadNumber();
+  std::lock_guard lock(s_->mu);
+  auto w = std::make_unique<WinState>();
+  w->id = s_->nextId++;
+  w->thread = thread;
+  w->model = std::move(model);
+  w->model.NumberMenus();
+  if (w->model.timer > 0)
+    w->nextTimer = Clock::now() + std::chrono::milliseconds(10 * w->model.timer);
+  w->queue.push_back({event::OpenWindow, 0, 0});
+  WindowId id = w->id;
+  s_->windows.emplace(id, std::move(w));
+  s_->active = id;
+  s_->Notify({ChangeKind::WindowOpened, id, 0, StdAction::None});
+  s_->NotifyThread(thread);
+  return id;
+}
+
+void Engine::CloseWindow(WindowId id) {
+  std::lock_guard lock(s_->mu);
+  auto it = s_->windows.find(id);
+  if (it == s_->windows.end()) return;
+  int thread = it->second->thread;
+  it->second->cv.notify_all();
+  s_->windows.erase(it);
+  if (s_->active == id) {
+    // The thread's earlier window takes over; else the latest window left.
+    WinState* top = s_->TopOf(thread);
+    s_->active = top ? top->id : (s_->windows.empty() ? 0 : s_->windows.rbegin()->first);
+  }
+  s_->Notify({ChangeKind::WindowClosed, id, 0, StdAction::None});
+  s_->NotifyThread(thread);
+}
+
+bool Engine::WaitEvent(WindowId id, EventRecord* out) {
+  std::unique_lock lock(s_->mu);
+  for (;;) {
+    WinState* w = s_->Find(id);
+    if (!w) return false;
+    if (!w->queue.empty()) {
+      *out = w->queue.front();
+      w->queue.pop_front();
+      return true;
+    }
+    if (w->model.timer > 0) {
+      if (w->cv.wait_until(lock, w->nextTimer) == std::cv_status::timeout) {
+        w = s_->Find(id);
+        if (w && w->queue.empty() && w->model.timer > 0) {
+          auto period = std::chrono::milliseconds(10 * w->model.timer);
+          w->nextTimer = std::max(w->nextTimer + period, Clock::now());
+          w->queue.push_back({event::Timer, 0, 0});
+        }
+      }
+    } else {
+      w->cv.wait(lock);
+    }
+  }
+}
+
+bool Engine::Post(WindowId id, EventRecord e) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Find(id);
+  if (!w) return false;
+  s_->Push(*w, e);
+  return true;
+}
+
+bool Engine::PostToThread(int thread, EventRecord e) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->TopOf(thread);
+  if (!w) return false;
+  s_->Push(*w, e);
+  return true;
+}
+
+bool Engine::ModifyWindow(WindowId id, const std::function<void(WindowModel&)>& fn,
+                          ChangeKind kind, int feq) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Find(id);
+  if (!w || (feq > 0 && !w->model.Control(feq))) return false;
+  int timer = w->model.timer;
+  fn(w->model);
+  if (w->model.timer != timer && w->model.timer > 0)
+    w->nextTimer = Clock::now() + std::chrono::milliseconds(10 * w->model.timer);
+  w->cv.notify_all();  // a changed timer takes effect in a waiting accept loop
+  s_->Notify({kind, id, feq, StdAction::None});
+  return true;
+}
+
+bool Engine::ReadWindow(WindowId id, const std::function<void(const WindowModel&)>& fn) const {
+  std::lock_guard lock(s_->mu);
+  const WinState* w = s_->Find(id);
+  if (!w) return false;
+  fn(w->model);
+  return true;
+}
+
+void Engine::Command(WindowId id, StdAction action) {
+  std::lock_guard lock(s_->mu);
+  s_->Notify({ChangeKind::Command, id, 0, action});
+}
+
+int Engine::Ask(const std::shared_ptr<Request>& request) {
+  int thread = ThreadNumber();
+  Presenter* p;
+  {
+    std::lock_guard lock(s_->mu);
+    p = s_->presenter;
+    WinState* top = s_->TopOf(thread);
+    request->window = top ? top->id : 0;
+    if (p) {
+      ++s_->asking[thread];
+      s_->NotifyThread(thread);
+    }
+  }
+  if (!p) {
+    // Nothing to show it: the default answer.
+    int def = request->defaultButton ? request->defaultButton : request->buttons & -request->buttons;
+    request->Answer(request->kind == Request::Kind::Message ? def : 0);
+    return request->Wait();
+  }
+  p->Ask(request);
+  int answer = request->Wait();
+  {
+    std::lock_guard lock(s_->mu);
+    if (--s_->asking[thread] == 0) s_->asking.erase(thread);
+    s_->NotifyThread(thread);
+  }
+  return answer;
+}
+
+// ------------------------------------------------------------------ Request
+
+void Request::Answer(int value, std::string answerText) {
+  std::lock_guard lock(mu_);
+  if (done_) return;
+  done_ = true;
+  value_ = value;
+  answerText_ = std::move(answerText);
+  cv_.notify_all();
+}
+
+int Request::Wait() {
+  std::unique_lock lock(mu_);
+  cv_.wait(lock, [&] { return done_; });
+  return value_;
+}
+
+std::string Request::answerText() const {
+  std::lock_guard lock(mu_);
+  return answerText_;
+}
+
+bool Request::answered() const {
+  std::lock_guard lock(mu_);
+  return done_;
+}
+
+}  // namespace ck::ui
