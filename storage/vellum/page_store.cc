@@ -1,0 +1,97 @@
+// Pages by id: dirty set, cache, file.
+#include "storage/vellum/page_store.h"
+
+#include "storage/vellum/consistency.h"
+
+namespace ck::vellum {
+
+PagePtr PageStore::Load(uint32_t id) {
+  if (auto it = dirty_.find(id); it != dirty_.end()) return it->second;
+  if (PagePtr page = cache_.Find(id)) return page;
+  if (IsTemporaryId(id)) ConsistencyStop(1735);
+  const int sizeClass = header_->ClassOfUnit(id);
+  if (sizeClass == 0) ConsistencyStop(1735);
+  auto page = std::make_shared<Page>();
+  page->id = id;
+  page->slotClass = sizeClass;
+  page->image = DecodePage(source_->ReadBlock(id, sizeClass), sizeClass, &page->stored);
+  cache_.Insert(page);
+  return page;
+}
+
+PagePtr PageStore::Root() {
+  bool anyPage = false;
+  for (int c = 1; c <= kMaxClass && !anyPage; ++c) anyPage = !header_->RegionEmpty(c);
+  if (!anyPage && !IsTemporaryId(header_->rootPage)) {
+    // A file without pages: its tree is one empty root leaf, not yet stored.
+    PagePtr root = Create(0);
+    header_->rootPage = root->id;
+    return root;
+  }
+  return Load(header_->rootPage);
+}
+
+PagePtr PageStore::Create(uint8_t level) {
+  auto page = std::make_shared<Page>();
+  page->id = NewTemporaryId();
+  page->image.level = level;
+  Touch(page);
+  return page;
+}
+
+void PageStore::Touch(const PagePtr& page) {
+  if (page->dirty && dirty_.count(page->id)) return;
+  page->dirty = true;
+  cache_.Erase(page->id);
+  dirty_[page->id] = page;
+}
+
+void PageStore::Release(const PagePtr& page) {
+  dirty_.erase(page->id);
+  cache_.Erase(page->id);
+  if (!IsTemporaryId(page->id) && page->slotClass != 0) {
+    freed_.emplace_back(page->id, page->slotClass);
+  }
+  page->dirty = false;
+  page->slotClass = 0;
+}
+
+void PageStore::Rekey(const PagePtr& page, uint32_t newId) {
+  if (page->dirty) {
+    dirty_.erase(page->id);
+  } else {
+    cache_.Erase(page->id);
+  }
+  page->id = newId;
+  Touch(page);
+}
+
+std::vector<PagePtr> PageStore::DirtyPages() const {
+  std::vector<PagePtr> pages;
+  pages.reserve(dirty_.size());
+  for (const auto& [id, page] : dirty_) pages.push_back(page);
+  return pages;
+}
+
+std::vector<std::pair<uint32_t, int>> PageStore::TakeFreedSlots() {
+  auto slots = std::move(freed_);
+  freed_.clear();
+  return slots;
+}
+
+void PageStore::MarkAllClean() {
+  for (auto& [id, page] : dirty_) {
+    page->dirty = false;
+    cache_.Insert(page);
+  }
+  dirty_.clear();
+}
+
+void PageStore::DropAll() {
+  dirty_.clear();
+  freed_.clear();
+  cache_.Clear();
+  nextTemporary_ = kFirstTemporaryId;
+}
+
+}  // namespace ck::vellum

@@ -1,0 +1,426 @@
+// Search, insertion with splits, deletion with separator upkeep, relocation
+// and the structural check of the tree.
+#include "storage/vellum/tree.h"
+
+#include <algorithm>
+#include <set>
+
+#include "storage/vellum/consistency.h"
+
+namespace ck::vellum {
+namespace {
+
+size_t LowerBound(const std::vector<TreeEntry>& entries, std::string_view key) {
+  auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                             [](const TreeEntry& e, std::string_view k) {
+                               return CompareKeys(e.key(), k) < 0;
+                             });
+  return static_cast<size_t>(it - entries.begin());
+}
+
+size_t UpperBound(const std::vector<TreeEntry>& entries, std::string_view key) {
+  auto it = std::upper_bound(entries.begin(), entries.end(), key,
+                             [](std::string_view k, const TreeEntry& e) {
+                               return CompareKeys(k, e.key()) < 0;
+                             });
+  return static_cast<size_t>(it - entries.begin());
+}
+
+// The child whose separator is the greatest one not above key (the first
+// child when key lies below every separator).
+size_t ChildIndex(const PageImage& page, std::string_view key) {
+  const size_t upper = UpperBound(page.entries, key);
+  return upper == 0 ? 0 : upper - 1;
+}
+
+TreeEntry Separator(const TreeEntry& first) { return TreeEntry(first.key(), {}); }
+
+std::string Hex(std::string_view bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes.substr(0, 24)) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return bytes.size() > 24 ? out + "..." : out;
+}
+
+}  // namespace
+
+bool NeedsSplit(const PageImage& page) {
+  const uint32_t estimate = SizeEstimate(page);
+  return estimate > kSplitEstimate ||
+         (estimate > kSplitSoftEstimate && page.entries.size() > kSplitSoftEntries);
+}
+
+PagePtr Tree::Child(const PagePtr& parent, size_t index) {
+  const PageImage& image = parent->image;
+  if (index >= image.children.size()) ConsistencyStop(1602);
+  PagePtr child = store_->Load(image.children[index]);
+  if (child->image.level + 1 != image.level) ConsistencyStop(1602);
+  return child;
+}
+
+Tree::Path Tree::Descend(std::string_view key, int level) {
+  Path path;
+  PagePtr page = store_->Root();
+  while (true) {
+    if (page->image.level <= level || !page->image.isIndex()) {
+      path.push_back({page, 0});
+      return path;
+    }
+    const size_t index = ChildIndex(page->image, key);
+    path.push_back({page, index});
+    page = Child(page, index);
+  }
+}
+
+PagePtr Tree::NextLeaf(Path& path, bool forward) {
+  // Climb to the nearest ancestor with a neighbour child, then go down the
+  // near edge of that child's subtree.
+  for (size_t d = path.size() - 1; d-- > 0;) {
+    Step& step = path[d];
+    const size_t count = step.page->image.children.size();
+    const bool has = forward ? step.index + 1 < count : step.index > 0;
+    if (!has) continue;
+    step.index = forward ? step.index + 1 : step.index - 1;
+    path.resize(d + 1);
+    PagePtr page = Child(step.page, step.index);
+    while (page->image.isIndex()) {
+      if (page->image.children.empty()) ConsistencyStop(1602);
+      const size_t index = forward ? 0 : page->image.children.size() - 1;
+      path.push_back({page, index});
+      page = Child(page, index);
+    }
+    path.push_back({page, 0});
+    return page;
+  }
+  return nullptr;
+}
+
+int Tree::Get(std::string_view key, TreeEntry* out) {
+  Path path = Descend(key, 0);
+  const auto& entries = path.back().page->image.entries;
+  const size_t i = LowerBound(entries, key);
+  if (i == entries.size() || CompareKeys(entries[i].key(), key) != 0) return kNotFound;
+  *out = entries[i];
+  return 0;
+}
+
+int Tree::SeekGE(std::string_view key, TreeEntry* out) {
+  Path path = Descend(key, 0);
+  const auto& entries = path.back().page->image.entries;
+  const size_t i = LowerBound(entries, key);
+  if (i < entries.size()) {
+    *out = entries[i];
+    return 0;
+  }
+  for (PagePtr leaf = NextLeaf(path, true); leaf; leaf = NextLeaf(path, true)) {
+    if (!leaf->image.entries.empty()) {
+      *out = leaf->image.entries.front();
+      return 0;
+    }
+  }
+  return kNotFound;
+}
+
+int Tree::SeekGT(std::string_view key, TreeEntry* out) {
+  Path path = Descend(key, 0);
+  const auto& entries = path.back().page->image.entries;
+  const size_t i = UpperBound(entries, key);
+  if (i < entries.size()) {
+    *out = entries[i];
+    return 0;
+  }
+  for (PagePtr leaf = NextLeaf(path, true); leaf; leaf = NextLeaf(path, true)) {
+    if (!leaf->image.entries.empty()) {
+      *out = leaf->image.entries.front();
+      return 0;
+    }
+  }
+  return kNotFound;
+}
+
+int Tree::SeekLT(std::string_view key, TreeEntry* out) {
+  Path path = Descend(key, 0);
+  const auto& entries = path.back().page->image.entries;
+  const size_t i = LowerBound(entries, key);
+  if (i > 0) {
+    *out = entries[i - 1];
+    return 0;
+  }
+  for (PagePtr leaf = NextLeaf(path, false); leaf; leaf = NextLeaf(path, false)) {
+    if (!leaf->image.entries.empty()) {
+      *out = leaf->image.entries.back();
+      return 0;
+    }
+  }
+  return kNotFound;
+}
+
+int Tree::SeekLE(std::string_view key, TreeEntry* out) {
+  Path path = Descend(key, 0);
+  const auto& entries = path.back().page->image.entries;
+  const size_t i = UpperBound(entries, key);
+  if (i > 0) {
+    *out = entries[i - 1];
+    return 0;
+  }
+  for (PagePtr leaf = NextLeaf(path, false); leaf; leaf = NextLeaf(path, false)) {
+    if (!leaf->image.entries.empty()) {
+      *out = leaf->image.entries.back();
+      return 0;
+    }
+  }
+  return kNotFound;
+}
+
+int Tree::Insert(const TreeEntry& entry) { return InsertOrPut(entry, false); }
+int Tree::Put(const TreeEntry& entry) { return InsertOrPut(entry, true); }
+
+int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
+  if (entry.totalLength() >= kMaxEntryLength || entry.keyLength > entry.totalLength()) {
+    ConsistencyStop(824);
+  }
+  Path path = Descend(entry.key(), 0);
+  const PagePtr& leaf = path.back().page;
+  auto& entries = leaf->image.entries;
+  const size_t i = LowerBound(entries, entry.key());
+  if (i < entries.size() && CompareKeys(entries[i].key(), entry.key()) == 0) {
+    if (!replace) ConsistencyStop(706);
+    entries[i] = entry;
+  } else {
+    entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(i), entry);
+    if (i == 0) AfterFirstKeyChange(path, path.size() - 1);
+  }
+  store_->Touch(leaf);
+  CheckSplit(std::string(entries.front().key()), 0);
+  return 0;
+}
+
+void Tree::AfterFirstKeyChange(Path& path, size_t depth) {
+  for (size_t d = depth; d > 0; --d) {
+    const PagePtr& child = path[d].page;
+    Step& parent = path[d - 1];
+    if (child->image.entries.empty()) return;
+    TreeEntry& separator = parent.page->image.entries[parent.index];
+    if (separator.key() != child->image.entries.front().key()) {
+      separator = Separator(child->image.entries.front());
+      store_->Touch(parent.page);
+    }
+    if (parent.index != 0) return;  // the parent's own first key stays
+  }
+}
+
+void Tree::CheckSplit(const std::string& key, int level) {
+  Path path = Descend(key, level);
+  PagePtr page = path.back().page;
+  if (page->image.level != level || !NeedsSplit(page->image)) return;
+  auto& entries = page->image.entries;
+  if (entries.size() <= 1) {
+    ConsistencyStop(1364);
+  }
+  if (path.size() == 1) {
+    // Root split: everything moves to a new page one level down; the root
+    // keeps its id and gets one separator; then that page splits.
+    PagePtr child = store_->Create(page->image.level);
+    child->image.entries = std::move(page->image.entries);
+    child->image.children = std::move(page->image.children);
+    page->image.level = static_cast<uint8_t>(page->image.level + 1);
+    page->image.entries = {Separator(child->image.entries.front())};
+    page->image.children = {child->id};
+    store_->Touch(page);
+    CheckSplit(key, level);
+    return;
+  }
+  // Divide at the middle entry; it joins the half with fewer entries (the
+  // upper half on a tie).
+  const size_t n = entries.size();
+  const size_t middle = n / 2;
+  const size_t cut = middle < n - middle - 1 ? middle + 1 : middle;
+  PagePtr right = store_->Create(page->image.level);
+  right->image.entries.assign(std::make_move_iterator(entries.begin() + cut),
+                              std::make_move_iterator(entries.end()));
+  entries.resize(cut);
+  if (page->image.isIndex()) {
+    auto& children = page->image.children;
+    right->image.children.assign(children.begin() + cut, children.end());
+    children.resize(cut);
+  }
+  store_->Touch(page);
+  Step& parent = path[path.size() - 2];
+  auto& parentEntries = parent.page->image.entries;
+  auto& parentChildren = parent.page->image.children;
+  parentEntries.insert(parentEntries.begin() + static_cast<std::ptrdiff_t>(parent.index + 1),
+                       Separator(right->image.entries.front()));
+  parentChildren.insert(parentChildren.begin() + static_cast<std::ptrdiff_t>(parent.index + 1),
+                        right->id);
+  store_->Touch(parent.page);
+  const std::string parentKey(parentEntries.front().key());
+  const std::string leftKey(entries.front().key());
+  const std::string rightKey(right->image.entries.front().key());
+  path.clear();
+  page.reset();
+  right.reset();
+  CheckSplit(parentKey, level + 1);
+  CheckSplit(leftKey, level);
+  CheckSplit(rightKey, level);
+}
+
+int Tree::Erase(std::string_view key) {
+  Path path = Descend(key, 0);
+  const PagePtr& leaf = path.back().page;
+  auto& entries = leaf->image.entries;
+  const size_t i = LowerBound(entries, key);
+  if (i == entries.size() || CompareKeys(entries[i].key(), key) != 0) return kNotFound;
+  entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+  store_->Touch(leaf);
+  if (entries.empty()) {
+    RemoveEmpty(path, path.size() - 1);
+  } else if (i == 0) {
+    AfterFirstKeyChange(path, path.size() - 1);
+  }
+  return 0;
+}
+
+void Tree::RemoveEmpty(Path& path, size_t depth) {
+  const PagePtr page = path[depth].page;
+  if (depth == 0) {
+    // An empty root is an empty leaf again.
+    page->image.level = 0;
+    page->image.children.clear();
+    store_->Touch(page);
+    return;
+  }
+  store_->Release(page);
+  Step& parent = path[depth - 1];
+  auto& parentEntries = parent.page->image.entries;
+  auto& parentChildren = parent.page->image.children;
+  parentEntries.erase(parentEntries.begin() + static_cast<std::ptrdiff_t>(parent.index));
+  parentChildren.erase(parentChildren.begin() + static_cast<std::ptrdiff_t>(parent.index));
+  store_->Touch(parent.page);
+  if (parentEntries.empty()) {
+    RemoveEmpty(path, depth - 1);
+  } else if (parent.index == 0) {
+    AfterFirstKeyChange(path, depth - 1);
+  }
+}
+
+void Tree::Relocate(const PagePtr& page, uint32_t newId) {
+  FileHeader& header = store_->header();
+  if (page->id == header.rootPage) {
+    header.rootPage = newId;
+    store_->Rekey(page, newId);
+    return;
+  }
+  if (page->image.entries.empty()) ConsistencyStop(1891);
+  const std::string key(page->image.entries.front().key());
+  Path path = Descend(key, page->image.level + 1);
+  const PagePtr& parent = path.back().page;
+  if (!parent->image.isIndex()) ConsistencyStop(1894);
+  if (parent->image.level != page->image.level + 1) ConsistencyStop(1891);
+  auto& children = parent->image.children;
+  auto it = std::find(children.begin(), children.end(), page->id);
+  if (it == children.end()) ConsistencyStop(1891);
+  *it = newId;
+  store_->Touch(parent);
+  store_->Rekey(page, newId);
+}
+
+void Tree::Walk(const std::function<void(const PagePtr&, int)>& visit) {
+  std::vector<std::pair<PagePtr, int>> stack{{store_->Root(), 0}};
+  while (!stack.empty()) {
+    auto [page, depth] = stack.back();
+    stack.pop_back();
+    visit(page, depth);
+    if (!page->image.isIndex()) continue;
+    for (size_t i = page->image.children.size(); i-- > 0;) {
+      stack.emplace_back(Child(page, i), depth + 1);
+    }
+  }
+}
+
+int Tree::Check(std::vector<std::string>* problems) {
+  int faults = 0;
+  auto fault = [&](const std::string& text) {
+    ++faults;
+    problems->push_back(text);
+  };
+  const FileHeader& header = store_->header();
+  const uint32_t rootId = header.rootPage;
+  std::set<uint32_t> ids;
+  size_t slotted = 0;
+  std::string lastLeafKey;
+  bool anyLeafKey = false;
+  Walk([&](const PagePtr& page, int) {
+    const PageImage& image = page->image;
+    const std::string where = "page " + std::to_string(page->id);
+    if (!ids.insert(page->id).second) fault(where + ": reached twice");
+    for (size_t i = 1; i < image.entries.size(); ++i) {
+      if (CompareKeys(image.entries[i - 1].key(), image.entries[i].key()) >= 0) {
+        fault(where + ": entries out of order at " + std::to_string(i));
+      }
+    }
+    if (image.entries.empty() && page->id != rootId) fault(where + ": empty");
+    if (image.isIndex()) {
+      if (image.children.size() != image.entries.size()) fault(where + ": child count");
+      if (image.entries.empty()) fault(where + ": index page without entries");
+      for (size_t i = 0; i < image.children.size() && i < image.entries.size(); ++i) {
+        PagePtr child = store_->Load(image.children[i]);
+        if (child->image.entries.empty() ||
+            child->image.entries.front().key() != image.entries[i].key()) {
+          fault(where + ": separator " + Hex(image.entries[i].key()) +
+                " is not the first key of its child");
+        }
+        if (!image.entries[i].data().empty()) fault(where + ": separator with data");
+      }
+    } else {
+      for (const TreeEntry& e : image.entries) {
+        if (anyLeafKey && CompareKeys(lastLeafKey, e.key()) >= 0) {
+          fault(where + ": key " + Hex(e.key()) + " out of order across leaves");
+        }
+        lastLeafKey.assign(e.key());
+        anyLeafKey = true;
+      }
+    }
+    if (NeedsSplit(image) && image.entries.size() > 1) fault(where + ": should have split");
+    if (!IsTemporaryId(page->id) && page->slotClass != 0) {
+      ++slotted;
+      const int c = header.ClassOfUnit(page->id);
+      if (c != page->slotClass) {
+        fault(where + ": lies in region " + std::to_string(c) + ", class " +
+              std::to_string(page->slotClass));
+      } else if ((page->id - header.regionStart[c]) % static_cast<uint32_t>(c) != 0) {
+        fault(where + ": not aligned in region " + std::to_string(c));
+      }
+      if (!page->dirty) {
+        const int encoded = ClassOfLength(
+            static_cast<uint32_t>(EncodePage(image, 0).size()));
+        if (encoded != page->slotClass) fault(where + ": stored class differs");
+      }
+    }
+  });
+  for (int c = 1; c <= kMaxClass; ++c) {
+    if (header.regionEnd[c] < header.regionStart[c] ||
+        (header.regionEnd[c] - header.regionStart[c]) % static_cast<uint32_t>(c) != 0) {
+      fault("region " + std::to_string(c) + " is not a whole number of pages");
+    }
+    if (header.regionStart[c] < header.regionEnd[c - 1] && !header.RegionEmpty(c) &&
+        !header.RegionEmpty(c - 1)) {
+      fault("region " + std::to_string(c) + " overlaps the one below");
+    }
+  }
+  if (!store_->HasChanges()) {
+    size_t inRegions = 0;
+    for (int c = 1; c <= kMaxClass; ++c) {
+      inRegions += (header.regionEnd[c] - header.regionStart[c]) / static_cast<uint32_t>(c);
+    }
+    if (inRegions != slotted) {
+      fault("regions hold " + std::to_string(inRegions) + " pages, the tree " +
+            std::to_string(slotted));
+    }
+  }
+  return faults;
+}
+
+}  // namespace ck::vellum

@@ -1,0 +1,75 @@
+// Tree: the B-tree of pages that holds every entry of a Vellum file, the
+// EntryStore the table layer works on. Leaves hold entries; index pages hold
+// separators (the key part of each child's first entry) with the child's
+// unit. Pages split when their size estimate exceeds 0x3AF6 bytes, or 0x1000
+// bytes with more than 20 entries; the root splits in place (it keeps its
+// id and grows one level). Deletions free empty pages and keep separators
+// equal to their children's first keys; pages are never merged.
+//
+// Damage found on the way (a child of the wrong level, an index page without
+// entries) ends in ConsistencyStop. Not copyable.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "storage/vellum/entry_store.h"
+#include "storage/vellum/page_store.h"
+
+namespace ck::vellum {
+
+class Tree final : public EntryStore {
+ public:
+  // REQUIRES: store outlives the tree.
+  explicit Tree(PageStore* store) : store_(store) {}
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+
+  int Get(std::string_view key, TreeEntry* out) override;
+  int Insert(const TreeEntry& entry) override;
+  int Put(const TreeEntry& entry) override;
+  int Erase(std::string_view key) override;
+  int SeekGE(std::string_view key, TreeEntry* out) override;
+  int SeekGT(std::string_view key, TreeEntry* out) override;
+  int SeekLT(std::string_view key, TreeEntry* out) override;
+  int SeekLE(std::string_view key, TreeEntry* out) override;
+
+  // Gives a page of the tree the id newId and rewrites the one reference to
+  // it (the header's root, or the child reference in its parent: check 1891
+  // when the parent has none, 1894 when the parent is not an index page).
+  void Relocate(const PagePtr& page, uint32_t newId);
+
+  // Visits every page, parents before children, with its depth (root 0).
+  void Walk(const std::function<void(const PagePtr&, int depth)>& visit);
+
+  // Appends one line per structural fault: entry order within and across
+  // pages, separators equal to their children's first keys, levels, empty
+  // pages, pages that should have split, and (for pages with a slot) the
+  // slot lying in the region of the page's class, aligned, used once. When
+  // nothing is pending, also that the regions hold exactly the tree's pages.
+  // Returns the number of faults.
+  int Check(std::vector<std::string>* problems);
+
+ private:
+  struct Step {
+    PagePtr page;
+    size_t index = 0;  // child taken on index pages
+  };
+  using Path = std::vector<Step>;
+
+  Path Descend(std::string_view key, int level);
+  PagePtr Child(const PagePtr& parent, size_t index);
+  PagePtr NextLeaf(Path& path, bool forward);
+  void AfterFirstKeyChange(Path& path, size_t depth);
+  void RemoveEmpty(Path& path, size_t depth);
+  void CheckSplit(const std::string& key, int level);
+  int InsertOrPut(const TreeEntry& entry, bool replace);
+
+  PageStore* store_;
+};
+
+// Whether a page's size estimate asks for a split.
+bool NeedsSplit(const PageImage& page);
+
+}  // namespace ck::vellum
