@@ -23,7 +23,8 @@ namespace ck::storage {
 //   text     SEND: the option text; RENAME, COPY: the new name; RESET/REGET:
 //            a position value that POSITION returned; SET_PROPERTY: name=value
 //   result   out: SEND's value, POSITION's value, NAME's file name
-//   number   out: RECORDS, POINTER, BYTES
+//   number   out: RECORDS, POINTER, BYTES; DUPLICATE, DUPLICATEkey: 1 when
+//            the buffer's value in the key(s) belongs to another record, else 0
 struct DriverArgs {
   int key = -1;
   uint32_t pointer = 0;
