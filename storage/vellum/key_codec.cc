@@ -141,13 +141,21 @@ int ValidateDeclaration(const FileControlBlock& fcb) {
   for (const auto& f : fcb.fields) {
     if (uint64_t{f.offset} + f.length > fcb.recordLength) return storage::BadFieldTypeErr;
   }
-  if (fcb.keys.size() > static_cast<size_t>(kMaxKeys) || fcb.memos.size() > 255)
+  // A record is one entry: its 9-byte key part and the image must stay below the limit.
+  if (fcb.keys.size() > static_cast<size_t>(kMaxKeys) || fcb.memos.size() > 255 ||
+      uint64_t{fcb.recordLength} + 9 >= kMaxEntryLength)
     return storage::BadRecErr;
+  for (const auto& m : fcb.memos)
+    if (m.size > 0xFFFF) return storage::BadRecErr;
   for (const auto& k : fcb.keys) {
     if (k.components.empty()) return storage::BadIndexStringErr;
-    for (const auto& c : k.components)
+    uint64_t length = 5 + 4;  // table and key number, record number
+    for (const auto& c : k.components) {
       if (c.field < 0 || static_cast<size_t>(c.field) >= fcb.fields.size())
         return storage::BadIndexStringErr;
+      length += fcb.fields[c.field].length;
+    }
+    if (length >= kMaxEntryLength) return storage::BadKeyLengthErr;
   }
   return 0;
 }

@@ -37,9 +37,10 @@ TreeEntry MakeKeyEntry(uint32_t table, int keyNumber, bool duplicates, std::stri
 // The record number a key entry points at. REQUIRES: a key entry of that key kind.
 uint32_t KeyEntryRecord(const TreeEntry& entry, bool duplicates);
 
-// Checks the declaration against the record: fields inside the record (75),
-// keys with components naming declared fields (76), at most kMaxKeys keys
-// and 255 memos (47).
+// Checks the declaration: fields inside the record (75), keys with
+// components naming declared fields (76) and fitting an entry (88), a record
+// that fits an entry, at most kMaxKeys keys and 255 memos, memo sizes that
+// the definition stream can hold (47).
 int ValidateDeclaration(const storage::FileControlBlock& fcb);
 
 }  // namespace ck::vellum

@@ -1,0 +1,425 @@
+#include "storage/vellum/vellum_driver.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include "storage/io/env.h"
+#include "storage/vellum/entry_keys.h"
+#include "storage/vellum/key_codec.h"
+#include "storage/vellum/table_name.h"
+#include "storage/vellum/vellum_navigation.h"
+
+namespace ck::vellum {
+
+using storage::DriverArgs;
+using storage::FileControlBlock;
+
+namespace {
+
+// Access mode of CREATE, REMOVE and RENAME: read and write, others may share.
+constexpr uint32_t kMaintenanceMode = storage::ReadWrite | storage::DenyNone;
+
+// Ends an access on every path. A failed update is dropped unless its file
+// is enlisted, so an operation never leaves half its changes behind; the
+// refusals that change nothing keep what they did (a taken record number
+// stays used). An access left by an exception is dropped the same way.
+// Not copyable.
+class AccessGuard {
+ public:
+  explicit AccessGuard(PhysicalFile& file) : file_(file), exceptions_(std::uncaught_exceptions()) {}
+  AccessGuard(const AccessGuard&) = delete;
+  AccessGuard& operator=(const AccessGuard&) = delete;
+  ~AccessGuard() {
+    if (!begun_) return;
+    if (std::uncaught_exceptions() > exceptions_ && update_ && !file_.enlisted()) file_.Rollback();
+    file_.EndAccess();
+  }
+
+  int Begin(bool update) {
+    update_ = update;
+    const int rc = file_.BeginAccess(update);
+    begun_ = rc == 0;
+    return rc;
+  }
+
+  int End(int result) {
+    begun_ = false;
+    const bool refusal = result == storage::DupKeyErr || result == storage::RecordChangedErr ||
+                         result == storage::RecordNotAvailableErr ||
+                         result == storage::RecordNotFoundErr;
+    if (result != 0 && !refusal && update_ && !file_.enlisted()) file_.Rollback();
+    const int rc = file_.EndAccess();
+    return result != 0 ? result : rc;
+  }
+
+ private:
+  PhysicalFile& file_;
+  int exceptions_;
+  bool begun_ = false;
+  bool update_ = false;
+};
+
+template <typename Body>
+int InAccess(PhysicalFile& file, bool update, Body&& body) {
+  AccessGuard guard(file);
+  if (const int rc = guard.Begin(update); rc != 0) return rc;
+  return guard.End(body());
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return Collation::Upper(static_cast<uint8_t>(x)) == Collation::Upper(static_cast<uint8_t>(y));
+         });
+}
+
+// The driver string: "/name=value/name...". Only DecimalCheck is acted on
+// here; every other option is accepted and left to the options layer.
+bool DecimalCheckOf(std::string_view options) {
+  bool check = true;
+  size_t at = options.find('/');
+  while (at != std::string_view::npos) {
+    const size_t end = options.find('/', at + 1);
+    const std::string_view item = options.substr(at + 1, end == std::string_view::npos ? end : end - at - 1);
+    const size_t eq = item.find('=');
+    if (eq != std::string_view::npos && EqualNoCase(item.substr(0, eq), "DecimalCheck"))
+      check = !EqualNoCase(item.substr(eq + 1), "OFF");
+    at = end;
+  }
+  return check;
+}
+
+std::string NameOf(const FileControlBlock& fcb) { return fcb.name.empty() ? fcb.label : fcb.name; }
+
+VellumState* StateOf(FileControlBlock& fcb) {
+  return dynamic_cast<VellumState*>(fcb.driverState.get());
+}
+
+// Reports whether the stored record (and memos, when they were read) still
+// match the image kept when the current record was read.
+int CheckWatched(FileControlBlock& fcb, VellumState& s) {
+  RecordImage stored;
+  const int rc = s.table.Read(s.file->store(), fcb, s.current, &stored, !s.currentWithoutMemos);
+  if (rc != 0) return rc;
+  if (stored.record != s.watched.record) return storage::RecordChangedErr;
+  if (!s.currentWithoutMemos && stored.memos != s.watched.memos) return storage::RecordChangedErr;
+  return 0;
+}
+
+}  // namespace
+
+int VellumDriver::Call(int op, FileControlBlock& fcb, DriverArgs& args) {
+  switch (op) {
+    case storage::OPEN:
+    case storage::SHARE:
+      return OpenTable(fcb);
+    case storage::CREATE:
+      return CreateTable(fcb);
+    case storage::CLOSE:
+      return CloseTable(fcb);
+    case storage::REMOVE:
+      return RemoveTable(fcb);
+    case storage::RENAME:
+      return RenameTable(fcb, args.text);
+    case storage::COPY:
+      return CopyTable(fcb, args.text);
+    case storage::COMMIT:
+      return Commit();
+    case storage::ROLLBACK:
+      Rollback();
+      return 0;
+    case storage::STARTRAN:
+    case storage::ENDTRAN:
+    case storage::QUERY_VIEW:
+    case storage::STREAM:
+      return 0;
+    default:
+      break;
+  }
+  VellumState* s = StateOf(fcb);
+  if (!s) return fcb.IsOpen() ? storage::NoDriverSupportErr : storage::NotOpenErr;
+  return OnOpenTable(op, fcb, *s, args);
+}
+
+void VellumDriver::Destroy(FileControlBlock& fcb) {
+  if (VellumState* s = StateOf(fcb); s && fcb.record == s->ownBuffer.data()) fcb.record = nullptr;
+  fcb.driverState.reset();
+}
+
+int VellumDriver::OpenTable(FileControlBlock& fcb) {
+  if (fcb.IsOpen()) return storage::IsOpenErr;
+  if ((fcb.accessMode & kAccessWriteBits) == storage::WriteOnly) return storage::AccessDeniedErr;
+  if (!fcb.fields.empty()) {
+    if (const int rc = ValidateDeclaration(fcb); rc != 0) return rc;
+  }
+  auto state = std::make_unique<VellumState>();
+  state->decimalCheck = DecimalCheckOf(fcb.driverString);
+  const TableName name = SplitTableName(NameOf(fcb));
+  int rc = PhysicalFile::Open(name.path, fcb.accessMode, fcb.encrypt ? fcb.owner : "", false,
+                              &state->file);
+  if (rc != 0) return rc;
+  rc = InAccess(*state->file, false, [&] {
+    return Table::Open(state->file->store(), name.table, fcb, state->decimalCheck,
+                       &state->softDifferences, &state->table);
+  });
+  if (rc != 0) return rc;
+  if (!fcb.record) {
+    state->ownBuffer.assign(fcb.recordLength, '\0');
+    fcb.record = state->ownBuffer.data();
+  }
+  fcb.memoValues.resize(fcb.memos.size());
+  state->path = name.path;
+  state->tableName = name.table;
+  state->writable = (fcb.accessMode & kAccessWriteBits) != 0;
+  state->cursor = StartOf(*state, -1);
+  fcb.driverState = std::move(state);
+  return 0;
+}
+
+int VellumDriver::CreateTable(FileControlBlock& fcb) {
+  if (fcb.IsOpen()) return storage::IsOpenErr;
+  if (fcb.fields.empty()) return storage::BadRecErr;
+  if (const int rc = ValidateDeclaration(fcb); rc != 0) return rc;
+  const TableName name = SplitTableName(NameOf(fcb));
+  std::shared_ptr<PhysicalFile> file;
+  int rc = PhysicalFile::Open(name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", true, &file);
+  if (rc != 0) return rc;
+  return InAccess(*file, true, [&] {
+    Table table;
+    return Table::Create(file->store(), [&](uint32_t* n) { return file->TakeRecordNumber(n); },
+                         name.table, fcb, &table);
+  });
+}
+
+int VellumDriver::CloseTable(FileControlBlock& fcb) {
+  Destroy(fcb);
+  return 0;
+}
+
+int VellumDriver::RemoveTable(FileControlBlock& fcb) {
+  if (fcb.IsOpen()) return storage::IsOpenErr;
+  const TableName name = SplitTableName(NameOf(fcb));
+  io::Env* env = io::Env::Default();
+  if (!env->Exists(name.path)) return storage::FileNotFoundErr;
+  std::vector<std::string> names;
+  {
+    std::shared_ptr<PhysicalFile> file;
+    int rc = PhysicalFile::Open(name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", false, &file);
+    if (rc != 0) return rc;
+    rc = InAccess(*file, false, [&] { return Table::Names(file->store(), &names); });
+    if (rc != 0) return rc;
+    const bool found = std::any_of(names.begin(), names.end(),
+                                   [&](const std::string& n) { return EqualNoCase(n, name.table); });
+    if (!found) return storage::FileNotFoundErr;
+    // Other tables in the file stay: only this one's entries go.
+    if (names.size() > 1)
+      return InAccess(*file, true, [&] { return Table::Drop(file->store(), name.table); });
+    if (file.use_count() > 1) return storage::AccessDeniedErr;  // open elsewhere in this process
+  }
+  return env->Remove(name.path).code;
+}
+
+int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
+  if (fcb.IsOpen()) return storage::IsOpenErr;
+  const TableName from = SplitTableName(NameOf(fcb));
+  const TableName dest = SplitTableName(to);
+  io::Env* env = io::Env::Default();
+  if (!env->Exists(from.path)) return storage::FileNotFoundErr;
+  if (dest.explicitTable) {
+    // A table part in the new name renames the table inside its file.
+    if (env->AbsolutePath(dest.path) != env->AbsolutePath(from.path)) return storage::InvalidFilenameErr;
+    std::shared_ptr<PhysicalFile> file;
+    const int rc = PhysicalFile::Open(from.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", false, &file);
+    if (rc != 0) return rc;
+    return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
+  }
+  if (env->Exists(dest.path)) return storage::AccessDeniedErr;
+  return env->Rename(from.path, dest.path).code;
+}
+
+int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {
+  const TableName from = SplitTableName(NameOf(fcb));
+  const TableName dest = SplitTableName(to);
+  std::error_code ec;
+  if (!std::filesystem::exists(from.path, ec)) return storage::FileNotFoundErr;
+  std::filesystem::copy_file(from.path, dest.path, std::filesystem::copy_options::overwrite_existing, ec);
+  return ec ? storage::AccessDeniedErr : 0;
+}
+
+int VellumDriver::Commit() {
+  while (!enlisted_.empty()) {
+    PhysicalFile& file = *enlisted_.back();
+    const int rc = file.Commit();
+    if (rc != 0) return rc;  // the rest stay enlisted for ROLLBACK
+    file.SetEnlisted(false);
+    enlisted_.pop_back();
+  }
+  return 0;
+}
+
+void VellumDriver::Rollback() {
+  for (auto& file : enlisted_) {
+    file->Rollback();
+    file->SetEnlisted(false);
+  }
+  enlisted_.clear();
+}
+
+int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, DriverArgs& args) {
+  PhysicalFile& file = *s.file;
+  EntryStore& store = file.store();
+  auto take = [&](uint32_t* n) { return file.TakeRecordNumber(n); };
+  auto keyOk = [&] { return args.key >= 0 && static_cast<size_t>(args.key) < fcb.keys.size(); };
+  switch (op) {
+    case storage::SETfile: case storage::SETfilekey: case storage::SETfileptr:
+    case storage::SETkey: case storage::SETkeykey: case storage::SETkeyptr:
+    case storage::SETkeykeyptr: case storage::RESETfile: case storage::RESETkey:
+      return InAccess(file, false, [&] { return SetSequence(op, fcb, s, args); });
+    case storage::NEXT: case storage::PREVIOUS: case storage::SKIP:
+      if (args.hold) s.holdNext = true;
+      return InAccess(file, false, [&] { return ReadSequence(op, fcb, s, args); });
+    case storage::GETfilekey: case storage::GETfileptr: case storage::GETkeyptr:
+    case storage::REGETfile: case storage::REGETkey:
+      if (args.hold) s.holdNext = true;
+      return InAccess(file, false, [&] { return ReadDirect(op, fcb, s, args); });
+    case storage::POSITIONfile: case storage::POSITIONkey:
+      return InAccess(file, false, [&] { return PositionOf(op, fcb, s, args); });
+
+    case storage::ADD: case storage::APPEND: {
+      if (!s.writable) return storage::AccessDeniedErr;
+      return InAccess(file, true, [&] {
+        uint32_t n = 0;
+        const int rc = s.table.Add(store, take, fcb, fcb.record, fcb.memoValues, true, &n);
+        if (rc == 0) {
+          s.current = n;
+          s.currentWithoutMemos = false;
+          s.watching = false;
+        }
+        return rc;
+      });
+    }
+    case storage::PUT: {
+      if (s.current == 0) return storage::RecordNotAvailableErr;
+      if (!s.writable) return storage::AccessDeniedErr;
+      return InAccess(file, true, [&] {
+        if (s.watching) {
+          const int rc = CheckWatched(fcb, s);
+          if (rc != 0) return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
+        }
+        const int rc = s.table.Update(store, fcb, s.current, fcb.record, fcb.memoValues,
+                                      !s.currentWithoutMemos);
+        if (rc == 0) s.watching = false;
+        return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
+      });
+    }
+    case storage::DELETE: {
+      if (s.current == 0) return storage::RecordNotAvailableErr;
+      if (!s.writable) return storage::AccessDeniedErr;
+      return InAccess(file, true, [&] {
+        const int rc = s.table.Remove(store, fcb, s.current);
+        if (rc == 0 || rc == storage::RecordNotFoundErr) {
+          s.current = 0;
+          s.watching = false;
+        }
+        return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
+      });
+    }
+    case storage::DUPLICATE: case storage::DUPLICATEkey: {
+      if (op == storage::DUPLICATEkey && !keyOk()) return storage::NoIndexAccessErr;
+      return InAccess(file, false, [&] {
+        bool any = false;
+        for (size_t k = 0; k < fcb.keys.size() && !any; ++k) {
+          const bool asked = op == storage::DUPLICATEkey ? static_cast<int>(k) == args.key
+                                                         : !fcb.keys[k].duplicates;
+          if (!asked) continue;
+          const int rc = s.table.IsDuplicate(store, fcb, static_cast<int>(k), fcb.record, s.current, &any);
+          if (rc != 0) return rc;
+        }
+        if (args.number) *args.number = any ? 1 : 0;
+        return 0;
+      });
+    }
+
+    case storage::RECORDSfile: case storage::COUNTRECORDS: case storage::RECORDSkey: {
+      if (op == storage::RECORDSkey && !keyOk()) return storage::NoIndexAccessErr;
+      const uint8_t selector = op == storage::RECORDSkey ? static_cast<uint8_t>(args.key) : kTableCounter;
+      return InAccess(file, false, [&] {
+        uint32_t n = 0;
+        const int rc = s.table.Count(store, selector, &n);
+        if (rc == 0 && args.number) *args.number = n;
+        return rc;
+      });
+    }
+    case storage::POINTERfile: case storage::POINTERkey:
+      if (args.number) *args.number = s.current;
+      return 0;
+    case storage::BYTES: {
+      std::error_code ec;
+      const auto size = std::filesystem::file_size(s.path, ec);
+      if (ec) return storage::FileSystemErr;
+      if (args.number) *args.number = static_cast<int64_t>(size);
+      return 0;
+    }
+    case storage::NAME:
+      if (args.result) *args.result = NameOf(fcb);
+      return 0;
+
+    case storage::HOLDfile: case storage::HOLDfilesec:
+      // Holds matter between processes; within one they are kept as a flag.
+      s.holdNext = true;
+      return 0;
+    case storage::RELEASE:
+      s.holdNext = false;
+      return 0;
+    case storage::LOCKfile: case storage::LOCKfilesec: case storage::UNLOCK:
+      return 0;
+    case storage::WATCH:
+      s.watchArmed = true;
+      return 0;
+    case storage::NOMEMO:
+      s.noMemoNext = true;
+      return 0;
+
+    case storage::FLUSH:
+      // Inside a transaction the changes wait for COMMIT.
+      return file.enlisted() ? 0 : file.Commit();
+    case storage::LOGOUT:
+      if (!s.writable) return storage::AccessDeniedErr;
+      if (std::find(enlisted_.begin(), enlisted_.end(), s.file) == enlisted_.end()) {
+        enlisted_.push_back(s.file);
+        file.SetEnlisted(true);
+      }
+      return 0;
+
+    case storage::BUILDfile: case storage::BUILDdyn: case storage::BUILDdynfilter:
+    case storage::BUILDevent: case storage::BUILDkey: case storage::PACK: {
+      if (op == storage::BUILDkey && !keyOk()) return storage::NoIndexAccessErr;
+      if (!s.writable) return storage::AccessDeniedErr;
+      const int key = op == storage::BUILDkey ? args.key : -1;
+      return InAccess(file, true, [&] { return s.table.BuildKeys(store, fcb, key); });
+    }
+    case storage::EMPTY:
+      if (!s.writable) return storage::AccessDeniedErr;
+      return InAccess(file, true, [&] {
+        const int rc = s.table.Empty(store, fcb);
+        if (rc == 0) {
+          s.current = 0;
+          s.cursor = StartOf(s, -1);
+        }
+        return rc;
+      });
+
+    default:
+      return storage::NoDriverSupportErr;
+  }
+}
+
+void RegisterVellumDriver() {
+  static std::once_flag once;
+  std::call_once(once, [] { storage::RegisterDriver("VELLUM", std::make_shared<VellumDriver>()); });
+}
+
+}  // namespace ck::vellum

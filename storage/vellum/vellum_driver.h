@@ -1,0 +1,39 @@
+// The Vellum driver: carries out the record-file operations on tables kept
+// in Vellum data files. It keeps each open table's state in the file
+// control block and the files enlisted by LOGOUT until COMMIT or ROLLBACK.
+// Operations it does not offer return 80.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "storage/driver.h"
+#include "storage/vellum/vellum_state.h"
+
+namespace ck::vellum {
+
+class VellumDriver : public storage::Driver {
+ public:
+  int Call(int op, storage::FileControlBlock& fcb, storage::DriverArgs& args) override;
+  void Destroy(storage::FileControlBlock& fcb) override;
+
+ private:
+  int OpenTable(storage::FileControlBlock& fcb);
+  int CreateTable(storage::FileControlBlock& fcb);
+  int CloseTable(storage::FileControlBlock& fcb);
+  int RemoveTable(storage::FileControlBlock& fcb);
+  int RenameTable(storage::FileControlBlock& fcb, std::string_view to);
+  int CopyTable(storage::FileControlBlock& fcb, std::string_view to);
+  int OnOpenTable(int op, storage::FileControlBlock& fcb, VellumState& s,
+                  storage::DriverArgs& args);
+  int Commit();
+  void Rollback();
+
+  // Physical files enlisted by LOGOUT, committed together by COMMIT.
+  std::vector<std::shared_ptr<PhysicalFile>> enlisted_;
+};
+
+// Registers the driver under "VELLUM" (once; later calls do nothing).
+void RegisterVellumDriver();
+
+}  // namespace ck::vellum

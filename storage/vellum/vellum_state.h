@@ -1,0 +1,57 @@
+// VellumState: what the Vellum driver keeps for one open file control block:
+// the shared physical file, the table in it, the current record, the
+// sequence position of NEXT and PREVIOUS, and the one-shot flags (hold,
+// watch, no-memo) that the next read consumes. Not copyable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "storage/file_control_block.h"
+#include "storage/vellum/physical_file.h"
+#include "storage/vellum/table.h"
+
+namespace ck::vellum {
+
+// A sequence position in one order (the records, or one key). next and
+// previous are tree keys: NEXT reads the first entry at or after next
+// (after, when not inclusive), PREVIOUS the last one at or before previous.
+struct Cursor {
+  int order = -1;  // -1 record order, else a key number
+  std::string next;
+  bool nextInclusive = true;
+  std::string previous;
+  bool previousInclusive = false;
+};
+
+class VellumState : public storage::DriverState {
+ public:
+  VellumState() = default;
+  VellumState(const VellumState&) = delete;
+  VellumState& operator=(const VellumState&) = delete;
+
+  std::shared_ptr<PhysicalFile> file;
+  Table table;
+  std::string path;                 // the data file
+  std::string tableName;            // the table inside it
+  bool writable = false;
+  bool decimalCheck = true;
+  std::vector<std::string> softDifferences;  // found when the definition was verified
+
+  // The record buffer when the caller lent none (a table opened without a declaration).
+  std::string ownBuffer;
+
+  uint32_t current = 0;             // record number of the current record; 0 when none
+  bool currentWithoutMemos = false; // the current record was read under NOMEMO
+  Cursor cursor;
+
+  bool holdNext = false;            // HOLD: the next read holds its record
+  bool watchArmed = false;          // WATCH: the next read keeps its image
+  bool watching = false;            // a watched image is kept for the next PUT
+  RecordImage watched;
+  bool noMemoNext = false;          // NOMEMO: the next read skips memos
+};
+
+}  // namespace ck::vellum
