@@ -1,0 +1,231 @@
+// Byte-exact checks of the page layer against blocks built by hand: file
+// header, run-length packing, entry packing, page blocks, and the checks that
+// stop on damaged blocks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "storage/vellum/consistency.h"
+#include "storage/vellum/file_header.h"
+#include "storage/vellum/page_codec.h"
+
+namespace ck::vellum {
+namespace {
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s.push_back(static_cast<char>(v));
+  return s;
+}
+
+int StopOf(const std::function<void()>& f) {
+  ScopedThrowOnCorruption guard;
+  try {
+    f();
+  } catch (const CorruptionError& e) {
+    return e.check;
+  }
+  return 0;
+}
+
+TEST(PageHeader, EncodesEveryFieldAtItsOffset) {
+  FileHeader h = FileHeader::Fresh();
+  h.journalStart = 0x1234;
+  h.journalEnd = 0x5678;
+  h.lastRecord = {0, 0, 1, 2};
+  h.changeCounter = 7;
+  h.rootPage = 3;
+  h.regionStart[1] = 0;
+  h.regionEnd[1] = 4;
+  h.regionStart[59] = 0x10;
+  h.regionEnd[59] = 0x10;
+  const std::string b = h.Encode();
+  ASSERT_EQ(b.size(), 512u);
+  EXPECT_EQ(b.substr(0, 6), Bytes({0, 0, 0, 0, 0x00, 0x02}));
+  EXPECT_EQ(b.substr(6, 8), Bytes({0x34, 0x12, 0, 0, 0x78, 0x56, 0, 0}));
+  EXPECT_EQ(b.substr(14, 4), "vElM");
+  EXPECT_EQ(b.substr(18, 2), Bytes({0, 0}));
+  EXPECT_EQ(b.substr(20, 4), Bytes({0, 0, 1, 2}));  // big-endian counter
+  EXPECT_EQ(b.substr(24, 8), Bytes({7, 0, 0, 0, 3, 0, 0, 0}));
+  EXPECT_EQ(b.substr(32 + 4, 4), Bytes({0, 0, 0, 0}));
+  EXPECT_EQ(b.substr(272 + 4, 4), Bytes({4, 0, 0, 0}));
+  EXPECT_EQ(b.substr(32 + 4 * 59, 4), Bytes({0x10, 0, 0, 0}));
+  EXPECT_EQ(h.LastRecordNumber(), 0x102u);
+
+  FileHeader back;
+  ASSERT_TRUE(FileHeader::Decode(b, &back));
+  EXPECT_EQ(back.Encode(), b);
+  EXPECT_FALSE(FileHeader::Decode(b.substr(0, 511), &back));
+  std::string foreign = b;
+  foreign[14] = 'V';
+  EXPECT_FALSE(FileHeader::Decode(foreign, &back));
+}
+
+TEST(PageHeader, EndOfDataFollowsTheHighestNonEmptyRegion) {
+  FileHeader h = FileHeader::Fresh();
+  EXPECT_EQ(h.EndOfData(), 0x200u);
+  h.regionStart[0] = h.regionEnd[0] = 3;
+  EXPECT_EQ(h.EndOfData(), 0x200u + 256 * 3);  // every region empty: RegionEnd[0]
+  h.regionStart[1] = 3;
+  h.regionEnd[1] = 5;
+  for (int c = 2; c <= 59; ++c) h.regionStart[c] = h.regionEnd[c] = 9;
+  EXPECT_EQ(h.EndOfData(), 0x200u + 256 * 5);
+  h.regionStart[7] = 9;
+  h.regionEnd[7] = 16;
+  EXPECT_EQ(h.EndOfData(), 0x200u + 256 * 16);
+  EXPECT_EQ(h.ClassOfUnit(4), 1);
+  EXPECT_EQ(h.ClassOfUnit(15), 7);
+  EXPECT_EQ(h.ClassOfUnit(6), 0);
+}
+
+TEST(PageRuns, PacksRunsAndCountsAsSpecified) {
+  std::string out;
+  // No run of four: not packed at all.
+  EXPECT_FALSE(PackRuns("abcaaabbbccc", &out));
+  EXPECT_TRUE(out.empty());
+
+  // "xy" then six 'a' then "z": literal 3 (x y a), repeat 5, final literal 1.
+  ASSERT_TRUE(PackRuns("xyaaaaaaz", &out));
+  EXPECT_EQ(out, Bytes({3, 'x', 'y', 'a', 5, 1, 'z'}));
+  EXPECT_EQ(UnpackRuns(out, 9), "xyaaaaaaz");
+
+  // Ending in a run: the final literal count is 0.
+  ASSERT_TRUE(PackRuns(std::string(4, 'q'), &out));
+  EXPECT_EQ(out, Bytes({1, 'q', 3, 0}));
+  EXPECT_EQ(UnpackRuns(out, 4), "qqqq");
+
+  // Counts of 128 and more take two bytes; 0x7F takes one.
+  std::string longRun = "k" + std::string(201, 'b');
+  ASSERT_TRUE(PackRuns(longRun, &out));
+  EXPECT_EQ(out, Bytes({2, 'k', 'b', 0xC8, 0x01, 0}));  // repeat 200
+  EXPECT_EQ(UnpackRuns(out, longRun.size()), longRun);
+  std::string literal;
+  for (int i = 0; i < 130; ++i) literal.push_back(static_cast<char>(i % 2 ? 'm' : 'n'));
+  literal += "zzzz";
+  ASSERT_TRUE(PackRuns(literal, &out));
+  EXPECT_EQ(out.substr(0, 2), Bytes({0x83, 0x01}));  // 131 literal bytes
+  EXPECT_EQ(UnpackRuns(out, literal.size()), literal);
+  std::string count;
+  AppendCount(&count, 0x7F);
+  EXPECT_EQ(count, Bytes({0x7F}));
+  count.clear();
+  AppendCount(&count, 0x80);
+  EXPECT_EQ(count, Bytes({0x80, 0x01}));
+}
+
+TEST(PageRuns, DamagedRunsStop) {
+  // Literal count beyond the expected length.
+  EXPECT_EQ(StopOf([] { UnpackRuns(Bytes({5, 'a', 'b'}), 2); }), 522);
+  // Input cut short inside a literal.
+  EXPECT_EQ(StopOf([] { UnpackRuns(Bytes({3, 'a'}), 3); }), 522);
+  // Repeat count beyond what remains.
+  EXPECT_EQ(StopOf([] { UnpackRuns(Bytes({1, 'a', 9}), 4); }), 530);
+  // A repeat with nothing written before it.
+  EXPECT_EQ(StopOf([] { UnpackRuns(Bytes({0, 3}), 3); }), 530);
+}
+
+TEST(PageEntries, PacksLengthsAndSharedPrefixes) {
+  std::vector<TreeEntry> entries = {TreeEntry("abc", "12"), TreeEntry("abd", "12"),
+                                    TreeEntry("abdz", "1")};
+  const std::string packed = PackEntries(entries);
+  EXPECT_EQ(packed, Bytes({0xC0, 5, 0, 3, 0, 'a', 'b', 'c', '1', '2',  // first: both lengths
+                           0x02, 'd', '1', '2',                        // same lengths, 2 shared
+                           0x43, 4, 0, 'z', '1'}));                    // same total, new key length, 3 shared
+  const auto back = UnpackEntries(packed, 3);
+  ASSERT_EQ(back.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back[i].bytes, entries[i].bytes);
+    EXPECT_EQ(back[i].keyLength, entries[i].keyLength);
+  }
+  // Sharing is capped at 63 bytes.
+  std::string longKey(70, 'k');
+  std::vector<TreeEntry> longOnes = {TreeEntry(longKey + "a", ""), TreeEntry(longKey + "b", "")};
+  const std::string p2 = PackEntries(longOnes);
+  EXPECT_EQ(static_cast<uint8_t>(p2[5 + 71]), 63);
+  EXPECT_EQ(UnpackEntries(p2, 2)[1].bytes, longKey + "b");
+}
+
+TEST(PageEntries, DamagedEntriesStop) {
+  // The first entry must carry both lengths.
+  EXPECT_EQ(StopOf([] { UnpackEntries(Bytes({0x80, 1, 0, 'a'}), 1); }), 1602);
+  // Key length above the total.
+  EXPECT_EQ(StopOf([] { UnpackEntries(Bytes({0xC0, 1, 0, 2, 0, 'a'}), 1); }), 1602);
+  // Bytes left over after the last entry.
+  EXPECT_EQ(StopOf([] { UnpackEntries(Bytes({0xC0, 1, 0, 1, 0, 'a', 'x'}), 1); }), 1602);
+  // Fewer entries than counted.
+  EXPECT_EQ(StopOf([] { UnpackEntries(Bytes({0xC0, 1, 0, 1, 0, 'a'}), 2); }), 1602);
+  // Entries out of order.
+  EXPECT_EQ(StopOf([] { UnpackEntries(Bytes({0xC0, 1, 0, 1, 0, 'b', 0x00, 'a'}), 2); }), 1602);
+}
+
+TEST(PageBlock, LeafAndIndexBlocksByHand) {
+  PageImage leaf;
+  leaf.entries = {TreeEntry("k1", "v"), TreeEntry("k2", "v")};
+  const std::string block = EncodePage(leaf, 0x300);
+  // Plain: 13-byte header, then 0xC0 3 0 2 0 "k1v", 0x01 "2v".
+  EXPECT_EQ(block, Bytes({0x00, 0x03, 0, 0, 24, 0, 24, 0, 29, 0, 2, 0, 0,
+                          0xC0, 3, 0, 2, 0, 'k', '1', 'v', 0x01, '2', 'v'}));
+  const std::string padded = PadToClass(block);
+  ASSERT_EQ(padded.size(), 256u);
+  EXPECT_EQ(static_cast<uint8_t>(padded[24]), 0xB0);
+  EXPECT_EQ(static_cast<uint8_t>(padded[255]), 0xB0);
+  PageBlockInfo info;
+  const PageImage back = DecodePage(padded, 1, &info);
+  EXPECT_EQ(info.storedLength, 24u);
+  EXPECT_EQ(back.entries.size(), 2u);
+  EXPECT_EQ(back.entries[1].bytes, "k2v");
+
+  PageImage index;
+  index.level = 1;
+  index.entries = {TreeEntry("a", ""), TreeEntry("m", "")};
+  index.children = {7, 0x0102};
+  const std::string ib = EncodePage(index, 0);
+  EXPECT_EQ(ib.substr(10, 11), Bytes({2, 0, 1, 7, 0, 0, 0, 2, 1, 0, 0}));
+  const PageImage ib2 = DecodePage(PadToClass(ib), 1);
+  EXPECT_EQ(ib2.children, (std::vector<uint32_t>{7, 0x0102}));
+  EXPECT_EQ(ib2.level, 1);
+}
+
+TEST(PageBlock, PacksOnlyWhenAUnitIsSaved) {
+  // 300 zero bytes of data pack into far less than one unit: packed.
+  PageImage big;
+  big.entries = {TreeEntry("key", std::string(300, '\0'))};
+  const std::string packed = EncodePage(big, 0);
+  EXPECT_LT(packed.size(), 256u);
+  const uint32_t stored = static_cast<uint8_t>(packed[4]) | static_cast<uint8_t>(packed[5]) << 8;
+  const uint32_t unpacked = static_cast<uint8_t>(packed[6]) | static_cast<uint8_t>(packed[7]) << 8;
+  EXPECT_EQ(stored, packed.size());
+  EXPECT_EQ(unpacked, 13u + 5 + 303);
+  EXPECT_EQ(DecodePage(PadToClass(packed), 1).entries[0].bytes, big.entries[0].bytes);
+  // A short run that saves no unit: stored plain even though a run exists.
+  PageImage small;
+  small.entries = {TreeEntry("key", "aaaaa")};
+  const std::string plain = EncodePage(small, 0);
+  EXPECT_EQ(plain.size(), 13u + 5 + 8);
+  EXPECT_EQ(plain[4], plain[6]);
+}
+
+TEST(PageBlock, DamagedBlocksStop) {
+  PageImage leaf;
+  leaf.entries = {TreeEntry("k", std::string(40, 'x'))};
+  const std::string good = PadToClass(EncodePage(leaf, 0));
+  // Stored length whose class is not the slot's.
+  EXPECT_EQ(StopOf([&] { DecodePage(good + std::string(256, '\xB0'), 2); }), 1477);
+  // Stored length beyond 59 units.
+  std::string b = good;
+  b[4] = 0x01;
+  b[5] = 0x3B;
+  EXPECT_EQ(StopOf([&] { DecodePage(b, 1); }), 1678);
+  // Unpacked length above the size estimate.
+  b = good;
+  b[8] = 1;
+  b[9] = 0;
+  EXPECT_EQ(StopOf([&] { DecodePage(b, 1); }), 1659);
+  // A wrong entry count.
+  b = good;
+  b[10] = 2;
+  EXPECT_EQ(StopOf([&] { DecodePage(b, 1); }), 1602);
+}
+
+}  // namespace
+}  // namespace ck::vellum
