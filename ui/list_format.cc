@@ -76,7 +76,7 @@ bool ParseListFormat(std::string_view s, std::vector<ListColumn>* columns, std::
       } else if (c == '@') {
         size_t end = s.find('@', i + 1);
         if (end == std::string_view::npos) return fail("unterminated picture");
-        col.picture = std::string(s.substr(i, end - i + 1));
+        col.picture = std::string(s.substr(i, end - i));  // without the closing "@"
         i = end + 1;
       } else {
         return fail("unexpected character");

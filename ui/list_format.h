@@ -23,7 +23,7 @@ struct ListColumn {
   bool resizable = false;
   std::string header;  // "" when the list has no header for it
   Align headerAlign = Align::Left;
-  std::string picture; // "@s100"; "" shows the value as it stands
+  std::string picture; // "@s100" (without the closing "@"); "" shows the value as it stands
 };
 
 // Parses a format string. On a malformed one returns false, says where in

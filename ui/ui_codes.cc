@@ -74,8 +74,9 @@ std::string key::Name(int code) {
   int base = code & 0xFF;
   for (const NamedKey& k : kKeys)
     if (k.code == base && base > key::MouseLeft2) return out + k.name;
-  if (std::isalnum(base)) return out + static_cast<char>(base);
   if (base >= F1 && base < F1 + 12) return out + "F" + std::to_string(base - F1 + 1);
+  if ((base >= '0' && base <= '9') || (base >= 'A' && base <= 'Z'))
+    return out + static_cast<char>(base);
   return out + std::to_string(base);
 }
 

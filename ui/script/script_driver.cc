@@ -1,0 +1,390 @@
+#include "ui/script/script_driver.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <thread>
+
+#include "runtime/code_page.h"
+#include "ui/engine.h"
+#include "ui/popup_text.h"
+#include "ui/screen_text.h"
+
+namespace ck::ui {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+Engine& E() { return Engine::Get(); }
+
+std::string ToUtf8(std::string_view s) { return Cp1252ToUtf8(s); }
+
+bool ToAnsi(std::string_view utf8, std::string* out, std::string* why) {
+  if (Utf8ToCp1252(utf8, out)) return true;
+  *why = "the text holds a character that Windows-1252 cannot hold";
+  return false;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+ScriptResult Fail(std::string why) {
+  ScriptResult r;
+  r.ok = false;
+  r.error = std::move(why);
+  return r;
+}
+
+ScriptResult Ok(std::string output = {}) {
+  ScriptResult r;
+  r.output = std::move(output);
+  return r;
+}
+
+bool ParseInt(std::string_view s, int* out) {
+  if (s.empty()) return false;
+  std::string t(s);
+  char* end = nullptr;
+  long v = std::strtol(t.c_str(), &end, 0);
+  if (*end) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+// Finds a menu entry by a "/"-separated text path, "&" and case ignored.
+int FindMenuPath(const MenuModel& menu, std::string_view path) {
+  size_t slash = path.find('/');
+  std::string_view head = path.substr(0, slash);
+  for (const MenuModel& item : menu.items) {
+    if (!SameText(StripAmpersands(item.text), head)) continue;
+    if (slash == std::string_view::npos) return item.isMenu ? 0 : item.feq;
+    if (int feq = FindMenuPath(item, path.substr(slash + 1))) return feq;
+  }
+  return 0;
+}
+
+std::string RowLine(const std::vector<std::string>& row) {
+  std::string line;
+  for (size_t i = 0; i < row.size(); ++i) line += (i ? " | " : "") + ToUtf8(row[i]);
+  return line;
+}
+
+std::string ListRows(const ControlModel& c) {
+  std::string out;
+  for (size_t i = 0; i < c.rows.size(); ++i)
+    out += (static_cast<int>(i) + 1 == c.choice ? "* " : "  ") + std::to_string(i + 1) + ": " +
+           RowLine(c.rows[i]) + "\n";
+  if (c.rows.empty()) out = "  (no rows)\n";
+  return out;
+}
+
+void PopupLines(const std::vector<PopupItem>& items, int depth, std::string* out) {
+  for (const PopupItem& item : items) {
+    *out += "  " + std::string(2 * depth, ' ');
+    if (item.separator) {
+      *out += "----\n";
+      continue;
+    }
+    *out += (item.number ? std::to_string(item.number) + ": " : "> ") +
+            ToUtf8(StripAmpersands(item.text)) + (item.disabled ? " (disabled)" : "") +
+            (item.check == 1 ? " (checked)" : "") + "\n";
+    PopupLines(item.items, depth + 1, out);
+  }
+}
+}  // namespace
+
+ScriptDriver::ScriptDriver(ScriptPresenter* requests) : requests_(requests) {}
+
+WindowId ScriptDriver::current() const {
+  if (current_ && E().Snapshot(current_)) return current_;
+  return E().ActiveWindow();
+}
+
+WindowId ScriptDriver::FrameWindow() const {
+  for (const WindowInfo& w : E().Windows())
+    if (w.kind == WindowKind::Frame) return w.id;
+  return 0;
+}
+
+int ScriptDriver::ResolveControl(WindowId w, std::string_view control) const {
+  auto m = E().Snapshot(w);
+  if (!m) return 0;
+  int feq = 0;
+  if (ParseInt(control, &feq)) return m->Control(feq) || m->ToolButton(feq) || m->MenuEntry(feq) ? feq : 0;
+  std::string ansi;
+  if (!Utf8ToCp1252(control, &ansi)) return 0;
+  return m->FeqOf(ansi);
+}
+
+std::string ScriptDriver::TakeNotes() {
+  std::string out;
+  for (const std::string& n : requests_->TakeNotes()) out += n + "\n";
+  return out;
+}
+
+ScriptResult ScriptDriver::Retry(const Step& step, std::string_view what) {
+  auto deadline = Clock::now() + timeout_;
+  std::string why;
+  for (;;) {
+    WindowId w = current();
+    if (!w)
+      why = "no window is open";
+    else if (E().IsBlocked(w))
+      why = "window \"" + ToUtf8(E().Snapshot(w) ? E().Snapshot(w)->title : "") +
+            "\" takes no input (a later window of its thread is open)";
+    else if (step(w, &why))
+      return Ok();
+    if (Clock::now() >= deadline) return Fail(std::string(what) + ": " + why);
+    requests_->WaitForChange(std::chrono::milliseconds(20));
+  }
+}
+
+ScriptResult ScriptDriver::WaitWindow(std::string_view title) {
+  std::string ansi, why;
+  if (!ToAnsi(title, &ansi, &why)) return Fail(why);
+  auto deadline = Clock::now() + timeout_;
+  for (;;) {
+    if (WindowId w = E().FindWindow(ansi)) {
+      current_ = w;
+      return Ok();
+    }
+    if (Clock::now() >= deadline)
+      return Fail("no window titled \"" + std::string(title) + "\" appeared");
+    requests_->WaitForChange(std::chrono::milliseconds(20));
+  }
+}
+
+ScriptResult ScriptDriver::Activate(std::string_view title) {
+  ScriptResult r = WaitWindow(title);
+  if (r.ok) E().UserActivate(current_);
+  return r;
+}
+
+ScriptResult ScriptDriver::Type(std::string_view control, std::string_view text) {
+  std::string ansi, why;
+  if (!ToAnsi(text, &ansi, &why)) return Fail(why);
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        E().UserFocus(w, feq);
+        if (!E().UserType(w, feq, ansi)) return *why = "the control takes no typing", false;
+        return E().UserAccept(w, feq) || (*why = "the control cannot be accepted", false);
+      },
+      "type");
+}
+
+ScriptResult ScriptDriver::Press(std::string_view control) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        auto m = E().Snapshot(w);
+        const ControlModel* c = feq > 0 ? m->Control(feq) : nullptr;
+        if (!c) return *why = "no control " + std::string(control), false;
+        if (c->type == ControlType::Check)
+          E().UserType(w, feq, c->screen == "1" ? "0" : "1");
+        else if (c->type == ControlType::Radio)
+          E().UserType(w, feq, "1");
+        return E().UserAccept(w, feq) || (*why = "the control is disabled or hidden", false);
+      },
+      "press");
+}
+
+ScriptResult ScriptDriver::Key(std::string_view control, std::string_view keyName) {
+  int code = key::Parse(keyName);
+  if (code < 0) return Fail("unknown key " + std::string(keyName));
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        E().UserFocus(w, feq);
+        if (code == key::Enter) {  // Enter completes the control, as in a window
+          auto m = E().Snapshot(w);
+          const ControlModel* c = m->Control(feq);
+          if (c->type == ControlType::Button || c->type == ControlType::Entry ||
+              c->type == ControlType::Text)
+            if (!E().IsAlertKey(w, code)) return E().UserAccept(w, feq);
+        }
+        return E().UserKey(w, feq, code) ||
+               (*why = "key " + key::Name(code) + " means nothing to the control", false);
+      },
+      "key");
+}
+
+ScriptResult ScriptDriver::Menu(std::string_view path) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        WindowId target = w;
+        auto m = E().Snapshot(w);
+        if (!m->hasMenuBar) {
+          target = FrameWindow();
+          m = E().Snapshot(target);
+        }
+        if (!m || !m->hasMenuBar) return *why = "no window with a menu", false;
+        int feq = 0;
+        if (!ParseInt(path, &feq)) {
+          std::string ansi;
+          if (!Utf8ToCp1252(path, &ansi)) return *why = "bad menu path", false;
+          feq = FindMenuPath(m->menuBar, ansi);
+        }
+        if (!m->MenuEntry(feq)) return *why = "no menu item " + std::string(path), false;
+        return E().UserAccept(target, feq) || (*why = "the menu item is disabled", false);
+      },
+      "menu");
+}
+
+ScriptResult ScriptDriver::Toolbar(std::string_view buttonName) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        WindowId target = w;
+        auto m = E().Snapshot(w);
+        if (!m->hasToolbar) {
+          target = FrameWindow();
+          m = E().Snapshot(target);
+        }
+        if (!m || !m->hasToolbar) return *why = "no window with a toolbar", false;
+        int feq = ResolveControl(target, buttonName);
+        if (!m->ToolButton(feq)) return *why = "no toolbar button " + std::string(buttonName), false;
+        return E().UserAccept(target, feq) || (*why = "the toolbar button is disabled", false);
+      },
+      "toolbar");
+}
+
+ScriptResult ScriptDriver::SelectRow(std::string_view control, int row) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        return E().UserChoose(w, feq, row, key::MouseLeft) ||
+               (*why = "the list has no row " + std::to_string(row), false);
+      },
+      "select");
+}
+
+ScriptResult ScriptDriver::Thumb(std::string_view control, int percent) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        return E().UserThumb(w, feq, percent) || (*why = "the control is no list", false);
+      },
+      "thumb");
+}
+
+ScriptResult ScriptDriver::Scroll(std::string_view control, std::string_view how) {
+  static const struct { const char* name; int event; } kHow[] = {
+      {"up", event::ScrollUp},     {"down", event::ScrollDown}, {"pageup", event::PageUp},
+      {"pagedown", event::PageDown}, {"top", event::ScrollTop}, {"bottom", event::ScrollBottom}};
+  int e = 0;
+  for (auto& h : kHow)
+    if (SameText(how, h.name)) e = h.event;
+  if (!e) return Fail("unknown scroll " + std::string(how));
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        return E().UserScroll(w, feq, e) || (*why = "the control is no list", false);
+      },
+      "scroll");
+}
+
+ScriptResult ScriptDriver::Answer(std::string_view buttonName) {
+  int bit = button::Parse(buttonName);
+  if (!bit) return Fail("unknown button " + std::string(buttonName));
+  auto r = requests_->TakeRequest(Request::Kind::Message, timeout_);
+  if (!r) return Fail("no message box appeared");
+  std::string text = r->text;
+  for (char& c : text)
+    if (c == '|') c = '\n';
+  std::string out = "message \"" + ToUtf8(r->caption) + "\": " + ToUtf8(text) + "\n";
+  if (!(r->buttons & bit)) {
+    r->Answer(r->defaultButton);
+    ScriptResult f = Fail("the message box has no button " + std::string(buttonName));
+    f.output = out;
+    return f;
+  }
+  r->Answer(bit);
+  return Ok(out);
+}
+
+ScriptResult ScriptDriver::Popup(int number) {
+  auto r = requests_->TakeRequest(Request::Kind::Popup, timeout_);
+  if (!r) return Fail("no popup menu appeared");
+  std::string out = "popup menu:\n";
+  if (r->popup) PopupLines(*r->popup, 0, &out);
+  const PopupItem* item = r->popup ? FindPopupItem(*r->popup, number) : nullptr;
+  if (number != 0 && (!item || item->disabled)) {
+    r->Answer(0);
+    ScriptResult f = Fail("the popup has no selectable item " + std::to_string(number));
+    f.output = out;
+    return f;
+  }
+  r->Answer(number);
+  return Ok(out);
+}
+
+ScriptResult ScriptDriver::File(std::string_view path) {
+  std::string ansi, why;
+  if (!ToAnsi(path, &ansi, &why)) return Fail(why);
+  auto r = requests_->TakeRequest(Request::Kind::FileDialog, timeout_);
+  if (!r) return Fail("no file dialog appeared");
+  r->Answer(ansi.empty() ? 0 : 1, ansi);
+  return Ok("file dialog \"" + ToUtf8(r->caption) + "\"\n");
+}
+
+ScriptResult ScriptDriver::PrinterSetup(bool accept) {
+  auto r = requests_->TakeRequest(Request::Kind::PrinterSetup, timeout_);
+  if (!r) return Fail("no printer setup dialog appeared");
+  r->Answer(accept ? 1 : 0);
+  return Ok("printer setup\n");
+}
+
+ScriptResult ScriptDriver::Print(std::string_view control) {
+  WindowId w = current();
+  int feq = ResolveControl(w, control);
+  auto m = E().Snapshot(w);
+  const ControlModel* c = m ? m->Control(feq) : nullptr;
+  if (!c) return Fail("print: no control " + std::string(control));
+  std::string label = c->name.empty() ? std::to_string(feq) : ToUtf8(c->name);
+  if (c->type == ControlType::List) return Ok(label + ":\n" + ListRows(*c));
+  bool valued = c->type == ControlType::Entry || c->type == ControlType::Text ||
+                c->type == ControlType::Check || c->type == ControlType::Radio ||
+                c->type == ControlType::Spin || c->type == ControlType::Combo;
+  std::string shown = c->type == ControlType::Progress ? std::to_string(c->progress)
+                      : valued                         ? c->screen
+                                                       : c->text;
+  return Ok(label + " = \"" + ToUtf8(shown) + "\"" + (c->enabled ? "" : " (disabled)") +
+            (c->visible ? "" : " (hidden)") + "\n");
+}
+
+ScriptResult ScriptDriver::Rows(std::string_view control) { return Print(control); }
+
+ScriptResult ScriptDriver::Title() {
+  auto m = E().Snapshot(current());
+  if (!m) return Fail("title: no window is open");
+  return Ok("title \"" + ToUtf8(m->title) + "\"\n");
+}
+
+ScriptResult ScriptDriver::Close() {
+  return Retry([&](WindowId w, std::string*) { return E().UserClose(w); }, "close");
+}
+
+ScriptResult ScriptDriver::Screenshot(std::string_view file) {
+  if (!screenshot_) return Fail("screenshot: only the Qt presenter draws windows");
+  WindowId w = current();
+  if (!w) return Fail("screenshot: no window is open");
+  std::string why;
+  if (!screenshot_(w, std::string(file), &why)) return Fail("screenshot: " + why);
+  return Ok("screenshot " + std::string(file) + "\n");
+}
+
+ScriptResult ScriptDriver::WaitAllClosed() {
+  auto deadline = Clock::now() + timeout_;
+  while (!E().Windows().empty()) {
+    if (Clock::now() >= deadline) return Fail("windows are still open");
+    requests_->WaitForChange(std::chrono::milliseconds(20));
+  }
+  return Ok();
+}
+
+}  // namespace ck::ui

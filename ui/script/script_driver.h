@@ -1,0 +1,81 @@
+// Drives the windows of the engine as a user would, for automation scripts
+// and tests: wait for a window, type, press, choose menu items and list rows,
+// answer message boxes, read controls. Each step waits (up to the timeout)
+// until its window and control exist and take input, and says what it did
+// or why it could not. Texts given and returned are UTF-8; the engine's
+// Windows-1252 is converted here.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "ui/presenter.h"
+#include "ui/script/script_presenter.h"
+
+namespace ck::ui {
+
+struct ScriptResult {
+  bool ok = true;
+  std::string output;  // transcript lines, each ended by "\n"
+  std::string error;   // why the step could not be carried out
+};
+
+class ScriptDriver {
+ public:
+  // requests: where the presenter in use leaves message boxes and popups.
+  explicit ScriptDriver(ScriptPresenter* requests);
+  ScriptDriver(const ScriptDriver&) = delete;
+  ScriptDriver& operator=(const ScriptDriver&) = delete;
+
+  void SetTimeout(std::chrono::milliseconds t) { timeout_ = t; }
+  using ScreenshotFn = std::function<bool(WindowId, const std::string& file, std::string* error)>;
+  void SetScreenshot(ScreenshotFn fn) { screenshot_ = std::move(fn); }
+
+  // Waits for a window with this title and makes it the current one.
+  ScriptResult WaitWindow(std::string_view title);
+  // Makes the window the active one (as a click on it would).
+  ScriptResult Activate(std::string_view title);
+  // Controls are named by layout name ("?OK") or number ("5").
+  ScriptResult Type(std::string_view control, std::string_view text);  // and accept it
+  ScriptResult Press(std::string_view control);  // buttons, check boxes, radios
+  ScriptResult Key(std::string_view control, std::string_view keyName);
+  // A menu entry of the current window (or of the frame) by number ("-5")
+  // or by text path ("File/Exit", "&" and case ignored).
+  ScriptResult Menu(std::string_view path);
+  ScriptResult Toolbar(std::string_view button);  // "3001" or "?TOOLBAR:INSERT"
+  ScriptResult SelectRow(std::string_view control, int row);
+  ScriptResult Thumb(std::string_view control, int percent);
+  ScriptResult Scroll(std::string_view control, std::string_view how);  // up, down, pageup ...
+  // Answers the next message box (printing its caption and text).
+  ScriptResult Answer(std::string_view buttonName);
+  ScriptResult Popup(int number);  // 0 dismisses
+  ScriptResult File(std::string_view path);  // "" cancels
+  ScriptResult PrinterSetup(bool accept);
+  ScriptResult Print(std::string_view control);
+  ScriptResult Rows(std::string_view control);
+  ScriptResult Title();
+  ScriptResult Close();
+  ScriptResult Screenshot(std::string_view file);
+  // Waits up to the timeout until no window is open.
+  ScriptResult WaitAllClosed();
+
+  WindowId current() const;
+  // The standard commands the presenter noted since the last call.
+  std::string TakeNotes();
+
+ private:
+  using Step = std::function<bool(WindowId, std::string* why)>;
+  // Retries step on the current window until it succeeds or the timeout passes.
+  ScriptResult Retry(const Step& step, std::string_view what);
+  int ResolveControl(WindowId w, std::string_view control) const;
+  WindowId FrameWindow() const;
+
+  ScriptPresenter* requests_;
+  std::chrono::milliseconds timeout_{5000};
+  ScreenshotFn screenshot_;
+  WindowId current_ = 0;
+};
+
+}  // namespace ck::ui

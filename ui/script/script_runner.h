@@ -1,0 +1,36 @@
+// Runs an automation script: one command a line, words separated by blanks,
+// texts with blanks in double quotes ("" or \" for a quote inside), "#"
+// starts a comment. The commands are listed in docs/script.md. Each command
+// is echoed to the transcript with what it printed; the first command that
+// cannot be carried out ends the run with one line "error: ...".
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/script/script_driver.h"
+
+namespace ck::ui {
+
+// Splits a script line into words; false (and why) on an unclosed quote.
+bool SplitScriptLine(std::string_view line, std::vector<std::string>* words, std::string* error);
+
+class ScriptRunner {
+ public:
+  ScriptRunner(ScriptDriver* driver, std::ostream* out) : driver_(driver), out_(out) {}
+  ScriptRunner(const ScriptRunner&) = delete;
+  ScriptRunner& operator=(const ScriptRunner&) = delete;
+
+  // Runs every line; true when all were carried out.
+  bool Run(std::istream& in);
+  // Runs one command line (already split); false when it failed.
+  bool RunCommand(const std::vector<std::string>& words, std::string* error);
+
+ private:
+  ScriptDriver* driver_;
+  std::ostream* out_;
+};
+
+}  // namespace ck::ui
