@@ -38,7 +38,7 @@ int CompareFixed(std::string_view a, std::string_view b, bool noCase) {
 
 void AssignString(char* field, size_t length, std::string_view text) {
   size_t n = std::min(length, text.size());
-  std::memmove(field, text.data(), n);
+  if (n > 0) std::memmove(field, text.data(), n);
   std::memset(field + n, ' ', length - n);
 }
 
@@ -50,7 +50,7 @@ std::string_view ReadCString(const char* field, size_t length) {
 void AssignCString(char* field, size_t length, std::string_view text) {
   if (length == 0) return;
   text = text.substr(0, std::min(text.find('\0'), length - 1));
-  std::memmove(field, text.data(), text.size());
+  if (!text.empty()) std::memmove(field, text.data(), text.size());
   std::memset(field + text.size(), 0, length - text.size());
 }
 
@@ -63,7 +63,7 @@ std::string_view ReadPString(const char* field, size_t length) {
 void AssignPString(char* field, size_t length, std::string_view text) {
   if (length == 0) return;
   size_t n = std::min({text.size(), length - 1, size_t{255}});
-  std::memmove(field + 1, text.data(), n);
+  if (n > 0) std::memmove(field + 1, text.data(), n);
   field[0] = static_cast<char>(n);
   std::memset(field + 1 + n, 0, length - 1 - n);
 }

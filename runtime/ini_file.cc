@@ -153,7 +153,9 @@ bool WriteAll(int fd, const std::string& data) {
 
 // Writes the lines to a temporary file beside path, flushes it and renames it
 // over path, keeping the old file's permissions (0600 for a new file: these
-// files may hold secrets).
+// files may hold secrets). The data is flushed before the rename, so after a
+// crash the name holds the old content or the new, never a part; the folder
+// is not flushed (a lost rename only means the old settings).
 bool Store(const std::string& path, const std::vector<Line>& lines) {
   std::string target = path;
   struct stat st;
@@ -179,14 +181,6 @@ bool Store(const std::string& path, const std::vector<Line>& lines) {
   if (!ok) {
     ::unlink(temp.c_str());
     return false;
-  }
-  std::string folder = target.find('/') == std::string::npos
-                           ? std::string(".")
-                           : target.substr(0, target.rfind('/') + 1);
-  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {  // make the rename itself durable; best effort
-    ::fsync(dirFd);
-    ::close(dirFd);
   }
   return true;
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -145,6 +146,13 @@ HaltHandler& CurrentHandler() {
   return *handler;
 }
 
+// Registered flushes by id (guarded by HandlerMutex).
+std::map<int, Procedure>& Flushes() {
+  static auto* flushes = new std::map<int, Procedure>;
+  return *flushes;
+}
+int gNextFlushId = 1;
+
 void DefaultHaltHandler(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fputc('\n', stderr);
@@ -199,6 +207,18 @@ void WaitForThreads() {
   JoinEnded();
 }
 
+int AddHaltFlush(Procedure flush) {
+  std::lock_guard<std::mutex> lock(HandlerMutex());
+  int id = gNextFlushId++;
+  Flushes()[id] = std::move(flush);
+  return id;
+}
+
+void RemoveHaltFlush(int id) {
+  std::lock_guard<std::mutex> lock(HandlerMutex());
+  Flushes().erase(id);
+}
+
 void SetHaltHandler(HaltHandler handler) {
   std::lock_guard<std::mutex> lock(HandlerMutex());
   CurrentHandler() = std::move(handler);
@@ -211,9 +231,11 @@ void Halt(std::string_view text, int exitCode) {
   }
   tInHalt = true;
   HaltHandler handler;
+  std::map<int, Procedure> flushes;
   {
     std::lock_guard<std::mutex> lock(HandlerMutex());
     handler = CurrentHandler();
+    flushes = Flushes();
   }
   if (!text.empty()) {
     try {
@@ -224,6 +246,13 @@ void Halt(std::string_view text, int exitCode) {
       }
     } catch (...) {
       DefaultHaltHandler(text);
+    }
+  }
+  for (auto& [id, flush] : flushes) {
+    try {
+      if (flush) flush();
+    } catch (...) {
+      // A failing flush must not keep the process from ending.
     }
   }
   std::cout.flush();

@@ -52,6 +52,7 @@ int RunningThreads();
 
 // Waits until every runtime thread but the caller has finished and joins
 // them. Threads started meanwhile are waited for too.
+// REQUIRES: no other thread is in WaitForThreads (main calls it at shutdown).
 void WaitForThreads();
 
 // Shows text (when not empty) and ends the process with exitCode. Never
@@ -60,6 +61,13 @@ void WaitForThreads();
 // be using them. Only the first Halt of a process acts; a Halt from another
 // thread meanwhile blocks, and one from inside the handler exits at once.
 [[noreturn]] void Halt(std::string_view text, int exitCode);
+
+// Registers work that Halt runs after showing its text and before the process
+// ends, e.g. flushing a log kept in a C++ stream (C stdio and the standard
+// streams are flushed anyway). Runs on the halting thread, in registration
+// order; it must not wait for other threads. Returns an id for RemoveHaltFlush.
+int AddHaltFlush(Procedure flush);
+void RemoveHaltFlush(int id);
 
 // Replaces what Halt uses to show its text (default: the text and a line
 // break on stderr). An empty handler restores the default.

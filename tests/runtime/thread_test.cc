@@ -128,6 +128,14 @@ TEST(HaltDeathTest, ShowsTheTextThroughTheHandlerAndExits) {
       },
       ::testing::ExitedWithCode(9), "shown: Incorrect Password! This program will be terminated.");
   EXPECT_EXIT(Halt("plain", 3), ::testing::ExitedWithCode(3), "plain");
+  // Registered flushes run after the text, a removed one does not.
+  EXPECT_EXIT(
+      {
+        RemoveHaltFlush(AddHaltFlush([] { std::fputs("removed\n", stderr); }));
+        AddHaltFlush([] { std::fputs("flushed\n", stderr); });
+        Halt("text", 2);
+      },
+      ::testing::ExitedWithCode(2), "^text\nflushed\n$");
   EXPECT_EXIT(Halt("", 0), ::testing::ExitedWithCode(0), "");
 }
 
