@@ -300,27 +300,52 @@ int View::ReadKeyed(bool forward) {
 
 int View::FirstKeyed(bool forward) {
   const bool driverForward = forward != reversed_;
-  int rc = 0;
-  if (start_ == Start::First) {
-    rc = storage::SetKey(fcb_, key_);
-  } else {
-    // Put the wanted key value into the buffer, position on it, and give the
-    // buffer back as it was.
-    const std::string saved(fcb_.record, fcb_.recordLength);
-    const storage::KeyDescriptor& key = fcb_.keys[static_cast<size_t>(key_)];
-    for (size_t i = 0; i < key.components.size(); ++i) {
-      const FieldRef& f = fields_.field(static_cast<size_t>(key.components[i].field));
-      if (i < startCount_ && i < startValues_.size()) WriteBytes(f, startValues_[i]);
-      else WriteExtreme(f, driverForward == key.components[i].descending);
-    }
-    const uint32_t recno =
-        start_ == Start::Exact ? startRecno_ : (driverForward ? 0 : UINT32_MAX);
-    rc = storage::SetKeyValuePointer(fcb_, key_, recno);
-    std::memcpy(fcb_.record, saved.data(), saved.size());
-  }
+  const Start start = start_;
   start_ = Start::None;
+  if (start == Start::First) {
+    const int rc = storage::SetKey(fcb_, key_);
+    if (rc != 0) return rc;
+    return driverForward ? storage::Next(fcb_) : storage::Previous(fcb_);
+  }
+  const storage::KeyDescriptor& key = fcb_.keys[static_cast<size_t>(key_)];
+  const bool partial = start == Start::Values && startCount_ < key.components.size();
+  // Put the wanted key value into the buffer, position on it, and give the
+  // buffer back as it was. A partial value starts before every record that
+  // shares it: the components after it take the value that comes first in
+  // the key (the lowest, or the highest for a descending component).
+  const std::string saved(fcb_.record, fcb_.recordLength);
+  for (size_t i = 0; i < key.components.size(); ++i) {
+    const FieldRef& f = fields_.field(static_cast<size_t>(key.components[i].field));
+    if (i < startCount_ && i < startValues_.size()) WriteBytes(f, startValues_[i]);
+    else WriteExtreme(f, key.components[i].descending);
+  }
+  const uint32_t recno = start == Start::Exact ? startRecno_
+                         : (driverForward || partial) ? 0
+                                                      : UINT32_MAX;
+  int rc = storage::SetKeyValuePointer(fcb_, key_, recno);
+  std::memcpy(fcb_.record, saved.data(), saved.size());
   if (rc != 0) return rc;
-  return driverForward ? storage::Next(fcb_) : storage::Previous(fcb_);
+  if (driverForward || !partial) return driverForward ? storage::Next(fcb_) : storage::Previous(fcb_);
+
+  // Backwards from a partial value: pass over the records that share it,
+  // then step back to the last of them (or the last record before them).
+  // This needs no "highest value" of the remaining components, which would
+  // depend on the driver's collating order.
+  for (;;) {
+    rc = storage::Next(fcb_);
+    if (rc == storage::RecordNotAvailableErr) {
+      rc = storage::SetKey(fcb_, key_);
+      return rc != 0 ? rc : storage::Previous(fcb_);
+    }
+    if (rc != 0) return rc;
+    bool same = true;
+    for (size_t i = 0; i < startCount_ && same; ++i) {
+      const FieldRef& f = fields_.field(static_cast<size_t>(key.components[i].field));
+      const FieldRef wanted(startValues_[i].data(), f.length(), f.type(), f.places());
+      same = f.Compare(wanted, key.nocase) == 0;
+    }
+    if (!same) return storage::Previous(fcb_);
+  }
 }
 
 int View::BuildRows() {
