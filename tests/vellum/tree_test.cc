@@ -1,0 +1,181 @@
+// The tree through a physical file on the in-memory file system: growth
+// through several levels and shrinking back with a clean structural check
+// after every step, neighbour seeks against a model, and the checks that
+// stop on misuse.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+
+#include "storage/io/fault_env.h"
+#include "storage/vellum/consistency.h"
+#include "storage/vellum/physical_file.h"
+
+namespace ck::vellum {
+namespace {
+
+constexpr uint32_t kReadWriteExclusive = 0x12;
+
+class TreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(PhysicalFile::Open(&env_, "/t/tree.vlu", kReadWriteExclusive, "", true, &file_), 0);
+    ASSERT_EQ(file_->BeginAccess(true), 0);
+  }
+  void TearDown() override {
+    if (file_ && file_->inAccess()) file_->EndAccess();
+  }
+
+  // Commits and opens a new update access.
+  void CommitStep() {
+    ASSERT_EQ(file_->EndAccess(), 0);
+    ASSERT_EQ(file_->BeginAccess(true), 0);
+  }
+
+  void ExpectClean(const std::string& when) {
+    std::vector<std::string> problems;
+    EXPECT_EQ(file_->CheckStructure(&problems), 0) << when << ": " << problems.front();
+    ASSERT_TRUE(problems.empty()) << when;
+  }
+
+  int Depth() {
+    int depth = 0;
+    file_->WalkPages([&](const PageInfo& p) { depth = std::max(depth, p.level); });
+    return depth;
+  }
+
+  ScopedThrowOnCorruption guard_;
+  io::FaultEnv env_;
+  std::shared_ptr<PhysicalFile> file_;
+};
+
+// 200-byte keys: separators are big, so index pages split too.
+std::string BigKey(int n) {
+  char head[16];
+  std::snprintf(head, sizeof head, "%08d", n);
+  return std::string(head) + std::string(192, static_cast<char>('a' + n % 7));
+}
+
+TEST_F(TreeTest, GrowsThroughLevelsAndShrinksBackCleanAfterEveryStep) {
+  std::vector<int> order(900);
+  for (int i = 0; i < 900; ++i) order[i] = i;
+  std::mt19937 rng(7);
+  std::shuffle(order.begin(), order.end(), rng);
+  for (size_t step = 0; step < order.size(); ++step) {
+    const int n = order[step];
+    ASSERT_EQ(file_->store().Insert(TreeEntry(BigKey(n), std::string(n % 50, 'd'))), 0);
+    ExpectClean("insert " + std::to_string(n));
+    if (step % 97 == 0) {
+      CommitStep();
+      ExpectClean("commit after insert " + std::to_string(n));
+    }
+  }
+  EXPECT_GE(Depth(), 2);  // root, index level(s), leaves
+  CommitStep();
+  ExpectClean("after growth");
+  TreeEntry e;
+  for (int n = 0; n < 900; ++n) {
+    ASSERT_EQ(file_->store().Get(BigKey(n), &e), 0);
+    EXPECT_EQ(e.data(), std::string(n % 50, 'd'));
+  }
+  std::shuffle(order.begin(), order.end(), rng);
+  for (size_t step = 0; step < order.size(); ++step) {
+    const int n = order[step];
+    ASSERT_EQ(file_->store().Erase(BigKey(n)), 0);
+    ExpectClean("erase " + std::to_string(n));
+    if (step % 101 == 0) {
+      CommitStep();
+      ExpectClean("commit after erase " + std::to_string(n));
+    }
+  }
+  CommitStep();
+  ExpectClean("after shrinking");
+  EXPECT_EQ(Depth(), 0);
+  EXPECT_EQ(file_->store().SeekGE("", &e), kNotFound);
+  // One page (the empty root leaf) is all the regions hold.
+  const FileHeader& h = file_->header();
+  EXPECT_EQ(h.regionEnd[1] - h.regionStart[1], 1u);
+  EXPECT_EQ(h.EndOfData(), UnitOffset(h.regionEnd[1]));
+}
+
+TEST_F(TreeTest, RootSplitKeepsTheRootsId) {
+  ASSERT_EQ(file_->store().Insert(TreeEntry(BigKey(99), "x")), 0);
+  CommitStep();
+  const uint32_t root = file_->header().rootPage;
+  for (int n = 0; n < 40; ++n) {
+    ASSERT_EQ(file_->store().Insert(TreeEntry(BigKey(n), "x")), 0);
+  }
+  EXPECT_EQ(file_->header().rootPage, root);
+  EXPECT_GE(Depth(), 1);
+  ExpectClean("after root split");
+}
+
+TEST_F(TreeTest, SeeksMatchAModelAcrossPages) {
+  std::map<std::string, std::string> model;
+  std::mt19937 rng(11);
+  for (int i = 0; i < 3000; ++i) {
+    const int n = static_cast<int>(rng() % 2000) * 2;  // even numbers only
+    char key[16];
+    std::snprintf(key, sizeof key, "k%06d", n);
+    const std::string data(rng() % 300, static_cast<char>('a' + n % 26));
+    if (rng() % 4 == 0 && model.count(key)) {
+      ASSERT_EQ(file_->store().Erase(key), 0);
+      model.erase(key);
+    } else {
+      ASSERT_EQ(file_->store().Put(TreeEntry(key, data)), 0);
+      model[key] = data;
+    }
+    if (i % 500 == 0) CommitStep();
+  }
+  ExpectClean("after mixed changes");
+  TreeEntry e;
+  for (int n = -1; n <= 4001; ++n) {
+    char key[16];
+    std::snprintf(key, sizeof key, "k%06d", n);
+    auto ge = model.lower_bound(key);
+    auto gt = model.upper_bound(key);
+    int rc = file_->store().SeekGE(key, &e);
+    ASSERT_EQ(rc == 0, ge != model.end()) << key;
+    if (rc == 0) { EXPECT_EQ(e.key(), ge->first); }
+    rc = file_->store().SeekGT(key, &e);
+    ASSERT_EQ(rc == 0, gt != model.end()) << key;
+    if (rc == 0) { EXPECT_EQ(e.key(), gt->first); }
+    rc = file_->store().SeekLT(key, &e);
+    ASSERT_EQ(rc == 0, ge != model.begin()) << key;
+    if (rc == 0) { EXPECT_EQ(e.key(), std::prev(ge)->first); }
+    rc = file_->store().SeekLE(key, &e);
+    ASSERT_EQ(rc == 0, gt != model.begin()) << key;
+    if (rc == 0) { EXPECT_EQ(e.key(), std::prev(gt)->first); }
+  }
+  EXPECT_EQ(file_->store().Get("k000001", &e), kNotFound);
+  EXPECT_EQ(file_->store().Erase("k000001"), kNotFound);
+}
+
+TEST_F(TreeTest, MisuseStops) {
+  ASSERT_EQ(file_->store().Insert(TreeEntry("a", "1")), 0);
+  try {
+    file_->store().Insert(TreeEntry("a", "2"));
+    FAIL();
+  } catch (const CorruptionError& e) {
+    EXPECT_EQ(e.check, 706);
+  }
+  try {
+    file_->store().Insert(TreeEntry("b", std::string(kMaxEntryLength, 'x')));
+    FAIL();
+  } catch (const CorruptionError& e) {
+    EXPECT_EQ(e.check, 824);
+  }
+  file_->Rollback();
+  try {
+    // One entry alone above the limit cannot be split.
+    file_->store().Insert(TreeEntry("c", std::string(15090, 'y')));
+    FAIL();
+  } catch (const CorruptionError& e) {
+    EXPECT_EQ(e.check, 1364);
+  }
+}
+
+}  // namespace
+}  // namespace ck::vellum
