@@ -1,5 +1,7 @@
 #include "storage/vellum/collation.h"
 
+#include "runtime/code_page.h"
+
 namespace ck::vellum {
 namespace {
 
@@ -71,17 +73,7 @@ std::string Collation::Serialize() const {
   return out;
 }
 
-uint8_t Collation::Upper(uint8_t c) {
-  if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<uint8_t>(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;  // s caron
-    case 0x9C: return 0x8C;  // oe
-    case 0x9E: return 0x8E;  // z caron
-    case 0xFF: return 0x9F;  // y diaeresis
-    default: return c;
-  }
-}
+uint8_t Collation::Upper(uint8_t c) { return Upper1252(c); }
 
 bool Collation::IsInjective() const {
   std::array<bool, 256> seen{};

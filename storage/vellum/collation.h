@@ -31,7 +31,8 @@ class Collation {
   std::string Serialize() const;
 
   uint8_t Map(uint8_t c) const { return map_[c]; }
-  // Upper-cases one Windows-1252 byte (letters with a capital form only).
+  // Upper-cases one Windows-1252 byte with the runtime's table (letters
+  // with a capital form only): the NOCASE mapping.
   static uint8_t Upper(uint8_t c);
   // True when the first 256 bytes form a permutation (an injective map).
   bool IsInjective() const;

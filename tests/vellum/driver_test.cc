@@ -254,6 +254,42 @@ TEST_F(DriverTest, MemosTravelWithTheirRecordUnlessNoMemo) {
   EXPECT_EQ(Domain(fcb), "renamed");
 }
 
+TEST_F(DriverTest, KeysUseTheCollatingTableStoredInTheFile) {
+  ASSERT_EQ(Create(fcb), 0);
+  {
+    // Another writer's table: here one that reverses the byte order.
+    std::shared_ptr<PhysicalFile> file;
+    ASSERT_EQ(PhysicalFile::Open(fcb.name + ".VLU", ReadWrite | DenyNone, "", false, &file), 0);
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    std::string data(1153, '\0');
+    for (int i = 0; i < 256; ++i) data[1 + i] = static_cast<char>(255 - i);
+    ASSERT_EQ(file->store().Put(TreeEntry(CollationKey(1), data)), 0);
+    ASSERT_EQ(file->EndAccess(), 0);
+  }
+  ASSERT_EQ(Open(fcb), 0);
+  for (const char* d : {"b", "c", "a"}) {
+    SetDomain(fcb, d);
+    ASSERT_EQ(Add(fcb), 0);
+  }
+  ASSERT_EQ(SetKey(fcb, 0), 0);
+  EXPECT_EQ(ReadAll(fcb), (Strings{"c", "b", "a"}));
+  SetDomain(fcb, "b");
+  ASSERT_EQ(GetByKey(fcb, 0), 0);
+  int64_t pointer = 0;
+  ASSERT_EQ(Pointer(fcb, &pointer), 0);
+  EXPECT_EQ(pointer, 2);
+}
+
+TEST_F(DriverTest, NocaseKeysFindAnySpelling) {
+  fcb.keys[0].nocase = true;
+  CreateWith(fcb, {"eBay", "Alpha"});
+  SetDomain(fcb, "EBAY");
+  ASSERT_EQ(GetByKey(fcb, 0), 0);
+  EXPECT_EQ(Domain(fcb), "eBay");
+  ASSERT_EQ(SetKey(fcb, 0), 0);
+  EXPECT_EQ(ReadAll(fcb), (Strings{"Alpha", "eBay"}));
+}
+
 TEST_F(DriverTest, MaintenanceOperations) {
   CreateWith(fcb, {"b", "a", "c"});
   ASSERT_EQ(Build(fcb), 0);
