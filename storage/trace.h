@@ -2,7 +2,10 @@
 // turn it on, every driver call is written to a log file as one line (the
 // operation, its arguments, the result and the time taken), an OPEN or SHARE
 // is preceded by the table's declaration, and with Details the record's
-// fields follow each record operation. It never changes a result.
+// fields follow each record operation. It never changes a result. A call
+// line reads, e.g.:
+//   T2 GETkeyptr(PASSWORDS) Key(PAS:KeyClientDomain) Pointer(12) Error: 35 Time Taken: 0.01 secs
+// (T2: the second thread that traced; an unknown operation code has no name).
 //
 // Settings: section [CELLARKEY_TRACE] of $CELLARKEY_TRACE_INI, or else of
 // $XDG_CONFIG_HOME/cellarkey/trace.ini (~/.config/cellarkey/trace.ini):
