@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -91,6 +92,13 @@ int IconNumber(std::string_view icon);
 // count, then per entry a 16-bit ID, a level byte, a title length byte, the
 // title, a text length byte, the text.
 std::string_view BuiltInMessages();
+
+// Where a failure of the error log is reported: the step's text ("Unable to
+// Open error log; " ...) and the reason. Default: a line on stderr. The
+// handler must return; a log failure never stops the message.
+using LogFaultHandler = std::function<void(std::string_view text, std::string_view reason)>;
+// An empty handler restores the default.
+void SetLogFaultHandler(LogFaultHandler handler);
 
 // Exit code of the program after a fatal message. Not 0: whatever started
 // the program must be able to tell a fatal stop from a normal end.

@@ -19,6 +19,8 @@ class ErrorLog {
   virtual Level Close(bool force = false) = 0;
   virtual Level Open(bool force = false) = 0;
   virtual Level Append(std::string_view line) = 0;
+  // Why the last failing operation failed ("" when unknown).
+  virtual std::string LastError() const { return {}; }
 };
 
 // Longest line StdErrorLog writes; longer lines are cut.
@@ -39,11 +41,15 @@ class StdErrorLog : public ErrorLog {
   Level Open(bool force = false) override;
   // Appends line (cut at 1024) and a line break; fails when not open.
   Level Append(std::string_view line) override;
+  std::string LastError() const override { return lastError_; }
 
   long USAGE = 0;
 
  private:
+  Level Fail(std::string reason);
+
   std::string fileName_;
+  std::string lastError_;
   std::FILE* file_ = nullptr;
 };
 
