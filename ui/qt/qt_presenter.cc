@@ -1,0 +1,262 @@
+#include "ui/qt/qt_presenter.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPixmap>
+#include <QPrinter>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+
+#include "ui/engine.h"
+#include "ui/popup_text.h"
+#include "ui/qt/qt_icons.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/qt_window_view.h"
+#include "ui/script/script_presenter.h"
+
+namespace ck::ui {
+
+namespace {
+constexpr QMessageBox::StandardButton kStandard[] = {
+    QMessageBox::Ok,    QMessageBox::Yes,    QMessageBox::No,     QMessageBox::Abort,
+    QMessageBox::Retry, QMessageBox::Ignore, QMessageBox::Cancel, QMessageBox::Help};
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::None: return QMessageBox::NoIcon;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Hand: return QMessageBox::Critical;
+    default: return QMessageBox::Information;
+  }
+}
+
+void AddPopupItems(QMenu* menu, const std::vector<PopupItem>& items,
+                   const std::shared_ptr<Request>& r) {
+  for (const PopupItem& item : items) {
+    if (item.separator) {
+      menu->addSeparator();
+      continue;
+    }
+    if (!item.items.empty()) {
+      QMenu* sub = menu->addMenu(FromAnsi(item.text));
+      if (!item.icon.empty()) sub->setIcon(IconFor(item.icon));
+      AddPopupItems(sub, item.items, r);
+      continue;
+    }
+    QAction* a = menu->addAction(FromAnsi(item.text));
+    if (!item.icon.empty()) a->setIcon(IconFor(item.icon));
+    a->setEnabled(!item.disabled);
+    if (item.check) {
+      a->setCheckable(true);
+      a->setChecked(item.check == 1);
+    }
+    int number = item.number;
+    QObject::connect(a, &QAction::triggered, menu, [r, number] { r->Answer(number); });
+  }
+}
+
+// Windows-style filters "Text|*.txt|All|*.*" -> "Text (*.txt);;All (*.*)".
+QString QtFilters(std::string_view filters) {
+  QStringList parts = FromAnsi(filters).split(QLatin1Char('|'));
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+               QStringLiteral(")");
+  return out.join(QStringLiteral(";;"));
+}
+}  // namespace
+
+QtPresenter::QtPresenter() = default;
+
+QtPresenter::~QtPresenter() { views_.clear(); }
+
+void QtPresenter::Changed(const Change& change) {
+  QMetaObject::invokeMethod(this, [this, change] { Apply(change); }, Qt::QueuedConnection);
+}
+
+void QtPresenter::Ask(std::shared_ptr<Request> request) {
+  if (scriptBox_) {
+    scriptBox_->Ask(std::move(request));
+    return;
+  }
+  QMetaObject::invokeMethod(this, [this, request] { Show(request); }, Qt::QueuedConnection);
+}
+
+QtWindowView* QtPresenter::Frame() const {
+  for (auto& [id, v] : views_)
+    if (v->kind() == WindowKind::Frame) return v.get();
+  return nullptr;
+}
+
+QWidget* QtPresenter::ParentFor(WindowId id) const {
+  auto it = views_.find(id);
+  if (it != views_.end()) return it->second->top();
+  QtWindowView* f = Frame();
+  return f ? f->top() : nullptr;
+}
+
+void QtPresenter::Apply(const Change& change) {
+  if (change.kind == ChangeKind::WindowClosed) {
+    views_.erase(change.window);
+    return;
+  }
+  if (change.kind == ChangeKind::Command) {
+    RunCommand(change.window, change.command);
+    return;
+  }
+  auto snap = Engine::Get().Snapshot(change.window);
+  if (!snap) return;  // closed meanwhile; its WindowClosed follows
+  auto it = views_.find(change.window);
+  if (it == views_.end()) {
+    QtWindowView* frame = Frame();
+    views_[change.window] = std::make_unique<QtWindowView>(
+        change.window, *snap, frame ? frame->mdiArea() : nullptr,
+        frame ? frame->statusBar() : nullptr);
+    return;
+  }
+  it->second->Sync(*snap, change);
+}
+
+void QtPresenter::RunCommand(WindowId id, StdAction action) {
+  if (scriptBox_) scriptBox_->Changed({ChangeKind::Command, id, 0, action});
+  QtWindowView* frame = Frame();
+  QMdiArea* mdi = frame ? frame->mdiArea() : nullptr;
+  QWidget* focus = QApplication::focusWidget();
+  auto invoke = [focus](const char* slot) {
+    if (focus) QMetaObject::invokeMethod(focus, slot);  // QLineEdit and QPlainTextEdit have these slots
+  };
+  switch (action) {
+    case StdAction::Tile: if (mdi) mdi->tileSubWindows(); break;
+    case StdAction::Cascade: if (mdi) mdi->cascadeSubWindows(); break;
+    case StdAction::ArrangeIcons:
+      if (mdi) {
+        int x = 0;
+        for (QMdiSubWindow* s : mdi->subWindowList())
+          if (s->isMinimized()) {
+            s->move(x, mdi->viewport()->height() - s->height());
+            x += s->width();
+          }
+      }
+      break;
+    case StdAction::Cut: invoke("cut"); break;
+    case StdAction::Copy: invoke("copy"); break;
+    case StdAction::Paste: invoke("paste"); break;
+    case StdAction::Help:
+    case StdAction::HelpSearch:
+    case StdAction::HelpOnHelp: {
+      if (scriptBox_) break;
+      auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Help"),
+                                  QStringLiteral("Cellarkey keeps a private list of logins.\n"
+                                                 "No help file is installed."),
+                                  QMessageBox::Ok, ParentFor(id));
+      box->setAttribute(Qt::WA_DeleteOnClose);
+      box->setModal(false);
+      box->show();
+      break;
+    }
+    default: break;
+  }
+}
+
+void QtPresenter::Show(const std::shared_ptr<Request>& r) {
+  QWidget* parent = ParentFor(r->window);
+  switch (r->kind) {
+    case Request::Kind::Message:
+    case Request::Kind::Halt: {
+      QString text = FromAnsi(r->text);
+      text.replace(QLatin1Char('|'), QLatin1Char('\n'));
+      auto* box = new QMessageBox(BoxIcon(r->icon), FromAnsi(r->caption), text,
+                                  QMessageBox::NoButton, parent);
+      box->setAttribute(Qt::WA_DeleteOnClose);
+      box->setWindowModality(Qt::NonModal);  // the engine blocks only the asking thread's windows
+      std::map<QAbstractButton*, int> bits;
+      for (int i = 0; i < 8; ++i) {
+        int bit = 1 << i;
+        if (!(r->buttons & bit)) continue;
+        QAbstractButton* b = box->addButton(kStandard[i]);
+        bits[b] = bit;
+        if (bit == r->defaultButton) box->setDefaultButton(static_cast<QPushButton*>(b));
+      }
+      QObject::connect(box, &QMessageBox::finished, box, [box, r, bits] {
+        auto it = bits.find(box->clickedButton());
+        r->Answer(it != bits.end() ? it->second
+                  : (r->buttons & button::Cancel) ? button::Cancel
+                                                  : r->defaultButton);
+      });
+      box->show();
+      break;
+    }
+    case Request::Kind::Popup: {
+      auto* menu = new QMenu(parent);
+      menu->setAttribute(Qt::WA_DeleteOnClose);
+      if (r->popup) AddPopupItems(menu, *r->popup, r);
+      // Dismissed: answered with 0 after a chosen item had its chance.
+      QObject::connect(menu, &QMenu::aboutToHide, menu,
+                       [r] { QTimer::singleShot(0, [r] { r->Answer(0); }); });
+      menu->popup(QCursor::pos());
+      break;
+    }
+    case Request::Kind::FileDialog: {
+      auto* dlg = new QFileDialog(parent, FromAnsi(r->caption), FromAnsi(r->fileName),
+                                  QtFilters(r->filters));
+      dlg->setAttribute(Qt::WA_DeleteOnClose);
+      dlg->setAcceptMode(r->save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+      QObject::connect(dlg, &QFileDialog::finished, dlg, [dlg, r](int result) {
+        std::string ansi;
+        QStringList files = dlg->selectedFiles();
+        if (result == QDialog::Accepted && !files.isEmpty() && ToAnsi(files.first(), &ansi))
+          r->Answer(1, ansi);
+        else
+          r->Answer(0);
+      });
+      dlg->show();
+      break;
+    }
+    case Request::Kind::PrinterSetup: {
+      static QPrinter* printer = new QPrinter();  // kept for the process: the chosen setup
+      auto* dlg = new QPageSetupDialog(printer, parent);
+      dlg->setAttribute(Qt::WA_DeleteOnClose);
+      QObject::connect(dlg, &QDialog::finished, dlg,
+                       [r](int result) { r->Answer(result == QDialog::Accepted ? 1 : 0); });
+      dlg->show();
+      break;
+    }
+  }
+}
+
+bool QtPresenter::Screenshot(WindowId id, const std::string& file, std::string* error) {
+  bool ok = false;
+  auto grab = [&] {
+    auto it = views_.find(id);
+    if (it == views_.end() || !it->second->top()) {
+      *error = "the window is not shown";
+      return;
+    }
+    QWidget* w = it->second->top();
+    // A child is shown in its frame, as the user sees it.
+    if (it->second->kind() == WindowKind::MdiChild)
+      if (QtWindowView* f = Frame()) w = f->top();
+    QPixmap pm = w->grab();
+    ok = pm.save(QString::fromStdString(file), "PNG");
+    if (!ok) *error = "cannot write " + file;
+  };
+  if (QThread::currentThread() == thread()) {
+    grab();
+  } else {
+    // Let queued changes reach the widgets first, then grab on the GUI thread.
+    QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(this, grab, Qt::BlockingQueuedConnection);
+  }
+  return ok;
+}
+
+}  // namespace ck::ui

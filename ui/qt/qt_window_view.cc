@@ -1,0 +1,706 @@
+#include "ui/qt/qt_window_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFontMetricsF>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <cmath>
+#include <functional>
+
+#include "runtime/picture.h"
+#include "ui/engine.h"
+#include "ui/qt/list_table_model.h"
+#include "ui/qt/qt_icons.h"
+#include "ui/qt/qt_text.h"
+
+namespace ck::ui {
+
+namespace {
+Engine& E() { return Engine::Get(); }
+
+// Top-level widgets hand the close box to the engine: the procedure decides.
+template <typename Base>
+class EngineClosed : public Base {
+ public:
+  std::function<bool()> allowClose;  // true: let Qt close (the engine closed it)
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    if (allowClose && !allowClose())
+      e->ignore();
+    else
+      e->accept();
+  }
+};
+
+class DialogWindow : public EngineClosed<QDialog> {
+ public:
+  void reject() override {  // Esc asks the engine too
+    if (allowClose && !allowClose()) return;
+    QDialog::reject();
+  }
+};
+
+QFont FontFor(const FontSpec& spec) {
+  QFont f(QStringLiteral("Liberation Sans"));
+  std::string face = spec.face;
+  if (!face.empty() && face != "Arial" && face != "MS Sans Serif") f.setFamily(FromAnsi(face));
+  f.setPointSizeF(spec.points > 0 ? spec.points + 1 : 9);  // layouts' 8 points read small here
+  return f;
+}
+
+bool IsFrameLike(ControlType t) {
+  return t == ControlType::Box || t == ControlType::Group || t == ControlType::Sheet ||
+         t == ControlType::Line || t == ControlType::Panel || t == ControlType::Region;
+}
+
+int PictureWidth(const std::string& picture) {
+  Picture p;
+  std::string reason;
+  if (picture.empty() || !Picture::Parse(picture, &p, &reason)) return 0;
+  return p.kind() == PictureKind::String ? p.width() : 0;
+}
+}  // namespace
+
+QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QStatusBar* status)
+    : id_(id), kind_(m.kind), status_(status) {
+  QFont font = FontFor(m.font);
+  QFontMetricsF fm(font);
+  double avg = fm.horizontalAdvance(
+                   QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+               52.0;
+  dluX_ = avg / 4.0;
+  dluY_ = fm.height() / 8.0;
+  auto allow = [this] {
+    if (closing_) return true;
+    E().UserClose(id_);
+    return false;
+  };
+  QSize size(static_cast<int>(std::lround(std::max(m.at.w, 40) * dluX_)),
+             static_cast<int>(std::lround(std::max(m.at.h, 20) * dluY_)));
+  if (kind_ == WindowKind::Frame) {
+    auto* f = new EngineClosed<QMainWindow>();
+    f->allowClose = allow;
+    f->setFont(font);
+    ownMdi_ = new QMdiArea(f);
+    ownMdi_->setBackground(QColor(96, 112, 128));
+    f->setCentralWidget(ownMdi_);
+    status_ = f->statusBar();
+    BuildMenuBar(f->menuBar(), m);
+    if (m.hasToolbar) {
+      toolbar_ = f->addToolBar(QStringLiteral("Toolbar"));
+      toolbar_->setIconSize(QSize(22, 22));
+      for (const ToolButtonModel& t : m.toolbar) {
+        QAction* a = toolbar_->addAction(IconFor(t.icon), FromAnsi(t.tip));
+        a->setToolTip(FromAnsi(t.tip));
+        a->setStatusTip(FromAnsi(t.tip));
+        int feq = t.feq;
+        connect(a, &QAction::triggered, this, [this, feq] { E().UserAccept(id_, feq); });
+        actions_[feq] = a;
+      }
+    }
+    connect(ownMdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+      if (!sub) E().UserActivate(id_);  // the frame itself is active
+    });
+    f->resize(size);
+    top_ = f;
+  } else {
+    content_ = new QWidget();
+    content_->setFont(font);
+    Build(m);
+    content_->resize(size);
+    content_->setMinimumSize(static_cast<int>(m.minW * dluX_), static_cast<int>(m.minH * dluY_));
+    if (kind_ == WindowKind::MdiChild && mdi) {
+      auto* sub = new EngineClosed<QMdiSubWindow>();
+      sub->allowClose = allow;
+      sub->setWidget(content_);
+      sub->setAttribute(Qt::WA_DeleteOnClose, false);
+      mdi->addSubWindow(sub);
+      sub->resize(size + QSize(12, 34));
+      connect(mdi, &QMdiArea::subWindowActivated, this, [this, sub](QMdiSubWindow* active) {
+        if (active == sub) E().UserActivate(id_);
+      });
+      top_ = sub;
+    } else {
+      auto* d = new DialogWindow();
+      d->allowClose = allow;
+      d->setFont(font);
+      auto* layout = new QVBoxLayout(d);
+      layout->setContentsMargins(0, 0, 0, 0);
+      if (m.hasMenuBar) {
+        menuBar_ = new QMenuBar(d);
+        BuildMenuBar(menuBar_, m);
+        layout->setMenuBar(menuBar_);
+      }
+      layout->addWidget(content_);
+      d->resize(size);
+      top_ = d;
+    }
+  }
+  top_->setWindowTitle(FromAnsi(m.title));
+  if (!m.icon.empty()) top_->setWindowIcon(IconFor(m.icon));
+  top_->installEventFilter(this);
+  lastAt_ = m.at;
+  if (m.at.x >= 0 && m.at.y >= 0)
+    top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
+  if (m.maximized)
+    top_->showMaximized();
+  else if (m.minimized)
+    top_->showMinimized();
+  else
+    top_->show();
+  lastMax_ = m.maximized;
+  lastMin_ = m.minimized;
+  top_->activateWindow();
+  if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
+  SyncWindow(m);
+}
+
+QtWindowView::~QtWindowView() {
+  closing_ = true;
+  if (top_) {
+    top_->removeEventFilter(this);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(top_.data()))
+      if (sub->mdiArea()) sub->mdiArea()->removeSubWindow(sub);
+    top_->hide();
+    delete top_.data();
+  }
+}
+
+QRect QtWindowView::PixelRect(Rect r) const {
+  return QRect(static_cast<int>(std::lround(r.x * dluX_)), static_cast<int>(std::lround(r.y * dluY_)),
+               static_cast<int>(std::lround(r.w * dluX_)), static_cast<int>(std::lround(r.h * dluY_)));
+}
+
+Rect QtWindowView::DialogRect(const QRect& px) const {
+  return {static_cast<int>(std::lround(px.x() / dluX_)), static_cast<int>(std::lround(px.y() / dluY_)),
+          static_cast<int>(std::lround(px.width() / dluX_)),
+          static_cast<int>(std::lround(px.height() / dluY_))};
+}
+
+int QtWindowView::FeqOf(QObject* o) const {
+  auto it = feqs_.find(o);
+  return it == feqs_.end() ? 0 : it->second;
+}
+
+void QtWindowView::Build(const WindowModel& m) {
+  int nextY = 4;
+  std::map<int, QTabWidget*> sheets;
+  for (const ControlModel& c : m.controls) {
+    QWidget* w = nullptr;
+    if (c.type == ControlType::Tab) {
+      // A tab is a page of its sheet; its controls sit on the window above the sheet.
+      auto it = sheets.find(c.parent);
+      if (it == sheets.end()) {
+        for (auto& [feq, sheet] : sheets) it = sheets.find(feq);  // the last sheet
+      }
+      if (it != sheets.end()) {
+        auto* page = new QWidget();
+        it->second->addTab(page, FromAnsi(c.text));
+        widgets_[c.feq] = page;
+        feqs_[page] = c.feq;
+      }
+      continue;
+    }
+    w = MakeControl(c, m);
+    if (!w) continue;
+    if (c.type == ControlType::Sheet) sheets[c.feq] = static_cast<QTabWidget*>(w);
+    Rect r = DefaultSize(c);
+    if (r.x < 0) r.x = 4;
+    if (r.y < 0) r.y = nextY;
+    nextY = std::max(nextY, r.y + r.h + 3);
+    w->setGeometry(PixelRect(r));
+    widgets_[c.feq] = w;
+    feqs_[w] = c.feq;
+    w->installEventFilter(this);
+  }
+  // Frames, boxes and sheets lie under the controls drawn on them.
+  for (const ControlModel& c : m.controls)
+    if (IsFrameLike(c.type) && widgets_.count(c.feq)) widgets_[c.feq]->lower();
+  // A prompt's access key moves the focus to the control after it.
+  for (const ControlModel& c : m.controls)
+    if (c.type == ControlType::Prompt && widgets_.count(c.feq) && widgets_.count(c.feq + 1))
+      static_cast<QLabel*>(widgets_[c.feq])->setBuddy(widgets_[c.feq + 1]);
+  for (const ControlModel& c : m.controls) SyncControl(c, m);
+  SyncTabs(m);
+  for (auto& [feq, sheet] : sheets)
+    connect(sheet, &QTabWidget::currentChanged, this, [this] {
+      if (auto m = E().Snapshot(id_)) SyncTabs(*m);
+    });
+}
+
+QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) {
+  int feq = c.feq;
+  switch (c.type) {
+    case ControlType::Prompt:
+    case ControlType::String:
+    case ControlType::SString: {
+      auto* l = new QLabel(content_);
+      l->setTextFormat(Qt::PlainText);
+      return l;
+    }
+    case ControlType::Entry:
+    case ControlType::Combo:
+    case ControlType::Spin:
+    case ControlType::DropList:
+    case ControlType::DropCombo: {
+      auto* e = new QLineEdit(content_);
+      if (int width = PictureWidth(c.picture)) e->setMaxLength(width);
+      if (c.password) e->setEchoMode(QLineEdit::Password);
+      connect(e, &QLineEdit::textEdited, this, [this, e, feq](const QString& t) {
+        std::string ansi;
+        if (!ToAnsi(t, &ansi)) {
+          // A character Windows-1252 cannot hold is refused, never stored garbled.
+          QApplication::beep();
+          if (auto snap = E().Snapshot(id_)) e->setText(FromAnsi(snap->Control(feq)->screen));
+          return;
+        }
+        E().UserType(id_, feq, ansi);
+        dirty_[feq] = true;
+      });
+      connect(e, &QLineEdit::returnPressed, this, [this, feq] {
+        AcceptIfDirty(feq);
+        if (auto snap = E().Snapshot(id_))
+          for (const ControlModel& b : snap->controls)
+            if (b.type == ControlType::Button && b.isDefault) E().UserAccept(id_, b.feq);
+      });
+      connect(e, &QLineEdit::editingFinished, this, [this, feq] { AcceptIfDirty(feq); });
+      return e;
+    }
+    case ControlType::Text: {
+      auto* t = new QPlainTextEdit(content_);
+      connect(t, &QPlainTextEdit::textChanged, this, [this, t, feq] {
+        if (syncing_) return;
+        std::string ansi;
+        if (!ToAnsi(t->toPlainText(), &ansi)) {
+          QApplication::beep();
+          t->undo();
+          return;
+        }
+        E().UserType(id_, feq, ansi);
+        dirty_[feq] = true;
+      });
+      return t;
+    }
+    case ControlType::Button: {
+      auto* b = new QPushButton(content_);
+      b->setAutoDefault(false);
+      connect(b, &QPushButton::clicked, this, [this, feq] { E().UserAccept(id_, feq); });
+      return b;
+    }
+    case ControlType::Check:
+    case ControlType::Radio: {
+      QAbstractButton* b = c.type == ControlType::Check
+                               ? static_cast<QAbstractButton*>(new QCheckBox(content_))
+                               : new QRadioButton(content_);
+      b->setAutoExclusive(false);
+      connect(b, &QAbstractButton::clicked, this, [this, feq](bool on) {
+        E().UserType(id_, feq, on ? "1" : "0");
+        E().UserAccept(id_, feq);
+      });
+      return b;
+    }
+    case ControlType::Box:
+    case ControlType::Group: {
+      if (c.type == ControlType::Group || !c.text.empty()) return new QGroupBox(content_);
+      auto* f = new QFrame(content_);
+      f->setFrameShape(QFrame::Box);
+      f->setFrameShadow(QFrame::Sunken);
+      return f;
+    }
+    case ControlType::Line: {
+      auto* f = new QFrame(content_);
+      Rect r = DefaultSize(c);
+      f->setFrameShape(r.w >= r.h ? QFrame::HLine : QFrame::VLine);
+      f->setFrameShadow(QFrame::Sunken);
+      return f;
+    }
+    case ControlType::Image: {
+      auto* l = new QLabel(content_);
+      l->setAlignment(Qt::AlignCenter);
+      return l;
+    }
+    case ControlType::Sheet:
+      return new QTabWidget(content_);
+    case ControlType::Progress: {
+      auto* p = new QProgressBar(content_);
+      p->setRange(c.rangeLow, c.rangeHigh);
+      return p;
+    }
+    case ControlType::List:
+      return MakeList(c);
+    default: {
+      (void)m;
+      auto* l = new QLabel(content_);
+      return l;
+    }
+  }
+}
+
+QWidget* QtWindowView::MakeList(const ControlModel& c) {
+  int feq = c.feq;
+  auto* box = new QWidget(content_);
+  auto* layout = new QHBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  ListParts parts;
+  parts.table = new QTableView(box);
+  parts.model = new ListTableModel(c.columns, parts.table);
+  parts.table->setModel(parts.model);
+  parts.table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  parts.table->setSelectionMode(QAbstractItemView::SingleSelection);
+  parts.table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  parts.table->setWordWrap(false);
+  parts.table->setShowGrid(false);
+  parts.table->verticalHeader()->hide();
+  parts.table->verticalHeader()->setDefaultSectionSize(
+      static_cast<int>(std::lround(10 * dluY_)));
+  parts.table->setStyleSheet(QStringLiteral("QTableView::item { padding-left: 3px; }"));
+  bool anyHeader = false;
+  QHeaderView* header = parts.table->horizontalHeader();
+  for (size_t i = 0; i < c.columns.size(); ++i) {
+    const ListColumn& col = c.columns[i];
+    anyHeader = anyHeader || !col.header.empty();
+    header->setSectionResizeMode(static_cast<int>(i),
+                                 col.resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
+    header->resizeSection(static_cast<int>(i),
+                          static_cast<int>(std::lround(std::max(col.width, 8) * dluX_)));
+  }
+  header->setStretchLastSection(false);
+  if (!anyHeader) header->hide();
+  layout->addWidget(parts.table);
+  if (c.immediate) {
+    // The procedure holds only a page of rows: the thumb is its own, in percent.
+    parts.table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    parts.bar = new QScrollBar(Qt::Vertical, box);
+    parts.bar->setRange(0, 100);
+    parts.bar->setPageStep(10);
+    layout->addWidget(parts.bar);
+    connect(parts.bar, &QScrollBar::actionTriggered, this, [this, feq](int action) {
+      int e = 0;
+      switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: e = event::ScrollDown; break;
+        case QAbstractSlider::SliderSingleStepSub: e = event::ScrollUp; break;
+        case QAbstractSlider::SliderPageStepAdd: e = event::PageDown; break;
+        case QAbstractSlider::SliderPageStepSub: e = event::PageUp; break;
+        case QAbstractSlider::SliderToMinimum: e = event::ScrollTop; break;
+        case QAbstractSlider::SliderToMaximum: e = event::ScrollBottom; break;
+        default: return;
+      }
+      E().UserScroll(id_, feq, e);
+    });
+    QScrollBar* bar = parts.bar;
+    connect(parts.bar, &QScrollBar::sliderReleased, this,
+            [this, feq, bar] { E().UserThumb(id_, feq, bar->value()); });
+  }
+  parts.table->installEventFilter(this);
+  parts.table->viewport()->installEventFilter(this);
+  feqs_[parts.table] = feq;
+  feqs_[parts.table->viewport()] = feq;
+  lists_[feq] = parts;
+  return box;
+}
+
+void QtWindowView::BuildMenu(QMenu* menu, const MenuModel& entry) {
+  for (const MenuModel& item : entry.items) {
+    if (item.isMenu) {
+      QMenu* sub = menu->addMenu(FromAnsi(item.text));
+      BuildMenu(sub, item);
+      actions_[item.feq] = sub->menuAction();
+      continue;
+    }
+    if (item.text == "-") {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* a = menu->addAction(FromAnsi(item.text));
+    a->setStatusTip(FromAnsi(item.msg));
+    int feq = item.feq;
+    connect(a, &QAction::triggered, this, [this, feq] { E().UserAccept(id_, feq); });
+    actions_[feq] = a;
+  }
+}
+
+void QtWindowView::BuildMenuBar(QMenuBar* bar, const WindowModel& m) {
+  if (!m.hasMenuBar) return;
+  menuBar_ = bar;
+  // Number a copy the way the engine does, so actions carry the engine's numbers.
+  WindowModel numbered = m;
+  numbered.NumberMenus();
+  for (const MenuModel& item : numbered.menuBar.items) {
+    if (item.isMenu) {
+      QMenu* menu = bar->addMenu(FromAnsi(item.text));
+      BuildMenu(menu, item);
+      actions_[item.feq] = menu->menuAction();
+    } else {
+      QAction* a = bar->addAction(FromAnsi(item.text));
+      int feq = item.feq;
+      connect(a, &QAction::triggered, this, [this, feq] { E().UserAccept(id_, feq); });
+      actions_[feq] = a;
+    }
+  }
+}
+
+void QtWindowView::Sync(const WindowModel& m, const Change& change) {
+  syncing_ = true;
+  switch (change.kind) {
+    case ChangeKind::Window: SyncWindow(m); break;
+    case ChangeKind::Control:
+    case ChangeKind::ListRows:
+      if (change.feq > 0) {
+        if (const ControlModel* c = m.Control(change.feq)) SyncControl(*c, m);
+      } else {
+        for (const ControlModel& c : m.controls) SyncControl(c, m);
+      }
+      SyncTabs(m);
+      break;
+    case ChangeKind::Focus:
+      if (widgets_.count(m.focus)) {
+        QWidget* w = widgets_[m.focus];
+        if (lists_.count(m.focus)) w = lists_[m.focus].table;
+        w->setFocus();
+      }
+      break;
+    case ChangeKind::Activate:
+      if (auto* sub = qobject_cast<QMdiSubWindow*>(top_.data()))
+        if (sub->mdiArea()) sub->mdiArea()->setActiveSubWindow(sub);
+      top_->raise();
+      top_->activateWindow();
+      break;
+    default: break;
+  }
+  syncing_ = false;
+}
+
+void QtWindowView::SyncWindow(const WindowModel& m) {
+  syncing_ = true;
+  top_->setWindowTitle(FromAnsi(m.title));
+  if (content_) content_->setEnabled(!m.blocked);
+  if (menuBar_) menuBar_->setEnabled(!m.blocked);
+  if (toolbar_) toolbar_->setEnabled(!m.blocked);
+  std::function<void(const MenuModel&)> menus = [&](const MenuModel& entry) {
+    for (const MenuModel& item : entry.items) {
+      if (actions_.count(item.feq)) {
+        actions_[item.feq]->setEnabled(item.enabled);
+        if (item.checked) actions_[item.feq]->setCheckable(true);
+        actions_[item.feq]->setChecked(item.checked);
+      }
+      menus(item);
+    }
+  };
+  if (m.hasMenuBar) menus(m.menuBar);
+  for (const ToolButtonModel& t : m.toolbar)
+    if (actions_.count(t.feq)) actions_[t.feq]->setEnabled(t.enabled);
+  ApplyGeometry(m);
+  syncing_ = false;
+}
+
+void QtWindowView::ApplyGeometry(const WindowModel& m) {
+  bool moved = m.at.x != lastAt_.x || m.at.y != lastAt_.y;
+  bool sized = m.at.w != lastAt_.w || m.at.h != lastAt_.h;
+  if (m.maximized != lastMax_ || m.minimized != lastMin_) {
+    lastMax_ = m.maximized;
+    lastMin_ = m.minimized;
+    if (m.maximized) top_->showMaximized();
+    else if (m.minimized) top_->showMinimized();
+    else top_->showNormal();
+  }
+  if (moved && m.at.x >= 0 && m.at.y >= 0)
+    top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
+  if (sized && m.at.w > 0 && m.at.h > 0) {
+    QSize inner(static_cast<int>(m.at.w * dluX_), static_cast<int>(m.at.h * dluY_));
+    QSize decoration = content_ ? top_->size() - content_->size() : QSize();
+    top_->resize(inner + decoration);
+  }
+  lastAt_ = m.at;
+}
+
+void QtWindowView::ReportGeometry() {
+  if (closing_ || syncing_ || !top_) return;
+  QRect g = top_->geometry();
+  if (content_) g.setSize(content_->size());
+  Rect r = DialogRect(g);
+  bool max = top_->isMaximized(), min = top_->isMinimized();
+  if (!max && !min) lastAt_ = r;
+  lastMax_ = max;
+  lastMin_ = min;
+  E().UserGeometry(id_, r, max, min);
+}
+
+void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
+  auto it = widgets_.find(c.feq);
+  if (it == widgets_.end()) return;
+  QWidget* w = it->second;
+  bool wasSyncing = syncing_;
+  syncing_ = true;
+  w->setEnabled(c.enabled);
+  w->setToolTip(FromAnsi(c.tip));
+  if (!c.font.face.empty()) w->setFont(FontFor(c.font));
+  if (auto* l = qobject_cast<QLabel*>(w)) {
+    if (c.type == ControlType::Image) {
+      Rect r = DefaultSize(c);
+      int side = std::max(16, std::min(PixelRect(r).width(), PixelRect(r).height()));
+      l->setPixmap(IconFor(c.icon.empty() ? c.text : c.icon).pixmap(side, side));
+    } else {
+      l->setText(FromAnsi(c.type == ControlType::Prompt ? c.text : StripAmpersands(c.text)));
+      if (c.type == ControlType::Prompt) l->setTextFormat(Qt::PlainText);
+    }
+  } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+    QString shown = FromAnsi(c.screen);
+    if (e->text() != shown) e->setText(shown);
+    e->setReadOnly(c.readOnly);
+  } else if (auto* t = qobject_cast<QPlainTextEdit*>(w)) {
+    QString shown = FromAnsi(c.screen);
+    if (t->toPlainText() != shown) t->setPlainText(shown);
+    t->setReadOnly(c.readOnly);
+  } else if (auto* b = qobject_cast<QPushButton*>(w)) {
+    b->setText(FromAnsi(c.text));
+    b->setIcon(IconFor(c.icon));
+    b->setDefault(c.isDefault);
+  } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    b->setText(FromAnsi(c.text));
+    b->setChecked(c.screen == "1");
+  } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+    g->setTitle(FromAnsi(c.text));
+  } else if (auto* p = qobject_cast<QProgressBar*>(w)) {
+    p->setRange(c.rangeLow, c.rangeHigh);
+    p->setValue(c.progress);
+  }
+  if (c.type == ControlType::List) SyncList(c);
+  if (c.parent == 0 || !m.Control(c.parent) || m.Control(c.parent)->type != ControlType::Tab)
+    w->setVisible(c.visible);
+  syncing_ = wasSyncing;
+}
+
+void QtWindowView::SyncList(const ControlModel& c) {
+  auto it = lists_.find(c.feq);
+  if (it == lists_.end()) return;
+  ListParts& p = it->second;
+  p.model->SetRows(c.rows);
+  QSignalBlocker block(p.table->selectionModel());
+  if (c.choice > 0 && c.choice <= static_cast<int>(c.rows.size())) {
+    p.table->selectRow(c.choice - 1);
+    p.table->scrollTo(p.model->index(c.choice - 1, 0));
+  } else {
+    p.table->clearSelection();
+  }
+  if (p.bar && !p.bar->isSliderDown()) {
+    QSignalBlocker barBlock(p.bar);
+    p.bar->setValue(c.thumb);
+  }
+}
+
+void QtWindowView::SyncTabs(const WindowModel& m) {
+  // Controls on a tab show only while their tab is the current page.
+  for (const ControlModel& c : m.controls) {
+    const ControlModel* parent = m.Control(c.parent);
+    if (!parent || parent->type != ControlType::Tab || !widgets_.count(c.feq)) continue;
+    QWidget* page = widgets_.count(parent->feq) ? widgets_[parent->feq] : nullptr;
+    bool current = true;
+    for (QWidget* p = page ? page->parentWidget() : nullptr; p; p = p->parentWidget())
+      if (auto* tabs = qobject_cast<QTabWidget*>(p)) {
+        current = tabs->currentWidget() == page;
+        break;
+      }
+    widgets_[c.feq]->setVisible(c.visible && current);
+  }
+}
+
+void QtWindowView::AcceptIfDirty(int feq) {
+  if (!dirty_[feq]) return;
+  dirty_[feq] = false;
+  E().UserAccept(id_, feq);
+}
+
+bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
+  if (watched == top_) {
+    switch (ev->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::WindowStateChange: ReportGeometry(); break;
+      case QEvent::WindowActivate:
+        if (kind_ != WindowKind::Frame || !ownMdi_->activeSubWindow()) E().UserActivate(id_);
+        break;
+      default: break;
+    }
+    return false;
+  }
+  int feq = FeqOf(watched);
+  if (!feq) return false;
+  auto list = lists_.find(feq);
+  bool isList = list != lists_.end();
+  switch (ev->type()) {
+    case QEvent::FocusIn:
+      if (!syncing_) E().UserFocus(id_, feq);
+      if (status_) {
+        if (auto m = E().Snapshot(id_))
+          if (const ControlModel* c = m->Control(feq)) status_->showMessage(FromAnsi(c->msg));
+      }
+      break;
+    case QEvent::FocusOut:
+      if (!isList) AcceptIfDirty(feq);
+      break;
+    case QEvent::KeyPress: {
+      int code = KeyCodeOf(*static_cast<QKeyEvent*>(ev));
+      if (!code) break;
+      if (E().IsAlertKey(id_, code)) return E().UserKey(id_, feq, code);
+      if (isList && ListScrollEventOfKey(code) && list->second.bar) return E().UserKey(id_, feq, code);
+      break;
+    }
+    case QEvent::Resize:
+      if (isList && watched == list->second.table->viewport()) {
+        int rowH = std::max(1, list->second.table->verticalHeader()->defaultSectionSize());
+        E().UserVisibleRows(id_, feq, list->second.table->viewport()->height() / rowH);
+      }
+      break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      if (isList && watched == list->second.table->viewport()) {
+        auto* me = static_cast<QMouseEvent*>(ev);
+        int row = list->second.table->rowAt(me->position().toPoint().y()) + 1;
+        list->second.table->setFocus();
+        if (row <= 0) return true;
+        bool dbl = ev->type() == QEvent::MouseButtonDblClick;
+        int code = me->button() == Qt::RightButton ? key::MouseRight
+                   : dbl                            ? key::MouseLeft2
+                                                    : key::MouseLeft;
+        if (E().IsAlertKey(id_, code)) {
+          E().UserMouseRow(id_, feq, row);
+          if (code == key::MouseRight) E().UserChoose(id_, feq, row, code);
+          E().UserKey(id_, feq, code);
+        } else if (!dbl) {
+          E().UserChoose(id_, feq, row, code);
+        }
+        return true;
+      }
+      break;
+    default: break;
+  }
+  return false;
+}
+
+}  // namespace ck::ui

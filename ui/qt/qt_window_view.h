@@ -1,0 +1,91 @@
+// One engine window drawn with Qt widgets: the frame as a QMainWindow with an
+// MDI area, menu bar, toolbar and status bar; MDI children as sub-windows of
+// the frame's area; dialogs as windows of their own. Controls are placed by
+// their dialog-unit positions. The view mirrors the engine's model when told
+// (Sync) and turns the user's actions into Engine::User* calls. GUI thread only.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "ui/presenter.h"
+#include "ui/window_model.h"
+
+class QMdiArea;
+class QWidget;
+class QMenu;
+class QAction;
+class QToolBar;
+class QMenuBar;
+class QStatusBar;
+class QTableView;
+class QScrollBar;
+
+namespace ck::ui {
+
+class ListTableModel;
+
+class QtWindowView : public QObject {
+  Q_OBJECT
+ public:
+  // mdi: the frame's MDI area for children (null: a child becomes a window of its own).
+  QtWindowView(WindowId id, const WindowModel& model, QMdiArea* mdi, QStatusBar* status);
+  ~QtWindowView() override;
+  QtWindowView(const QtWindowView&) = delete;
+  QtWindowView& operator=(const QtWindowView&) = delete;
+
+  void Sync(const WindowModel& model, const Change& change);
+  // The widget that shows the whole window (for screenshots and activation).
+  QWidget* top() const { return top_; }
+  QMdiArea* mdiArea() const { return ownMdi_; }
+  QStatusBar* statusBar() const { return status_; }
+  WindowKind kind() const { return kind_; }
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct ListParts {
+    QTableView* table = nullptr;
+    QScrollBar* bar = nullptr;
+    ListTableModel* model = nullptr;
+  };
+
+  void Build(const WindowModel& m);
+  QWidget* MakeControl(const ControlModel& c, const WindowModel& m);
+  QWidget* MakeList(const ControlModel& c);
+  void BuildMenu(QMenu* menu, const MenuModel& entry);
+  void BuildMenuBar(QMenuBar* bar, const WindowModel& m);
+  void SyncWindow(const WindowModel& m);
+  void SyncControl(const ControlModel& c, const WindowModel& m);
+  void SyncList(const ControlModel& c);
+  void SyncTabs(const WindowModel& m);
+  void ApplyGeometry(const WindowModel& m);
+  void ReportGeometry();
+  QRect PixelRect(Rect r) const;
+  Rect DialogRect(const QRect& px) const;
+  int FeqOf(QObject* o) const;
+  void AcceptIfDirty(int feq);
+
+  WindowId id_;
+  WindowKind kind_;
+  QPointer<QWidget> top_;       // QMainWindow, QMdiSubWindow or QDialog
+  QWidget* content_ = nullptr;  // holds the controls
+  QMdiArea* ownMdi_ = nullptr;  // frames: their MDI area
+  QStatusBar* status_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QMenuBar* menuBar_ = nullptr;
+  double dluX_ = 1.5, dluY_ = 1.6;
+  std::map<int, QWidget*> widgets_;
+  std::map<QObject*, int> feqs_;
+  std::map<int, ListParts> lists_;
+  std::map<int, QAction*> actions_;  // menu entries and toolbar buttons
+  std::map<int, bool> dirty_;        // entries typed into since their last accept
+  Rect lastAt_;
+  bool lastMax_ = false, lastMin_ = false;
+  bool closing_ = false;
+  bool syncing_ = false;
+};
+
+}  // namespace ck::ui
