@@ -117,6 +117,15 @@ int TracedCall(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) 
   return result;
 }
 
+// Callbacks run around a call may make calls of their own; what they post
+// must not replace what the caller's own call posts.
+template <typename Callback>
+void KeepingErrorState(Callback&& callback) {
+  ErrorState saved = ThreadErrorState();
+  callback();
+  ThreadErrorState() = std::move(saved);
+}
+
 void DiscardState(Driver& driver, FileControlBlock& fcb) {
   driver.Destroy(fcb);
   fcb.driverState.reset();
@@ -181,7 +190,7 @@ int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
   if (fcb.pendingCallback) {
     std::function<void()> callback = std::move(fcb.pendingCallback);
     fcb.pendingCallback = nullptr;
-    callback();
+    KeepingErrorState(callback);
   }
 
   std::shared_ptr<Driver> driver = FindDriver(fcb.driverName);
@@ -201,13 +210,13 @@ int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
   }
 
   FileCallback* watcher = fcb.callback;
-  if (watcher) watcher->BeforeOperation(op, fcb);
+  if (watcher) KeepingErrorState([&] { watcher->BeforeOperation(op, fcb); });
   int result;
   {
     SectionGuard section;
     result = Dispatch(*driver, op, fcb, args);
   }
-  if (watcher) watcher->AfterOperation(op, fcb, result);
+  if (watcher) KeepingErrorState([&] { watcher->AfterOperation(op, fcb, result); });
   return result;
 }
 

@@ -247,6 +247,10 @@ TEST_F(DriverEntryTest, FileCallbackSeesEachOperationThatReachesTheDriver) {
     void AfterOperation(int op, FileControlBlock&, int result) override {
       after.push_back(op);
       results.push_back(result);
+      // A call of its own must not disturb what the watched call posted.
+      FileControlBlock other;
+      other.driverName = "NOSUCHDRIVER";
+      DriverEntry(NEXT, other);
     }
   } watcher;
   TestFile file("cb");
@@ -257,6 +261,8 @@ TEST_F(DriverEntryTest, FileCallbackSeesEachOperationThatReachesTheDriver) {
   EXPECT_EQ(watcher.before, (std::vector<int>{CREATE, GETfileptr}));
   EXPECT_EQ(watcher.after, watcher.before);
   EXPECT_EQ(watcher.results, (std::vector<int>{0, 35}));
+  EXPECT_EQ(ThreadErrorState().code, 35);
+  EXPECT_EQ(ThreadErrorState().file, &file.fcb);
 }
 
 }  // namespace
