@@ -63,6 +63,15 @@ std::string Left(const std::string& text) {
 
 }  // namespace
 
+std::string QuoteText(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
 void FieldTable::Add(std::string name, FieldRef field) {
   fields_.emplace_back(std::move(name), field);
 }

@@ -53,6 +53,10 @@ class FieldTable : public FieldResolver {
   std::vector<std::pair<std::string, FieldRef>> fields_;
 };
 
+// A text as an expression literal: in single quotes, each quote doubled
+// (O'Hara becomes 'O''Hara').
+std::string QuoteText(std::string_view text);
+
 struct ExprNode;
 
 // A parsed expression. Move-only (the tree is owned).

@@ -60,23 +60,36 @@ void WriteExtreme(const FieldRef& f, bool high) {
 
 const char kHex[] = "0123456789ABCDEF";
 
-std::string ToHex(std::string_view bytes) {
+// Position values: printable bytes stand for themselves; blanks, "%", ":"
+// and everything else are written %XX, so the text survives being kept in a
+// space-padded field and stays short for ordinary key values.
+std::string Escape(std::string_view bytes) {
   std::string out;
   for (unsigned char c : bytes) {
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
+    if (c > 0x20 && c < 0x7F && c != '%' && c != ':') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
   }
   return out;
 }
 
-bool FromHex(std::string_view hex, std::string* out) {
-  if (hex.size() % 2 != 0) return false;
+bool Unescape(std::string_view text, std::string* out) {
   out->clear();
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    const char* a = std::strchr(kHex, hex[i]);
-    const char* b = std::strchr(kHex, hex[i + 1]);
-    if (a == nullptr || b == nullptr || hex[i] == 0 || hex[i + 1] == 0) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      *out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    const char* a = text[i + 1] != 0 ? std::strchr(kHex, text[i + 1]) : nullptr;
+    const char* b = text[i + 2] != 0 ? std::strchr(kHex, text[i + 2]) : nullptr;
+    if (a == nullptr || b == nullptr) return false;
     *out += static_cast<char>(((a - kHex) << 4) | (b - kHex));
+    i += 2;
   }
   return true;
 }
@@ -132,6 +145,8 @@ int View::SetBuffer(uint32_t pageSize, uint32_t behind, uint32_t ahead, uint32_t
 
 int View::Open(uint32_t mode) {
   if (open_) return Refuse(storage::IsOpenErr, std::string(storage::ErrorText(storage::IsOpenErr)));
+  if (fcb_.record == nullptr || fcb_.recordLength == 0)
+    return Refuse(storage::BadRecErr, std::string(storage::ErrorText(storage::BadRecErr)));
   if (!fcb_.IsOpen()) {
     const int rc = storage::Open(fcb_, mode);
     if (rc != 0) return rc;
@@ -190,8 +205,8 @@ int View::Set(int components) {
 
 int View::Reset(std::string_view position) {
   if (!open_) return Refuse(storage::NotOpenErr, std::string(storage::ErrorText(storage::NotOpenErr)));
-  // "R<record number>" then ":<hex bytes>" per position field; text fields
-  // are stored without their trailing spaces.
+  // "R<record number>" then ":<value>" per position field; text fields are
+  // stored without their trailing spaces.
   while (!position.empty() && position.back() == ' ') position.remove_suffix(1);
   const std::vector<int> fields = PositionFields();
   std::vector<std::string> values;
@@ -217,7 +232,7 @@ int View::Reset(std::string_view position) {
     if (end == std::string_view::npos) end = position.size();
     std::string bytes;
     const FieldRef& f = fields_.field(static_cast<size_t>(fields[k]));
-    ok = FromHex(position.substr(i + 1, end - i - 1), &bytes) && bytes.size() <= f.length();
+    ok = Unescape(position.substr(i + 1, end - i - 1), &bytes) && bytes.size() <= f.length();
     if (ok && bytes.size() < f.length()) {
       if (f.type() == fieldtype::STRING) bytes.resize(f.length(), ' ');
       else ok = false;
@@ -246,7 +261,7 @@ int View::Position(std::string* position) const {
     std::string_view v = currentValues_[k];
     if (fields_.field(static_cast<size_t>(fields[k])).type() == fieldtype::STRING)
       while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
-    out += ':' + ToHex(v);
+    out += ':' + Escape(v);
   }
   *position = std::move(out);
   return 0;

@@ -73,6 +73,10 @@ int KeyForOrder(const std::vector<OrderComponent>& order, const storage::FileCon
   for (size_t k = 0; k < fcb.keys.size(); ++k) {
     const storage::KeyDescriptor& key = fcb.keys[k];
     if (key.components.size() < order.size()) continue;
+    bool valid = true;
+    for (const storage::KeyComponent& kc : key.components)
+      valid = valid && kc.field >= 0 && static_cast<size_t>(kc.field) < fcb.fields.size();
+    if (!valid) continue;  // a broken declaration serves no order
     bool forward = true, backward = true;
     for (size_t i = 0; i < order.size(); ++i) {
       const storage::KeyComponent& kc = key.components[i];

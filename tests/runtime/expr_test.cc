@@ -84,6 +84,8 @@ TEST_F(ExprTest, RangeAndFilterGroupForms) {
   EXPECT_TRUE(Passes("PAS:Login = 'it''s' AND (PAS:ClientDomain = 'O''Hara')"));
   EXPECT_EQ(Value("''''"), "'");
   EXPECT_EQ(Value("''"), "");
+  EXPECT_EQ(QuoteText("O'Hara"), "'O''Hara'");
+  EXPECT_TRUE(Passes("PAS:ClientDomain = " + QuoteText("O'Hara")));
 }
 
 // The clauses query by example writes.

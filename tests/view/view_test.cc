@@ -251,9 +251,35 @@ TEST_F(ViewTest, PositionAndResetOnADuplicateKeyValue) {
     Fill("ebay", row.substr(5));
     ASSERT_EQ(storage::Add(fcb_), 0);  // put it back for the next order
 
-    EXPECT_EQ(v.Reset("R12:zz"), storage::RecordNotFoundErr);
+    EXPECT_EQ(v.Reset("R12:%Z1"), storage::RecordNotFoundErr);
+    EXPECT_EQ(v.Reset("R12"), storage::RecordNotFoundErr);
+    EXPECT_EQ(v.Reset("R12:a:b:c:d"), storage::RecordNotFoundErr);
     EXPECT_EQ(v.Reset("nonsense"), storage::RecordNotFoundErr);
     EXPECT_EQ(v.Reset(""), storage::RecordNotFoundErr);
+  }
+}
+
+TEST_F(ViewTest, PositionTextSurvivesPaddingAndOddBytes) {
+  Add("a b:%", "x");
+  Add("a b:%", "y", 0x20202020);  // a number whose bytes are all blanks
+  Add("a b:%", "z", 0x20202020);
+  View v(fcb_);
+  ASSERT_EQ(v.Open(), 0);
+  for (const char* order : {"LOG:Domain", "LOG:Domain,LOG:Count"}) {
+    SCOPED_TRACE(order);
+    ASSERT_EQ(v.SetOrder(order), 0);
+    ASSERT_EQ(v.Set(), 0);
+    ASSERT_EQ(v.Next(), 0);
+    ASSERT_EQ(v.Next(), 0);
+    EXPECT_EQ(Row(), "a b:%/y");
+    std::string position;
+    ASSERT_EQ(v.Position(&position), 0);
+    EXPECT_EQ(position.find(' '), std::string::npos);
+    EXPECT_LT(position.size(), 40u);
+    ASSERT_EQ(v.Reset(position + "   "), 0);
+    ASSERT_EQ(v.Next(), 0);
+    EXPECT_EQ(Row(), "a b:%/y");
+    EXPECT_EQ(v.Reset(position + "%2"), storage::RecordNotFoundErr);
   }
 }
 
@@ -321,6 +347,9 @@ TEST_F(ViewTest, FieldsByAddress) {
   EXPECT_EQ(v.FindField(record_ + 10), 1);
   EXPECT_EQ(v.FindField(record_ + 5), -1);
   EXPECT_EQ(v.Fields().name(2), "LOG:Count");
+  storage::FileControlBlock bare;
+  View w(bare);  // no record buffer: refused, not read through
+  EXPECT_EQ(w.Open(), storage::BadRecErr);
 }
 
 }  // namespace
