@@ -284,64 +284,80 @@ long ReadIniInt(const std::string& file, std::string_view section, std::string_v
   return negative ? static_cast<long>(0UL - magnitude) : static_cast<long>(magnitude);
 }
 
-bool WriteIniString(const std::string& file, std::string_view section, std::string_view key,
-                    std::string_view value) {
-  if (!ValidSection(section) || !ValidKey(key) || HasLineBreak(value)) return false;
-  section = Trim(section);
-  key = Trim(key);
-  std::string path = IniPath(file);
-  std::lock_guard<std::mutex> lock(WriterMutex());
-  std::vector<Line> lines;
-  bool exists;
-  if (!Load(path, &lines, &exists)) return false;
-  std::string stored = Quote(value);
-  std::string eol = LineEnding(lines);
-  SectionSpan span = FindSection(lines, section);
+namespace {
+
+// Sets key in the first section of that name (creating the section), or
+// removes every copy of the key from every section of that name. True when
+// the lines changed.
+bool ApplyEdit(std::vector<Line>* lines, std::string_view section, const IniEdit& edit) {
+  std::string_view key = Trim(edit.key);
+  if (!edit.value) {
+    bool changed = false;
+    for (SectionSpan span = FindSection(*lines, section); span.found;
+         span = FindSection(*lines, section, span.end)) {
+      for (size_t i = span.end; i-- > span.header + 1;) {
+        Parsed p = ParseLine((*lines)[i].text, false);
+        if (p.kind == Kind::Key && SameName(p.name, key)) {
+          lines->erase(lines->begin() + static_cast<long>(i));
+          --span.end;
+          changed = true;
+        }
+      }
+    }
+    return changed;
+  }
+  std::string stored = Quote(*edit.value);
+  std::string eol = LineEnding(*lines);
+  SectionSpan span = FindSection(*lines, section);
   if (!span.found) {
-    if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
-    lines.push_back({"[" + std::string(section) + "]", eol});
-    lines.push_back({std::string(key) + "=" + stored, eol});
-    return Store(path, lines);
+    if (!lines->empty() && lines->back().eol.empty()) lines->back().eol = eol;
+    lines->push_back({"[" + std::string(section) + "]", eol});
+    lines->push_back({std::string(key) + "=" + stored, eol});
+    return true;
   }
   size_t insertAt = span.header + 1;
   for (size_t i = span.header + 1; i < span.end; ++i) {
-    Parsed p = ParseLine(lines[i].text, false);
+    Parsed p = ParseLine((*lines)[i].text, false);
     if (p.kind == Kind::Key && SameName(p.name, key)) {
-      std::string& text = lines[i].text;
-      if (text.substr(p.valueStart) == stored) return true;  // unchanged
+      std::string& text = (*lines)[i].text;
+      if (text.substr(p.valueStart) == stored) return false;
       text = text.substr(0, p.valueStart) + stored;
-      return Store(path, lines);
+      return true;
     }
     if (p.kind == Kind::Key || p.kind == Kind::Other) insertAt = i + 1;
   }
-  if (lines[insertAt - 1].eol.empty()) lines[insertAt - 1].eol = eol;
-  lines.insert(lines.begin() + static_cast<long>(insertAt), {std::string(key) + "=" + stored, eol});
-  return Store(path, lines);
+  // After the section's last key, before its trailing blank and comment lines.
+  if ((*lines)[insertAt - 1].eol.empty()) (*lines)[insertAt - 1].eol = eol;
+  lines->insert(lines->begin() + static_cast<long>(insertAt), {std::string(key) + "=" + stored, eol});
+  return true;
 }
 
-bool DeleteIniKey(const std::string& file, std::string_view section, std::string_view key) {
+}  // namespace
+
+bool UpdateIniSection(const std::string& file, std::string_view section,
+                      const std::vector<IniEdit>& edits) {
+  if (!ValidSection(section)) return false;
+  for (const IniEdit& edit : edits) {
+    if (!ValidKey(edit.key) || (edit.value && HasLineBreak(*edit.value))) return false;
+  }
   section = Trim(section);
-  key = Trim(key);
   std::string path = IniPath(file);
   std::lock_guard<std::mutex> lock(WriterMutex());
   std::vector<Line> lines;
   bool exists;
   if (!Load(path, &lines, &exists)) return false;
   bool changed = false;
-  // Every matching line of every section of that name goes, so that a read
-  // afterwards cannot find a second copy.
-  for (SectionSpan span = FindSection(lines, section); span.found;
-       span = FindSection(lines, section, span.end)) {
-    for (size_t i = span.end; i-- > span.header + 1;) {
-      Parsed p = ParseLine(lines[i].text, false);
-      if (p.kind == Kind::Key && SameName(p.name, key)) {
-        lines.erase(lines.begin() + static_cast<long>(i));
-        --span.end;
-        changed = true;
-      }
-    }
-  }
+  for (const IniEdit& edit : edits) changed = ApplyEdit(&lines, section, edit) || changed;
   return !changed || Store(path, lines);
+}
+
+bool WriteIniString(const std::string& file, std::string_view section, std::string_view key,
+                    std::string_view value) {
+  return UpdateIniSection(file, section, {IniEdit{std::string(key), std::string(value)}});
+}
+
+bool DeleteIniKey(const std::string& file, std::string_view section, std::string_view key) {
+  return UpdateIniSection(file, section, {IniEdit{std::string(key), std::nullopt}});
 }
 
 bool DeleteIniSection(const std::string& file, std::string_view section) {

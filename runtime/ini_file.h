@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ck {
 
@@ -50,8 +51,19 @@ long ReadIniInt(const std::string& file, std::string_view section, std::string_v
 bool WriteIniString(const std::string& file, std::string_view section, std::string_view key,
                     std::string_view value);
 
-// Removes the key's line. True also when there was nothing to remove.
+// Removes the key's line (every copy of it, in every section of that name).
+// True also when there was nothing to remove.
 bool DeleteIniKey(const std::string& file, std::string_view section, std::string_view key);
+
+// Several keys of one section set (value) or removed (nullopt) in one
+// rewrite of the file: all or nothing. False, with the file unchanged, when
+// any text is unusable or the file cannot be written.
+struct IniEdit {
+  std::string key;
+  std::optional<std::string> value;
+};
+bool UpdateIniSection(const std::string& file, std::string_view section,
+                      const std::vector<IniEdit>& edits);
 
 // Removes the section: its header and every line up to the next section.
 // True also when there was nothing to remove.

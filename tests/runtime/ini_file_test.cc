@@ -171,6 +171,16 @@ TEST_F(IniFileTest, DeleteKeyAndSection) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"settings.ini"});
 }
 
+TEST_F(IniFileTest, SeveralKeysInOneRewrite) {
+  Put("[Main]\nMaximize=Yes\nXPos=1\nYPos=2\n");
+  ASSERT_TRUE(UpdateIniSection(file_, "MAIN", {{"Maximize", "No"}, {"XPos", std::nullopt},
+                                               {"Width", "300"}}));
+  EXPECT_EQ(Get(), "[Main]\nMaximize=No\nYPos=2\nWidth=300\n");
+  // One unusable text refuses the whole batch.
+  EXPECT_FALSE(UpdateIniSection(file_, "Main", {{"YPos", "5"}, {"Bad=Key", "1"}}));
+  EXPECT_EQ(Get(), "[Main]\nMaximize=No\nYPos=2\nWidth=300\n");
+}
+
 TEST_F(IniFileTest, WindowsStyleNames) {
   EXPECT_EQ(IniPath(".\\AQuilon.ini"), "./AQuilon.ini");
   ASSERT_TRUE(WriteIniString(dir_ + "\\win.ini", "S", "K", "v"));
