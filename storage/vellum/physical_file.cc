@@ -430,7 +430,9 @@ int PhysicalFile::BeginAccess(bool update) {
     return 0;
   }
   d.pages.cache().BeginOperation();
-  if (!(d.shareMode != 0 && d.headerLoaded)) {
+  // Alone on the file (deny-write, exclusive) a loaded header stays valid,
+  // unless a cut-off commit still waits for an update access to finish it.
+  if (d.shareMode == 0 || !d.headerLoaded || !d.pendingMap.empty() || d.committed.pending()) {
     try {
       if (const int rc = d.LoadHeader(update); rc != 0) return rc;
     } catch (...) {
