@@ -6,10 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "storage/codes.h"  // header-only constants: the runtime keeps a copy
+
 namespace ck {
 namespace {
 
 using namespace fieldtype;
+
+// The runtime's copy of the type codes must match the record-file interface's.
+static_assert(BYTE == storage::BYTE && SHORT == storage::SHORT && USHORT == storage::USHORT &&
+              DATE == storage::DATE && TIME == storage::TIME && LONG == storage::LONG &&
+              ULONG == storage::ULONG && SREAL == storage::SREAL && REAL == storage::REAL &&
+              DECIMAL == storage::DECIMAL && STRING == storage::STRING &&
+              CSTRING == storage::CSTRING && PSTRING == storage::PSTRING);
 
 std::vector<unsigned char> Bytes(const FieldRef& f) { return {f.data(), f.data() + f.length()}; }
 
