@@ -82,6 +82,7 @@ void* ThreadMain(void* arg) {
   if (!fault.empty()) {
     Halt("Unhandled exception in thread " + std::to_string(context->number) + ": " + fault, 1);
   }
+  context.reset();  // what the procedure captured is gone once the thread counts as finished
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   --registry.running;
