@@ -73,6 +73,17 @@ TransactionLock& TheTransactionLock() {
   return lock;
 }
 
+// A thread that ends while it owns the transaction lock gives it up, so its
+// end cannot stop every other thread's table access for good.
+struct OwnerExitGuard {
+  bool owner = false;
+  ~OwnerExitGuard() {
+    if (owner) TheTransactionLock().Release();
+  }
+};
+
+thread_local OwnerExitGuard exitGuard;
+
 // Recursive: a driver may call back into DriverEntry on the same thread.
 std::recursive_mutex& DriverSection() {
   static std::recursive_mutex section;
@@ -202,10 +213,12 @@ int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
   // Rule 3: the transaction lock is taken and given up outside the section.
   if (op == STARTRAN) {
     TheTransactionLock().Take();
+    exitGuard.owner = true;
     return 0;
   }
   if (op == ENDTRAN) {
     TheTransactionLock().Release();
+    exitGuard.owner = false;
     return 0;
   }
 

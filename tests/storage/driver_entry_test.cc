@@ -217,6 +217,20 @@ TEST_F(DriverEntryTest, TransactionLockHoldsOtherThreadsOutUntilEndtran) {
   EXPECT_TRUE(started);
 }
 
+TEST_F(DriverEntryTest, AThreadThatEndsInATransactionGivesTheLockUp) {
+  TestFile file("ended");
+  DriverEntry(CREATE, file.fcb);
+  std::thread([&] { DriverEntry(STARTRAN, file.fcb); }).join();
+  std::atomic<bool> done{false};
+  std::thread caller([&] {
+    DriverEntry(SETfile, file.fcb);
+    done = true;
+  });
+  for (int i = 0; i < 2000 && !done; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(done) << "still waiting for a transaction whose thread has ended";
+  caller.join();
+}
+
 TEST_F(DriverEntryTest, ADriverMayCallBackInWhileAnotherThreadWaitsForTheTransaction) {
   TestFile outer("outer"), inner("inner"), owner("owner");
   DriverEntry(CREATE, outer.fcb);
