@@ -369,7 +369,22 @@ void FieldRef::Clear() const {
   std::memset(data_, type_ == STRING ? ' ' : 0, length_);
 }
 
+namespace {
+
+// The text of a text field without copying it.
+std::string_view TextView(const FieldRef& f) {
+  const char* chars = reinterpret_cast<const char*>(f.data());
+  switch (f.type()) {
+    case CSTRING: return ReadCString(chars, f.length());
+    case PSTRING: return ReadPString(chars, f.length());
+    default: return {chars, f.length()};
+  }
+}
+
+}  // namespace
+
 int FieldRef::Compare(const FieldRef& other, bool noCase) const {
+  if (IsText() && other.IsText()) return CompareFixed(TextView(*this), TextView(other), noCase);
   const FieldRef* number = nullptr;
   const FieldRef* text = nullptr;
   if (IsNumeric() && other.IsNumeric()) {
