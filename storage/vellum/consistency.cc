@@ -2,17 +2,14 @@
 #include "storage/vellum/consistency.h"
 
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
+
+#include "runtime/thread.h"
 
 namespace ck::vellum {
 namespace {
 
-[[noreturn]] void DefaultStop(int, const std::string& text) {
-  std::fprintf(stderr, "%s\n", text.c_str());
-  std::fflush(stderr);
-  std::_Exit(3);
-}
+// The program's fatal stop: show the text and end the process.
+[[noreturn]] void DefaultStop(int, const std::string& text) { ck::Halt(text, 3); }
 
 std::atomic<ConsistencyHandler> gHandler{nullptr};
 

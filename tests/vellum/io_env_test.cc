@@ -1,0 +1,152 @@
+// The I/O layer: POSIX files with open-file-description locks and emulated
+// share modes, and the fault-injecting in-memory file system.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "storage/io/env.h"
+#include "storage/io/fault_env.h"
+
+namespace ck::io {
+namespace {
+
+class PosixEnvTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("ck_io_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / "f.vlu").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::filesystem::path dir_;
+  std::string path_;
+  Env* env_ = Env::Default();
+};
+
+TEST_F(PosixEnvTest, ReadsWritesSizesAndErrors) {
+  std::unique_ptr<File> f;
+  IoStatus s = env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &f);
+  EXPECT_EQ(s.code, 2);
+  EXPECT_EQ(s.systemError, 2);
+  EXPECT_EQ(env_->Open((dir_ / "no" / "x").string(), Access::ReadWrite, Share::DenyNone, true, &f)
+                .code,
+            2);
+  ASSERT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyNone, true, &f).ok());
+  ASSERT_TRUE(f->WriteAt(1000, "abc", 3).ok());
+  uint64_t size = 0;
+  ASSERT_TRUE(f->Size(&size).ok());
+  EXPECT_EQ(size, 1003u);
+  char buffer[8] = {};
+  size_t got = 0;
+  ASSERT_TRUE(f->ReadAt(1001, buffer, 8, &got).ok());
+  EXPECT_EQ(got, 2u);  // short only at the end of the file
+  EXPECT_EQ(std::string(buffer, 2), "bc");
+  ASSERT_TRUE(f->Sync().ok());
+  ASSERT_TRUE(f->Truncate(10).ok());
+  ASSERT_TRUE(f->Size(&size).ok());
+  EXPECT_EQ(size, 10u);
+  EXPECT_TRUE(env_->Exists(path_));
+  const std::string moved = (dir_ / "g.vlu").string();
+  ASSERT_TRUE(env_->Rename(path_, moved).ok());
+  EXPECT_FALSE(env_->Exists(path_));
+  f.reset();
+  ASSERT_TRUE(env_->Remove(moved).ok());
+  EXPECT_EQ(env_->Remove(moved).code, 2);
+  EXPECT_EQ(env_->AbsolutePath("a/../b.vlu").front(), '/');
+}
+
+TEST_F(PosixEnvTest, LocksArePerOpenFarBeyondTheEnd) {
+  std::unique_ptr<File> a, b, r;
+  ASSERT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyNone, true, &a).ok());
+  ASSERT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &b).ok());
+  const uint64_t area = 0x80000000ull;
+  ASSERT_TRUE(a->TryLock(area + 0x3FF, 1, true).ok());
+  IoStatus s = b->TryLock(area + 0x3FF, 1, true);
+  EXPECT_EQ(s.code, 5);  // two opens in one process exclude each other
+  EXPECT_EQ(s.systemError, 33);
+  EXPECT_TRUE(b->TryLock(area + 5, 1, true).ok());
+  EXPECT_EQ(a->TryLock(area, 1023, true).code, 5);  // all slots vs one held slot
+  ASSERT_TRUE(a->Unlock(area + 0x3FF, 1).ok());
+  EXPECT_TRUE(b->TryLock(area + 0x3FF, 1, true).ok());
+  // A read-only open takes its lock shared: two readers coexist, a writer is kept out.
+  ASSERT_TRUE(env_->Open(path_, Access::Read, Share::DenyNone, false, &r).ok());
+  EXPECT_TRUE(r->TryLock(area + 7, 1, true).ok());
+  EXPECT_EQ(a->TryLock(area + 7, 1, true).code, 5);
+  // Closing an open releases its locks.
+  r.reset();
+  EXPECT_TRUE(a->TryLock(area + 7, 1, true).ok());
+}
+
+TEST_F(PosixEnvTest, ShareModesRefuseConflictingOpens) {
+  std::unique_ptr<File> first, second;
+  ASSERT_TRUE(env_->Open(path_, Access::ReadWrite, Share::Exclusive, true, &first).ok());
+  IoStatus s = env_->Open(path_, Access::Read, Share::DenyNone, false, &second);
+  EXPECT_EQ(s.code, 5);
+  EXPECT_EQ(s.systemError, 32);
+  first.reset();
+  ASSERT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyWrite, false, &first).ok());
+  EXPECT_TRUE(env_->Open(path_, Access::Read, Share::DenyNone, false, &second).ok());
+  second.reset();
+  EXPECT_EQ(env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &second).code, 5);
+  first.reset();
+  EXPECT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &second).ok());
+}
+
+TEST(FaultEnvTest, PowerCutDropsUnsyncedWrites) {
+  FaultEnv env;
+  std::unique_ptr<File> f;
+  ASSERT_TRUE(env.Open("/a", Access::ReadWrite, Share::DenyNone, true, &f).ok());
+  ASSERT_TRUE(f->WriteAt(0, "durable", 7).ok());
+  ASSERT_TRUE(f->Sync().ok());
+  ASSERT_TRUE(f->WriteAt(0, "DUR", 3).ok());
+  ASSERT_TRUE(f->WriteAt(20, "x", 1).ok());
+  EXPECT_EQ(env.Contents("/a").substr(0, 7), "DURable");
+  env.PowerCut();
+  EXPECT_EQ(env.Contents("/a"), "durable");
+  EXPECT_FALSE(f->WriteAt(0, "y", 1).ok());  // the machine is off
+  EXPECT_FALSE(f->Sync().ok());
+  env.Revive();
+  EXPECT_TRUE(f->WriteAt(0, "y", 1).ok());
+}
+
+TEST(FaultEnvTest, FailsTheNthCallCutsReadsAndFillsTheDisk) {
+  FaultEnv env;
+  std::unique_ptr<File> f;
+  ASSERT_TRUE(env.Open("/b", Access::ReadWrite, Share::DenyNone, true, &f).ok());
+  env.FailAt(3, false);
+  EXPECT_TRUE(f->WriteAt(0, "one", 3).ok());
+  EXPECT_TRUE(f->Sync().ok());
+  IoStatus s = f->WriteAt(3, "two", 3);
+  EXPECT_EQ(s.code, 90);
+  EXPECT_TRUE(env.faulted());
+  EXPECT_TRUE(f->WriteAt(3, "two", 3).ok());  // without a power cut later calls pass
+  EXPECT_EQ(env.operations(), 4u);
+  EXPECT_EQ(env.Contents("/b"), "onetwo");
+
+  env.CutNextRead(2);
+  char buffer[6];
+  size_t got = 0;
+  ASSERT_TRUE(f->ReadAt(0, buffer, 6, &got).ok());
+  EXPECT_EQ(got, 2u);
+  ASSERT_TRUE(f->ReadAt(0, buffer, 6, &got).ok());
+  EXPECT_EQ(got, 6u);
+
+  env.SetDiskLimit(8);
+  s = f->WriteAt(6, "xyz", 3);
+  EXPECT_EQ(s.code, 90);
+  EXPECT_EQ(s.systemError, 39);
+  EXPECT_TRUE(f->WriteAt(6, "xy", 2).ok());
+
+  std::unique_ptr<File> reader;
+  ASSERT_TRUE(env.Open("/b", Access::Read, Share::DenyNone, false, &reader).ok());
+  EXPECT_EQ(reader->WriteAt(0, "z", 1).code, 5);
+  EXPECT_EQ(env.Open("/none", Access::Read, Share::DenyNone, false, &reader).code, 2);
+}
+
+}  // namespace
+}  // namespace ck::io
