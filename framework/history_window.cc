@@ -103,8 +103,8 @@ int HistoryWindow::Run(std::string_view title, std::string_view text, std::strin
                                        : defaultButton;
 
   Win = std::make_unique<ui::Window>(std::move(layout));
+  Reset(true);  // the rows are in place before the window shows
   Win->Open();
-  Reset(true);
   while (Win->Accept()) {
     if (TakeEvent({Win->Event(), Win->Field(), Win->Keycode()}) == level::Notify) Win->Skip();
   }
