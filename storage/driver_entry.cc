@@ -143,9 +143,11 @@ void DiscardState(Driver& driver, FileControlBlock& fcb) {
   fcb.broken = false;
 }
 
-// Rules 4 and 5, inside the critical section. A driver's own error text
-// posted during the call (PostFileError, NoteSystemError) is kept beside the
-// error code; on success the earlier one is left as it was.
+// Inside the critical section: discards a broken block's state, passes over
+// the close of a closed file, and marks the block broken after 47 or a
+// failed CREATE. A driver's own error text posted during the call
+// (PostFileError, NoteSystemError) is kept beside the error code; on success
+// the earlier one is left as it was.
 int Dispatch(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) {
   if (op == DESTROY) {
     DiscardState(driver, fcb);
@@ -193,10 +195,10 @@ std::shared_ptr<Driver> FindDriver(std::string_view name) {
 }
 
 int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
-  // Rule 1: no view pushdown.
+  // No view pushdown.
   if (op == QUERY_VIEW) return 0;
 
-  // Rule 2: a pending callback runs once; it is cleared before it runs, so a
+  // A pending callback runs once; it is cleared before it runs, so a
   // callback that makes a call of its own does not run again.
   if (fcb.pendingCallback) {
     std::function<void()> callback = std::move(fcb.pendingCallback);
@@ -210,7 +212,7 @@ int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
     return NoDriverSupportErr;
   }
 
-  // Rule 3: the transaction lock is taken and given up outside the section.
+  // The transaction lock is taken and given up outside the section.
   if (op == STARTRAN) {
     TheTransactionLock().Take();
     exitGuard.owner = true;
