@@ -94,8 +94,14 @@ ExprValue EvaluateNode(const ExprNode& node) {
     case ExprOp::Field: return FieldValue(node.field);
     case ExprOp::Not: return truth(!arg(0).IsTrue());
     case ExprOp::Negate: return ExprValue::Number(-arg(0).AsNumber());
-    case ExprOp::And: return truth(arg(0).IsTrue() && arg(1).IsTrue());
-    case ExprOp::Or: return truth(arg(0).IsTrue() || arg(1).IsTrue());
+    case ExprOp::And:
+      for (const auto& a : node.args)
+        if (!EvaluateNode(*a).IsTrue()) return truth(false);
+      return truth(true);
+    case ExprOp::Or:
+      for (const auto& a : node.args)
+        if (EvaluateNode(*a).IsTrue()) return truth(true);
+      return truth(false);
     case ExprOp::Equal: return truth(CompareValues(arg(0), arg(1)) == 0);
     case ExprOp::NotEqual: return truth(CompareValues(arg(0), arg(1)) != 0);
     case ExprOp::Less: return truth(CompareValues(arg(0), arg(1)) < 0);

@@ -21,7 +21,7 @@ struct ExprNode {
   ExprOp op = ExprOp::Literal;
   ExprValue value;                                // Literal
   FieldRef field;                                 // Field
-  std::vector<std::unique_ptr<ExprNode>> args;    // operands and arguments
+  std::vector<std::unique_ptr<ExprNode>> args;    // operands (And, Or: two or more) and arguments
 };
 
 // Evaluates one node (recursion depth is bounded by the parser).

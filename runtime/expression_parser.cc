@@ -158,27 +158,35 @@ class Parser {
     return true;
   }
 
+  // AND and OR chains become one node with every operand, so a long chain
+  // adds no depth to the tree (evaluation and destruction recurse by depth).
   std::unique_ptr<ExprNode> ParseOr(int depth) {
     if (TooDeep(depth)) return nullptr;
-    auto left = ParseAnd(depth);
-    while (left && PeekWord("OR")) {
+    auto first = ParseAnd(depth);
+    if (!first || !PeekWord("OR")) return first;
+    auto n = Make(ExprOp::Or);
+    n->args.push_back(std::move(first));
+    while (PeekWord("OR")) {
       Take();
-      auto right = ParseAnd(depth);
-      if (!right) return nullptr;
-      left = Binary(ExprOp::Or, std::move(left), std::move(right));
+      auto next = ParseAnd(depth);
+      if (!next) return nullptr;
+      n->args.push_back(std::move(next));
     }
-    return left;
+    return n;
   }
 
   std::unique_ptr<ExprNode> ParseAnd(int depth) {
-    auto left = ParseNot(depth);
-    while (left && PeekWord("AND")) {
+    auto first = ParseNot(depth);
+    if (!first || !PeekWord("AND")) return first;
+    auto n = Make(ExprOp::And);
+    n->args.push_back(std::move(first));
+    while (PeekWord("AND")) {
       Take();
-      auto right = ParseNot(depth);
-      if (!right) return nullptr;
-      left = Binary(ExprOp::And, std::move(left), std::move(right));
+      auto next = ParseNot(depth);
+      if (!next) return nullptr;
+      n->args.push_back(std::move(next));
     }
-    return left;
+    return n;
   }
 
   std::unique_ptr<ExprNode> ParseNot(int depth) {

@@ -162,6 +162,16 @@ TEST_F(ExprTest, MalformedExpressionsAreRefusedWithReasons) {
   EXPECT_NE(Refusal(std::string(100000, '(') + "1" + std::string(100000, ')')).find("too deeply"),
             std::string::npos);
   EXPECT_NE(Refusal(std::string(100000, '-') + "1").find("too deeply"), std::string::npos);
+  // A long chain is no nesting: accepted and evaluated without deep recursion.
+  std::string chain = "PAS:Login = 'x'";
+  for (int i = 0; i < 200000; ++i) chain += i % 2 ? " AND 1" : " OR 0";
+  {
+    Expression e;
+    std::string why;
+    ASSERT_TRUE(Expression::Parse(chain, fields_, &e, &why)) << why;
+    SetRow("d", "x");
+    EXPECT_TRUE(e.Test());
+  }
   std::string nots;
   for (int i = 0; i < 50000; ++i) nots += "NOT ";
   EXPECT_NE(Refusal(nots + "1").find("too deeply"), std::string::npos);
