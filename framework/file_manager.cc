@@ -280,6 +280,20 @@ Level FileManager::InsertRecord(bool reporting) {
         break;
       }
     }
+    if (description.empty()) {
+      // The driver leaves the current record out of its check, and that may
+      // be the very record this one collides with: look the value up.
+      const std::string image = BufferImage();
+      for (const FileKeyEntry& key : Keys) {
+        if (key.DUPS) continue;
+        const bool found = storage::GetByKey(*File, key.KEY) == 0;
+        SetBufferImage(image);
+        if (found) {
+          description = key.PDESCRIPTION;
+          break;
+        }
+      }
+    }
     ThreadErrorState() = failure;
     Errors->SetKeyName(description);
     Errors->MessageText = description.substr(0, 255);
@@ -304,7 +318,11 @@ Level FileManager::UpdateRecord(int mode) {
     SetError(mode == 2 ? msg::ChangedByOtherShown : msg::ChangedByOther);
     if (mode != 0) RaiseLastError();
     // Show the other station's version; the own values stay in the history.
+    // The read watches again, so the next write checks against this version.
+    const ErrorState failure = ThreadErrorState();
+    storage::Watch(*File);
     ReadPosition(position);
+    ThreadErrorState() = failure;
     return level::Notify;
   }
   SetError(msg::PutFailed);
