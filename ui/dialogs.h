@@ -37,7 +37,8 @@ bool PostEvent(WindowId window, int event, int feq = 0);
 // Posts to the top open window of an engine thread; false when it has none.
 bool PostToThread(int thread, int event, int feq = 0);
 
-// The engine's number of the calling thread (from 1, given on first use).
+// The engine's number of the calling thread: a runtime thread's own number
+// (runtime/thread.h), else a number given on first use.
 int ThisThread();
 // The active window (the active MDI child when a child is active) and the
 // engine thread that owns it; 0 when no window is active.

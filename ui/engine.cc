@@ -7,12 +7,16 @@
 #include <deque>
 #include <map>
 
+#include "runtime/thread.h"
+
 namespace ck::ui {
 
 namespace {
 using Clock = std::chrono::steady_clock;
 
-std::atomic<int> gNextThread{1};
+// Runtime threads keep their runtime number; other threads (the GUI thread,
+// tests' own threads) get numbers from here up, which runtime numbers do not reach.
+std::atomic<int> gNextThread{100000};
 thread_local int tThreadNumber = 0;
 
 bool IsListScrollEvent(int e) { return e >= event::ScrollUp && e <= event::ScrollBottom; }
@@ -34,6 +38,7 @@ struct Engine::State {
   WindowId nextId = 1;
   WindowId active = 0;
   std::map<int, int> asking;  // engine thread -> requests in progress
+  std::map<int, int> waiting;  // engine thread -> accept loops waiting for an event
 
   WinState* Find(WindowId id) {
     auto it = windows.find(id);
@@ -94,7 +99,10 @@ Presenter* Engine::presenter() const {
 }
 
 int Engine::ThreadNumber() {
-  if (tThreadNumber == 0) tThreadNumber = gNextThread.fetch_add(1);
+  if (tThreadNumber == 0) {
+    int runtimeNumber = ck::ThreadNumber();
+    tThreadNumber = runtimeNumber > 0 ? runtimeNumber : gNextThread.fetch_add(1);
+  }
   return tThreadNumber;
 }
 
@@ -147,6 +155,15 @@ bool Engine::IsAsking(WindowId id) const {
   if (!w) return false;
   auto it = s_->asking.find(w->thread);
   return it != s_->asking.end() && it->second > 0;
+}
+
+bool Engine::Idle() const {
+  std::lock_guard lock(s_->mu);
+  for (auto& [id, w] : s_->windows) {
+    if (!w->queue.empty()) return false;
+    if (!s_->waiting.count(w->thread) && !s_->asking.count(w->thread)) return false;
+  }
+  return true;
 }
 
 bool Engine::IsAlertKey(WindowId id, int keycode) const {
@@ -349,6 +366,15 @@ bool Engine::WaitEvent(WindowId id, EventRecord* out) {
       w->queue.pop_front();
       return true;
     }
+    int thread = w->thread;
+    ++s_->waiting[thread];
+    struct Done {
+      std::map<int, int>& waiting;
+      int thread;
+      ~Done() {
+        if (--waiting[thread] == 0) waiting.erase(thread);
+      }
+    } done{s_->waiting, thread};
     if (w->model.timer > 0) {
       if (w->cv.wait_until(lock, w->nextTimer) == std::cv_status::timeout) {
         w = s_->Find(id);

@@ -51,6 +51,9 @@ class Engine {
   WindowId ActiveWindow() const;
   int ActiveThread() const;
   bool IsBlocked(WindowId id) const;
+  // True when every thread with a window waits for an event (or for an
+  // answer) and no event is queued: what the user did has been handled.
+  bool Idle() const;
   // Whether key raises an alert event in the window (the presenter asks
   // before handling a key itself).
   bool IsAlertKey(WindowId id, int keycode) const;

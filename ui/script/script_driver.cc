@@ -56,7 +56,7 @@ int FindMenuPath(const MenuModel& menu, std::string_view path) {
   size_t slash = path.find('/');
   std::string_view head = path.substr(0, slash);
   for (const MenuModel& item : menu.items) {
-    if (!SameText(StripAmpersands(item.text), head)) continue;
+    if (!SameText(StripAmpersands(item.text), StripAmpersands(head))) continue;
     if (slash == std::string_view::npos) return item.isMenu ? 0 : item.feq;
     if (int feq = FindMenuPath(item, path.substr(slash + 1))) return feq;
   }
@@ -132,10 +132,22 @@ ScriptResult ScriptDriver::Retry(const Step& step, std::string_view what) {
     else if (E().IsBlocked(w))
       why = "window \"" + ToUtf8(E().Snapshot(w) ? E().Snapshot(w)->title : "") +
             "\" takes no input (a later window of its thread is open)";
-    else if (step(w, &why))
+    else if (step(w, &why)) {
+      Settle();
       return Ok();
+    }
     if (Clock::now() >= deadline) return Fail(std::string(what) + ": " + why);
     requests_->WaitForChange(std::chrono::milliseconds(20));
+  }
+}
+
+void ScriptDriver::Settle() {
+  auto deadline = Clock::now() + timeout_;
+  // Idle must hold twice in a row: a thread may be between two loops.
+  int calm = 0;
+  while (calm < 2 && Clock::now() < deadline) {
+    calm = E().Idle() ? calm + 1 : 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(calm ? 2 : 5));
   }
 }
 
@@ -146,6 +158,7 @@ ScriptResult ScriptDriver::WaitWindow(std::string_view title) {
   for (;;) {
     if (WindowId w = E().FindWindow(ansi)) {
       current_ = w;
+      Settle();
       return Ok();
     }
     if (Clock::now() >= deadline)
@@ -304,6 +317,7 @@ ScriptResult ScriptDriver::Answer(std::string_view buttonName) {
     return f;
   }
   r->Answer(bit);
+  Settle();
   return Ok(out);
 }
 
@@ -320,6 +334,7 @@ ScriptResult ScriptDriver::Popup(int number) {
     return f;
   }
   r->Answer(number);
+  Settle();
   return Ok(out);
 }
 
@@ -329,6 +344,7 @@ ScriptResult ScriptDriver::File(std::string_view path) {
   auto r = requests_->TakeRequest(Request::Kind::FileDialog, timeout_);
   if (!r) return Fail("no file dialog appeared");
   r->Answer(ansi.empty() ? 0 : 1, ansi);
+  Settle();
   return Ok("file dialog \"" + ToUtf8(r->caption) + "\"\n");
 }
 
@@ -336,10 +352,12 @@ ScriptResult ScriptDriver::PrinterSetup(bool accept) {
   auto r = requests_->TakeRequest(Request::Kind::PrinterSetup, timeout_);
   if (!r) return Fail("no printer setup dialog appeared");
   r->Answer(accept ? 1 : 0);
+  Settle();
   return Ok("printer setup\n");
 }
 
 ScriptResult ScriptDriver::Print(std::string_view control) {
+  Settle();
   WindowId w = current();
   int feq = ResolveControl(w, control);
   auto m = E().Snapshot(w);
@@ -360,6 +378,7 @@ ScriptResult ScriptDriver::Print(std::string_view control) {
 ScriptResult ScriptDriver::Rows(std::string_view control) { return Print(control); }
 
 ScriptResult ScriptDriver::Title() {
+  Settle();
   auto m = E().Snapshot(current());
   if (!m) return Fail("title: no window is open");
   return Ok("title \"" + ToUtf8(m->title) + "\"\n");
@@ -370,6 +389,7 @@ ScriptResult ScriptDriver::Close() {
 }
 
 ScriptResult ScriptDriver::Screenshot(std::string_view file) {
+  Settle();
   if (!screenshot_) return Fail("screenshot: only the Qt presenter draws windows");
   WindowId w = current();
   if (!w) return Fail("screenshot: no window is open");

@@ -2,7 +2,8 @@
 // and tests: wait for a window, type, press, choose menu items and list rows,
 // answer message boxes, read controls. Each step waits (up to the timeout)
 // until its window and control exist and take input, and says what it did
-// or why it could not. Texts given and returned are UTF-8; the engine's
+// or why it could not; after each step it waits until every procedure thread
+// has handled the events it caused, so the next step sees their effect. Texts given and returned are UTF-8; the engine's
 // Windows-1252 is converted here.
 #pragma once
 
@@ -69,6 +70,8 @@ class ScriptDriver {
   using Step = std::function<bool(WindowId, std::string* why)>;
   // Retries step on the current window until it succeeds or the timeout passes.
   ScriptResult Retry(const Step& step, std::string_view what);
+  // Waits (up to the timeout) until the procedures have handled what was done.
+  void Settle();
   int ResolveControl(WindowId w, std::string_view control) const;
   WindowId FrameWindow() const;
 
