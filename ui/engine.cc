@@ -285,7 +285,11 @@ bool Engine::UserClose(WindowId id) {
 bool Engine::UserActivate(WindowId id) {
   std::lock_guard lock(s_->mu);
   if (!s_->Find(id)) return false;
-  s_->active = id;
+  if (s_->active != id) {
+    s_->active = id;
+    // A script's activation must show; the presenter's own report changes nothing there.
+    s_->Notify({ChangeKind::Activate, id, 0, StdAction::None});
+  }
   return true;
 }
 

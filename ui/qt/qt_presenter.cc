@@ -113,6 +113,8 @@ void QtPresenter::Apply(const Change& change) {
     RunCommand(change.window, change.command);
     return;
   }
+  // Only the latest activation counts (an older one would undo the user's later click).
+  if (change.kind == ChangeKind::Activate && Engine::Get().ActiveWindow() != change.window) return;
   auto snap = Engine::Get().Snapshot(change.window);
   if (!snap) return;  // closed meanwhile; its WindowClosed follows
   auto it = views_.find(change.window);

@@ -134,6 +134,8 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     Build(m);
     content_->resize(size);
     content_->setMinimumSize(static_cast<int>(m.minW * dluX_), static_cast<int>(m.minH * dluY_));
+    if (m.maxW > 0 && m.maxH > 0)
+      content_->setMaximumSize(static_cast<int>(m.maxW * dluX_), static_cast<int>(m.maxH * dluY_));
     if (kind_ == WindowKind::MdiChild && mdi) {
       auto* sub = new EngineClosed<QMdiSubWindow>();
       sub->allowClose = allow;
