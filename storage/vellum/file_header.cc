@@ -57,6 +57,20 @@ int FileHeader::ClassOfUnit(uint32_t unit) const {
   return 0;
 }
 
+bool FileHeader::RegionsValid() const {
+  constexpr uint32_t kUnitLimit = (0x80000000u - kHeaderSize) / kUnitSize;
+  if (regionStart[0] > regionEnd[0] || regionEnd[0] > kUnitLimit) return false;
+  uint32_t lastEnd = regionEnd[0];
+  for (int c = 1; c <= kMaxClass; ++c) {
+    const uint32_t s = regionStart[c], e = regionEnd[c];
+    if (s > e || e > kUnitLimit || (e - s) % static_cast<uint32_t>(c) != 0) return false;
+    if (s == e) continue;
+    if (s < lastEnd) return false;
+    lastEnd = e;
+  }
+  return true;
+}
+
 uint32_t FileHeader::LastRecordNumber() const {
   return uint32_t{lastRecord[0]} << 24 | uint32_t{lastRecord[1]} << 16 |
          uint32_t{lastRecord[2]} << 8 | lastRecord[3];

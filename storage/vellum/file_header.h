@@ -46,6 +46,10 @@ struct FileHeader {
   bool RegionEmpty(int c) const { return regionStart[c] == regionEnd[c]; }
   bool pending() const { return journalStart != journalEnd; }
   uint32_t LastRecordNumber() const;
+  // Whether the regions form a valid layout: each a whole number of pages of
+  // its class, the non-empty ones in class order without overlap, all below
+  // the lock area at 2 GiB.
+  bool RegionsValid() const;
 };
 
 }  // namespace ck::vellum

@@ -130,6 +130,13 @@ int PhysicalFile::Impl::LoadHeader(bool forUpdate) {
   if (cipher) cipher->Decipher(bytes.data(), bytes.size());
   FileHeader disk;
   if (!FileHeader::Decode(bytes, &disk)) return 36;
+  if (!disk.RegionsValid()) ConsistencyStop(1735);
+  // Every committed page lies inside the file: the pages of a header are
+  // flushed before the header is written.
+  uint64_t fileSize = 0;
+  if (file->Size(&fileSize).ok() && disk.EndOfData() > std::max<uint64_t>(fileSize, kHeaderSize)) {
+    ConsistencyStop(2172);
+  }
   if (headerLoaded && !disk.pending() && disk.changeCounter <= committed.changeCounter) {
     return 0;  // nothing changed since this process last looked
   }
@@ -171,7 +178,7 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
     std::string bytes;
     broken = it == pendingMap.end() || it->second.second != kHeaderSize ||
              !TryRead(it->second.first, kHeaderSize, &bytes) ||
-             !FileHeader::Decode(bytes, &pendingHeader);
+             !FileHeader::Decode(bytes, &pendingHeader) || !pendingHeader.RegionsValid();
   }
   if (!broken) {
     header = pendingHeader;
