@@ -5,6 +5,8 @@
 #include "framework/error_manager.h"
 #include "framework/file_manager.h"
 #include "framework/relation_manager.h"
+#include "framework/toolbar.h"
+#include "framework/toolbar_target.h"
 #include "storage/file_control_block.h"
 #include "ui/window.h"
 
@@ -111,6 +113,7 @@ Level WindowManager::Kill() {
   if (Primary != nullptr && Primary->Me != nullptr && Saved != 0) DropBuffer(Primary->Me, Saved);
   Saved = 0;
   for (WindowComponent* c : CL) c->Kill();
+  if (Toolbar != nullptr) Toolbar->Kill();
   Buttons.clear();
   CL.clear();
   History.clear();
@@ -235,6 +238,7 @@ Level WindowManager::TakeOpenWindow() {
       }
     }
   }
+  if (FormVCR != nullptr && !FormVCR->TakeOk) FormVCR->TakeOk = [this] { TakeOK(); };
   Reset(true);
   SelectFirstField();
   return level::Benign;
@@ -243,6 +247,10 @@ Level WindowManager::TakeOpenWindow() {
 void WindowManager::Reset(bool force) {
   for (WindowComponent* c : CL) c->Reset(force || ForcedReset);
   ForcedReset = 0;
+  if (Toolbar != nullptr && AutoToolbar) {
+    Toolbar->SetTarget();
+    Toolbar->DisplayButtons();
+  }
 }
 
 void WindowManager::SetAlerts() {
@@ -301,6 +309,9 @@ Level WindowManager::TakeOK() {
 Level WindowManager::TakeAccepted() {
   const int control = Field();
   if (control >= ToolbarFirst && control <= ToolbarLast) {
+    const Level handled =
+        Toolbar != nullptr ? Toolbar->TakeEvent(CurrentEvent()) : level::Benign;
+    if (handled != level::Benign) return handled;
     if (control == ToolbarHistory && Win != nullptr) return TakeHistory(Win->Focus());
     return level::Benign;
   }
@@ -398,10 +409,13 @@ bool WindowManager::WriteChange(bool deleting) {
                                      button::Yes | button::No | button::Cancel);
       if (answer == button::Yes) continue;
       if (answer == button::No) {
+        closeWithoutAsking_ = true;
         SetResponse(response::Cancelled);
         return false;
       }
     }
+    // The record may have been read again (changed elsewhere): show it.
+    if (Win != nullptr) Win->Display();
     SelectFirstField();
     return false;
   }
@@ -421,6 +435,8 @@ Level WindowManager::ChangeCompleted() {
     }
     return level::Benign;
   }
+  // A form that walks through the records in place stays open.
+  if (FormVCR != nullptr) FormVCR->DisplayButtons();
   RenewSaved();
   if (Win != nullptr) Win->Display();
   SelectFirstField();
@@ -466,7 +482,8 @@ Level WindowManager::TakeCloseEvent() {
     return level::Benign;
   }
   FileManager* me = Primary->Me;
-  if ((Request == request::Insert || Request == request::Change) && CancelAction != 0) {
+  if ((Request == request::Insert || Request == request::Change) && CancelAction != 0 &&
+      !closeWithoutAsking_) {
     Update();
     if (me->EqualBuffer(Saved) != 0) {
       switch (CancelAction) {

@@ -190,7 +190,7 @@ class WindowManager {
   FormToolbarTarget* FormVCR = nullptr;
   ToolbarDispatcher* Toolbar = nullptr;
   WindowTranslator* Translator = nullptr;
-  int32_t* VCRRequest = nullptr;
+  long* VCRRequest = nullptr;
 
   // The window the manager runs (set by Open).
   ui::Window* Win = nullptr;
@@ -211,6 +211,8 @@ class WindowManager {
  private:
   const storage::FileControlBlock* historyFile_ = nullptr;
   char* historyCopy_ = nullptr;
+  // The user chose to close the form already: no cancel questions.
+  bool closeWithoutAsking_ = false;
 };
 
 }  // namespace ck
