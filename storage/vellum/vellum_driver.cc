@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "storage/io/env.h"
+#include "storage/vellum/driver_options.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/key_codec.h"
 #include "storage/vellum/table_name.h"
@@ -76,22 +77,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
          });
 }
 
-// The driver string: "/name=value/name...". Only DecimalCheck is acted on
-// here; every other option is accepted and left to the options layer.
-bool DecimalCheckOf(std::string_view options) {
-  bool check = true;
-  size_t at = options.find('/');
-  while (at != std::string_view::npos) {
-    const size_t end = options.find('/', at + 1);
-    const std::string_view item = options.substr(at + 1, end == std::string_view::npos ? end : end - at - 1);
-    const size_t eq = item.find('=');
-    if (eq != std::string_view::npos && EqualNoCase(item.substr(0, eq), "DecimalCheck"))
-      check = !EqualNoCase(item.substr(eq + 1), "OFF");
-    at = end;
-  }
-  return check;
-}
-
 std::string NameOf(const FileControlBlock& fcb) { return fcb.name.empty() ? fcb.label : fcb.name; }
 
 VellumState* StateOf(FileControlBlock& fcb) {
@@ -107,6 +92,26 @@ int CheckWatched(FileControlBlock& fcb, VellumState& s) {
   if (stored.record != s.watched.record) return storage::RecordChangedErr;
   if (!s.currentWithoutMemos && stored.memos != s.watched.memos) return storage::RecordChangedErr;
   return 0;
+}
+
+// SEND (and the property forms): reads or sets one option. The process-wide
+// TCF works without an open table.
+int SendOption(FileControlBlock& fcb, DriverArgs& args) {
+  OptionTarget target;
+  if (VellumState* s = StateOf(fcb)) {
+    target.table = &s->options;
+    target.tableName = s->tableName;
+    target.findTable = [s](std::string_view name, std::string* stored) {
+      return InAccess(*s->file, false, [&] {
+        uint32_t number = 0;
+        return Table::FindName(s->file->store(), name, stored, &number);
+      });
+    };
+  }
+  std::string value;
+  const int rc = HandleOption(SplitOption(args.text), target, &value);
+  if (args.result) *args.result = std::move(value);
+  return rc;
 }
 
 }  // namespace
@@ -126,6 +131,10 @@ int VellumDriver::Call(int op, FileControlBlock& fcb, DriverArgs& args) {
       return RenameTable(fcb, args.text);
     case storage::COPY:
       return CopyTable(fcb, args.text);
+    case storage::SEND:
+    case storage::SET_PROPERTY:
+    case storage::GET_PROPERTY:
+      return SendOption(fcb, args);
     case storage::COMMIT:
       return Commit();
     case storage::ROLLBACK:
@@ -152,17 +161,17 @@ void VellumDriver::Destroy(FileControlBlock& fcb) {
 int VellumDriver::OpenTable(FileControlBlock& fcb) {
   if (fcb.IsOpen()) return storage::IsOpenErr;
   if ((fcb.accessMode & kAccessWriteBits) == storage::WriteOnly) return storage::AccessDeniedErr;
+  auto state = std::make_unique<VellumState>();
+  if (const int rc = ApplyDriverString(fcb.driverString, &state->options); rc != 0) return rc;
   if (!fcb.fields.empty()) {
     if (const int rc = ValidateDeclaration(fcb); rc != 0) return rc;
   }
-  auto state = std::make_unique<VellumState>();
-  state->decimalCheck = DecimalCheckOf(fcb.driverString);
   const TableName name = SplitTableName(NameOf(fcb));
   int rc = PhysicalFile::Open(name.path, fcb.accessMode, fcb.encrypt ? fcb.owner : "", false,
                               &state->file);
   if (rc != 0) return rc;
   rc = InAccess(*state->file, false, [&] {
-    return Table::Open(state->file->store(), name.table, fcb, state->decimalCheck,
+    return Table::Open(state->file->store(), name.table, fcb, state->options.decimalCheck,
                        &state->softDifferences, &state->table);
   });
   if (rc != 0) return rc;
@@ -398,8 +407,12 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
     case storage::BUILDevent: case storage::BUILDkey: case storage::PACK: {
       if (op == storage::BUILDkey && !keyOk()) return storage::NoIndexAccessErr;
       if (!s.writable) return storage::AccessDeniedErr;
-      const int key = op == storage::BUILDkey ? args.key : -1;
-      return InAccess(file, true, [&] { return s.table.BuildKeys(store, fcb, key); });
+      // FULLBUILD makes building one key rebuild them all; a dynamic build clears it.
+      const int key = op == storage::BUILDkey && !s.options.fullBuild ? args.key : -1;
+      const int rc = InAccess(file, true, [&] { return s.table.BuildKeys(store, fcb, key); });
+      if (rc == 0 && (op == storage::BUILDdyn || op == storage::BUILDdynfilter))
+        s.options.fullBuild = false;
+      return rc;
     }
     case storage::EMPTY:
       if (!s.writable) return storage::AccessDeniedErr;

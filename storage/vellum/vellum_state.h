@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/file_control_block.h"
+#include "storage/vellum/driver_options.h"
 #include "storage/vellum/physical_file.h"
 #include "storage/vellum/table.h"
 
@@ -37,7 +38,7 @@ class VellumState : public storage::DriverState {
   std::string path;                 // the data file
   std::string tableName;            // the table inside it
   bool writable = false;
-  bool decimalCheck = true;
+  TableOptions options;             // from the driver string, changed by SEND
   std::vector<std::string> softDifferences;  // found when the definition was verified
 
   // The record buffer when the caller lent none (a table opened without a declaration).
