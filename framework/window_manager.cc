@@ -7,6 +7,7 @@
 #include "framework/relation_manager.h"
 #include "framework/toolbar.h"
 #include "framework/toolbar_target.h"
+#include "framework/window_resizer.h"
 #include "storage/file_control_block.h"
 #include "ui/window.h"
 
@@ -113,6 +114,7 @@ Level WindowManager::Kill() {
   if (Primary != nullptr && Primary->Me != nullptr && Saved != 0) DropBuffer(Primary->Me, Saved);
   Saved = 0;
   for (WindowComponent* c : CL) c->Kill();
+  if (Resize != nullptr && std::find(CL.begin(), CL.end(), Resize) == CL.end()) Resize->Kill();
   if (Toolbar != nullptr) Toolbar->Kill();
   Buttons.clear();
   CL.clear();

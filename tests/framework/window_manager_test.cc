@@ -479,6 +479,44 @@ TEST_F(WindowManagerTest, AFailedWriteAsksWhetherToTryAgain) {
   EXPECT_EQ(StoredLogin("ebay"), "ann");
 }
 
+// A window component that keeps the window open on the first close.
+class Probe : public WindowComponent {
+ public:
+  Level TakeEvent(const ComponentEvent& e) override {
+    events.push_back(e.Event);
+    return e.Event == ui::event::CloseWindow && keepOpen-- > 0 ? level::Notify : level::Benign;
+  }
+  void UpdateWindow() override { ++refreshes; }
+  void Kill() override { killed = true; }
+  std::vector<int> events;
+  int keepOpen = 1, refreshes = 0;
+  bool killed = false;
+};
+
+TEST_F(WindowManagerTest, ComponentsSeeEveryEventAndTheirLevelSkipsTheDefault) {
+  Probe probe;
+  long navigation = 3009;
+  FormRun run;
+  run.request = request::View;
+  run.domain = "ebay";
+  run.configure = [&](WindowManager& w) {
+    w.AddItem(probe);
+    w.VCRRequest = &navigation;
+  };
+  auto f = Start(run);
+  Ok(script.WaitWindow("Form"));
+  Ok(script.Press("?CANCEL"));  // the probe keeps the window open
+  Ok(script.WaitWindow("Form"));
+  Ok(script.Press("?CANCEL"));
+  ASSERT_TRUE(Finished(f));
+  EXPECT_EQ(run.response, response::Cancelled);
+  EXPECT_EQ(navigation, 0);  // a cancel drops the navigation request
+  EXPECT_TRUE(probe.killed);
+  EXPECT_EQ(std::count(probe.events.begin(), probe.events.end(), ui::event::CloseWindow), 2);
+  EXPECT_EQ(std::count(probe.events.begin(), probe.events.end(), ui::event::Accepted), 2);
+  EXPECT_GE(probe.refreshes, static_cast<int>(probe.events.size()) - 1);
+}
+
 TEST_F(WindowManagerTest, TheTranslatorGetsEveryWindowText) {
   UpperTranslator upper;
   FormRun run;
