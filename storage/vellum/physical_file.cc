@@ -384,6 +384,19 @@ int PhysicalFile::Open(io::Env* env, const std::string& path, uint32_t accessMod
     auto it = registry.files.find(key);
     if (it != registry.files.end()) {
       if (auto existing = it->second.lock()) {
+        Impl& d = *existing->impl_;
+        if ((accessMode & kAccessWriteBits) != 0 && !d.writable) {
+          // A later open asks to write: the one instance reopens for writing.
+          std::unique_ptr<io::File> writable;
+          const io::Share share = d.shareMode == 0   ? io::Share::DenyNone
+                                  : d.shareMode == 1 ? io::Share::DenyWrite
+                                                     : io::Share::Exclusive;
+          const io::IoStatus status =
+              env->Open(absolute, io::Access::ReadWrite, share, false, &writable);
+          if (!status.ok()) return status.code;
+          d.file = std::move(writable);
+          d.writable = true;
+        }
         *out = existing;
         return 0;
       }

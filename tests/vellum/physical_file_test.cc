@@ -390,5 +390,51 @@ TEST(PhysicalCrash, ABrokenPendingRegionIsAbandoned) {
   EXPECT_EQ(closed.changeCounter, h.changeCounter + 1);
 }
 
+TEST(PhysicalCrash, PowerCutDuringRollForwardStillEndsOldOrNew) {
+  ScopedThrowOnCorruption guard;
+  CrashFixture fx;
+  const std::string open = FileWithOpenJournal(fx);
+  ASSERT_FALSE(open.empty());
+  int points = 0;
+  for (uint64_t n = 1;; ++n) {
+    io::FaultEnv env;
+    env.SetContents(kPath, open);
+    env.FailAt(n, true);
+    {
+      std::shared_ptr<PhysicalFile> file;
+      ASSERT_EQ(Open(env, &file), 0);
+      if (file->BeginAccess(true) == 0) file->EndAccess();
+    }
+    const bool reached = env.faulted();
+    env.Revive();
+    std::shared_ptr<PhysicalFile> file;
+    ASSERT_EQ(Open(env, &file), 0);
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    EXPECT_TRUE(ReadAll(*file) == fx.after) << "point " << n;
+    ExpectClean(*file);
+    ASSERT_EQ(file->EndAccess(), 0);
+    if (!reached) break;
+    ++points;
+  }
+  EXPECT_GT(points, 3);
+}
+
+TEST_F(PhysicalFileTest, AReadOnlyOpenIsReopenedForAWriter) {
+  env_.SetContents(kPath, "");
+  std::shared_ptr<PhysicalFile> reader, writer;
+  ASSERT_EQ(PhysicalFile::Open(&env_, kPath, 0x40, "", false, &reader), 0);
+  ASSERT_EQ(reader->BeginAccess(true), 0);
+  ASSERT_EQ(reader->store().Insert(TreeEntry("a", "b")), 0);
+  EXPECT_EQ(reader->EndAccess(), 5);  // no write access: refused, nothing written
+  reader->Rollback();
+  EXPECT_EQ(env_.Contents(kPath), "");
+  ASSERT_EQ(PhysicalFile::Open(&env_, kPath, 0x42, "", false, &writer), 0);
+  EXPECT_EQ(writer.get(), reader.get());
+  ASSERT_EQ(writer->BeginAccess(true), 0);
+  ASSERT_EQ(writer->store().Insert(TreeEntry("a", "b")), 0);
+  EXPECT_EQ(writer->EndAccess(), 0);
+  EXPECT_EQ(env_.Contents(kPath).size(), 0x300u);
+}
+
 }  // namespace
 }  // namespace ck::vellum
