@@ -13,6 +13,26 @@
 
 namespace ck::vellum {
 
+// The texts of the builder dialog, kept beside its parser so the dialog and
+// the tools show the same ones.
+namespace builder_text {
+inline constexpr std::string_view kTitle = "Vellum Driver String Builder";
+inline constexpr std::string_view kControlFilePrompt = "&Transaction Control File:";
+inline constexpr std::string_view kSelectControlFileTitle = "Select Transaction Control File";
+inline constexpr std::string_view kControlFileFilter =
+    "Transaction Control File (*.tcf)|*.tcf|All Files|*.*";
+inline constexpr std::string_view kCheckDecimalPlaces = "&Check Decimal Places";
+inline constexpr std::string_view kControlFileHelp =
+    "The transaction control file lets a transaction over several files be finished or undone "
+    "after a power failure or a similar failure in the middle of it. The setting applies to "
+    "every Vellum file the program uses. Name one control file that every machine using the "
+    "files can reach.";
+inline constexpr std::string_view kDecimalCheckHelp =
+    "Some older programs that write this format stored the number of decimal places of a "
+    "DECIMAL field wrongly in the file, so opening the file fails with error 47 (Invalid "
+    "Record Declaration). Clear this box to skip that check and avoid the error.";
+}  // namespace builder_text
+
 // The dialog's entry takes at most this many characters of a control file name.
 inline constexpr size_t kMaxBuilderControlFileName = 255;
 

@@ -6,6 +6,8 @@
 #include "storage/codes.h"
 #include "storage/records.h"
 #include "storage/vellum/driver_options.h"
+#include "storage/vellum/physical_file.h"
+#include "storage/vellum/table.h"
 #include "tests/vellum/driver_fixture.h"
 
 namespace ck::vellum::testing {
@@ -202,6 +204,40 @@ TEST_F(OptionsDriverTest, DynamicBuildClearsFullBuild) {
   // The keys are whole after both builds.
   ASSERT_EQ(storage::SetKey(fcb, 0), 0);
   EXPECT_EQ(ReadAll(fcb), std::vector<std::string>{"alpha.example"});
+}
+
+// Building one key rebuilds every key while FULLBUILD is on: a second key
+// whose entries were lost comes back only then.
+TEST_F(OptionsDriverTest, FullBuildRebuildsEveryKeyForOneKeyBuild) {
+  storage::KeyDescriptor byLogin;
+  byLogin.name = "PAS:KeyLogin";
+  byLogin.duplicates = true;
+  byLogin.components.push_back({1, false});
+  fcb.keys.push_back(byLogin);
+  MakeFile();
+  auto dropLoginKey = [&] {
+    std::shared_ptr<PhysicalFile> file;
+    ASSERT_EQ(PhysicalFile::Open(File("PASSWORD.VLU"), storage::ReadWrite | storage::DenyNone, "",
+                                 false, &file), 0);
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    Table table;
+    ASSERT_EQ(Table::Open(file->store(), "UNNAMED", fcb, true, nullptr, &table), 0);
+    ASSERT_EQ(EraseRange(file->store(), table.OrderPrefix(1)), 0);
+    ASSERT_EQ(file->EndAccess(), 0);
+  };
+  auto loginKeyRows = [&] {
+    EXPECT_EQ(storage::SetKey(fcb, 1), 0);
+    return ReadAll(fcb).size();
+  };
+
+  dropLoginKey();
+  ASSERT_EQ(storage::Open(fcb, storage::ReadWrite | storage::DenyNone), 0);
+  ASSERT_EQ(loginKeyRows(), 0u);
+  ASSERT_EQ(storage::BuildKey(fcb, 0), 0);
+  EXPECT_EQ(loginKeyRows(), 0u);
+  EXPECT_EQ(Get(fcb, "FULLBUILD=ON"), "ON");
+  ASSERT_EQ(storage::BuildKey(fcb, 0), 0);
+  EXPECT_EQ(loginKeyRows(), 1u);
 }
 
 TEST_F(OptionsDriverTest, DecimalCheckDecidesAnOpenWhoseStoredPlacesDiffer) {
