@@ -20,6 +20,7 @@
 #include "ui/script/script_driver.h"
 #include "ui/script/script_presenter.h"
 #include "ui/window.h"
+#include "tests/ui_qt/qt_app.h"
 
 namespace ck::ui {
 namespace {
@@ -100,11 +101,7 @@ QLineEdit* EntryShowing(const QString& text) {
 }
 
 TEST(QtSmoke, FrameWithTwoChildrenOnTwoThreads) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  int argc = 1;
-  char arg0[] = "ui_qt_tests";
-  char* argv[] = {arg0, nullptr};
-  QApplication app(argc, argv);
+  QApplication& app = test::App();
   QtPresenter presenter;
   ScriptPresenter box;
   presenter.SetScriptRequests(&box);

@@ -105,6 +105,7 @@ QWidget* QtPresenter::ParentFor(WindowId id) const {
 }
 
 void QtPresenter::Apply(const Change& change) {
+  ScopedApplying applying;
   if (change.kind == ChangeKind::WindowClosed) {
     views_.erase(change.window);
     return;
@@ -123,6 +124,12 @@ void QtPresenter::Apply(const Change& change) {
     views_[change.window] = std::make_unique<QtWindowView>(
         change.window, *snap, frame ? frame->mdiArea() : nullptr,
         frame ? frame->statusBar() : nullptr);
+    // Showing a window activates it in Qt; the engine's choice may have moved on since.
+    WindowId active = Engine::Get().ActiveWindow();
+    auto activeView = views_.find(active);
+    if (active != change.window && activeView != views_.end())
+      if (auto activeSnap = Engine::Get().Snapshot(active))
+        activeView->second->Sync(*activeSnap, {ChangeKind::Activate, active, 0, StdAction::None});
     return;
   }
   it->second->Sync(*snap, change);

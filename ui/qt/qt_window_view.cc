@@ -41,6 +41,7 @@ namespace ck::ui {
 
 namespace {
 Engine& E() { return Engine::Get(); }
+int gApplying = 0;  // GUI thread only
 
 // Top-level widgets hand the close box to the engine: the procedure decides.
 template <typename Base>
@@ -86,6 +87,10 @@ int PictureWidth(const std::string& picture) {
 }
 }  // namespace
 
+bool Applying() { return gApplying > 0; }
+ScopedApplying::ScopedApplying() { ++gApplying; }
+ScopedApplying::~ScopedApplying() { --gApplying; }
+
 QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QStatusBar* status)
     : id_(id), kind_(m.kind), status_(status) {
   QFont font = FontFor(m.font);
@@ -124,7 +129,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       }
     }
     connect(ownMdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-      if (!sub) E().UserActivate(id_);  // the frame itself is active
+      if (!sub && !Applying()) E().UserActivate(id_);  // the frame itself is active
     });
     f->resize(size);
     top_ = f;
@@ -144,7 +149,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       mdi->addSubWindow(sub);
       sub->resize(size + QSize(12, 34));
       connect(mdi, &QMdiArea::subWindowActivated, this, [this, sub](QMdiSubWindow* active) {
-        if (active == sub) E().UserActivate(id_);
+        if (active == sub && !Applying()) E().UserActivate(id_);
       });
       top_ = sub;
     } else {
@@ -542,7 +547,7 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
 }
 
 void QtWindowView::ReportGeometry() {
-  if (closing_ || syncing_ || !top_) return;
+  if (closing_ || syncing_ || Applying() || !top_) return;
   QRect g = top_->geometry();
   if (content_) g.setSize(content_->size());
   Rect r = DialogRect(g);
@@ -645,6 +650,8 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       case QEvent::Resize:
       case QEvent::WindowStateChange: ReportGeometry(); break;
       case QEvent::WindowActivate:
+        if (Applying()) break;
+        if (kind_ == WindowKind::MdiChild) break;  // the MDI area reports its children
         if (kind_ != WindowKind::Frame || !ownMdi_->activeSubWindow()) E().UserActivate(id_);
         break;
       default: break;

@@ -28,6 +28,17 @@ namespace ck::ui {
 
 class ListTableModel;
 
+// While the presenter mirrors the model (Applying), Qt's own activation and
+// geometry notices come from the presenter, not the user, and are not reported.
+bool Applying();
+class ScopedApplying {
+ public:
+  ScopedApplying();
+  ~ScopedApplying();
+  ScopedApplying(const ScopedApplying&) = delete;
+  ScopedApplying& operator=(const ScopedApplying&) = delete;
+};
+
 class QtWindowView : public QObject {
   Q_OBJECT
  public:

@@ -1,0 +1,237 @@
+// The procedure-side window and the engine's rules for user input: pictures
+// on the way in and out, use variables of record fields, what disabled,
+// read-only and blocked controls refuse, the active window, geometry and
+// window-state events, timers changed while waiting, and the message box's
+// defaults when nothing can show it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "tests/ui/demo_procedure.h"
+#include "ui/dialogs.h"
+#include "ui/engine.h"
+#include "ui/script/script_presenter.h"
+#include "ui/window.h"
+
+namespace ck::ui::test {
+namespace {
+
+Engine& E() { return Engine::Get(); }
+
+// A window on the test's own thread: the test plays the procedure and the user.
+WindowModel Form() {
+  WindowModel w;
+  w.title = "Form";
+  w.at = {0, 0, 100, 60};
+  w.AddEntry("?AMOUNT", "@n5");
+  w.AddEntry("?CODE", "@s4");
+  w.AddButton("?OK", "&OK");
+  w.Add(ControlType::Check, "?FLAG", "&Flag");
+  w.MenuBar().AddMenu("?FILEMENU", "&File").AddItem("?SAVE", "&Save");
+  w.AddToolButton(3001, "?TOOLBAR:INSERT", "WAINSERT.ICO", "Insert");
+  return w;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { E().SetPresenter(&presenter_); }
+  void TearDown() override {
+    EXPECT_TRUE(E().Windows().empty());
+    E().SetPresenter(nullptr);
+  }
+  // Takes the next event, which must be there already.
+  EventRecord Next(Window& w) {
+    EXPECT_TRUE(w.Accept());
+    return {w.Event(), w.Field(), w.Keycode()};
+  }
+  ScriptPresenter presenter_;
+};
+
+TEST_F(WindowTest, PicturesShapeWhatIsShownAndRefuseWhatCannotBeTaken) {
+  Window w(Form());
+  std::string amount = "1234.6", code = "ABCDEFG";
+  w.Bind(1, UseVar::Of(&amount));
+  w.Bind(2, UseVar::Of(&code));
+  w.Open();
+  w.Display();
+  EXPECT_EQ(w.ScreenText(1), " 1235");
+  EXPECT_EQ(w.ScreenText(2), "ABCD");
+  ASSERT_EQ(Next(w).event, event::OpenWindow);
+
+  // Text that is no number is refused: Rejected instead of Accepted, variable kept.
+  ASSERT_TRUE(E().UserType(w.Id(), 1, "12x"));
+  ASSERT_TRUE(E().UserAccept(w.Id(), 1));
+  EventRecord e = Next(w);
+  EXPECT_EQ(e.event, event::Rejected);
+  EXPECT_EQ(e.feq, 1);
+  EXPECT_EQ(amount, "1234.6");
+  EXPECT_TRUE(E().UserType(w.Id(), 1, "42"));
+  EXPECT_TRUE(E().UserAccept(w.Id(), 1));
+  EXPECT_EQ(Next(w).event, event::Accepted);
+  EXPECT_EQ(amount, "42");
+  // The default action of Rejected gave the control the focus back.
+  EXPECT_EQ(Next(w).event, event::Selected);
+  EXPECT_EQ(w.Focus(), 1);
+
+  ASSERT_TRUE(E().UserType(w.Id(), 2, "WXYZ12"));
+  EXPECT_TRUE(w.Update(2));
+  EXPECT_EQ(code, "WXYZ");
+  EXPECT_TRUE(E().UserType(w.Id(), 1, "nope"));
+  EXPECT_FALSE(w.Update());  // one control refused; the others were still taken
+  EXPECT_EQ(amount, "42");
+  w.Close();
+}
+
+TEST_F(WindowTest, FixedRecordFieldsAreShownClippedAndStoredPadded) {
+  char field[8];
+  std::memset(field, 'x', sizeof field);
+  FixedText text(field, sizeof field);
+  text.Assign("ab");
+  WindowModel m = Form();
+  m.AddEntry("?FIELD", "@s8");
+  Window w(m);
+  int feq = w.Feq("?FIELD");
+  w.Bind(feq, UseVar::Of(text));
+  w.Open();
+  w.Display(feq);
+  EXPECT_EQ(w.ScreenText(feq), "ab");
+  ASSERT_TRUE(E().UserType(w.Id(), feq, "xyz"));
+  EXPECT_TRUE(w.Update(feq));
+  EXPECT_EQ(std::string(field, sizeof field), "xyz     ");
+  // The check box's variable holds "1" or "0".
+  std::string flag = "0";
+  w.Bind(4, UseVar::Of(&flag));
+  ASSERT_TRUE(E().UserType(w.Id(), 4, "1"));
+  w.Update(4);
+  EXPECT_EQ(flag, "1");
+  flag = "  ";
+  w.Display(4);
+  EXPECT_EQ(w.ScreenText(4), "0");
+  w.Close();
+}
+
+TEST_F(WindowTest, DisabledHiddenAndReadOnlyControlsRefuseTheUser) {
+  Window w(Form());
+  w.Disable(3);
+  w.SetReadOnly(2, true);
+  w.EnableMenu(w.Feq("?SAVE"), false);
+  w.EnableTool(3001, false);
+  w.Open();
+  EXPECT_FALSE(w.Enabled(3));  // set before Open, kept by the live window
+  EXPECT_FALSE(E().UserAccept(w.Id(), 3));
+  EXPECT_FALSE(E().UserType(w.Id(), 2, "x"));
+  EXPECT_FALSE(E().UserAccept(w.Id(), w.Feq("?SAVE")));
+  EXPECT_FALSE(E().UserAccept(w.Id(), w.Feq("?FILEMENU")));  // a menu is no item
+  EXPECT_FALSE(E().UserAccept(w.Id(), 3001));
+  EXPECT_FALSE(E().UserAccept(w.Id(), 0));
+  EXPECT_FALSE(E().UserAccept(w.Id(), 99));
+  w.Enable(3);
+  w.Hide(3);
+  EXPECT_FALSE(E().UserAccept(w.Id(), 3));
+  w.Show(3);
+  w.EnableTool(3001, true);
+  w.EnableMenu(w.Feq("?SAVE"), true);
+  EXPECT_TRUE(E().UserAccept(w.Id(), 3));
+  EXPECT_TRUE(E().UserAccept(w.Id(), 3001));
+  EXPECT_TRUE(E().UserAccept(w.Id(), -3));
+  EXPECT_EQ(Next(w).event, event::OpenWindow);
+  EXPECT_EQ(Next(w).feq, 3);
+  EXPECT_EQ(Next(w).feq, 3001);
+  EXPECT_EQ(Next(w).feq, -3);
+  w.Close();
+  EXPECT_FALSE(w.Accept());
+  EXPECT_FALSE(E().UserAccept(w.Id(), 3));  // gone
+}
+
+TEST_F(WindowTest, ActiveWindowFallsBackToTheThreadsEarlierWindow) {
+  Window a(Form()), b(Form());
+  a.Open();
+  auto other = RunOnThread([] {
+    WindowModel m;
+    m.title = "Other";
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+    }
+  });
+  WindowId otherId = 0;
+  while (!(otherId = FindWindow("Other"))) std::this_thread::yield();
+  b.Open();
+  EXPECT_EQ(ActiveWindow(), b.Id());
+  EXPECT_EQ(ActiveThread(), ThisThread());
+  E().UserActivate(otherId);
+  EXPECT_NE(ActiveThread(), ThisThread());
+  E().UserActivate(b.Id());
+  b.Close();
+  EXPECT_EQ(ActiveWindow(), a.Id());  // not the other thread's window
+  E().CloseAll();  // CloseDown everywhere: the other procedure ends
+  ASSERT_TRUE(Finished(other));
+  EXPECT_TRUE(a.Accept());
+  EXPECT_EQ(a.Event(), event::OpenWindow);
+  EXPECT_TRUE(a.Accept());
+  EXPECT_EQ(a.Event(), event::CloseDown);
+  EXPECT_FALSE(a.Accept());  // its default action closed the window
+}
+
+TEST_F(WindowTest, GeometryAndWindowStateFromTheUser) {
+  Window w(Form());
+  w.SetPosition({10, 20, -1, -1});
+  EXPECT_EQ(w.Position().w, 100);  // -1 leaves a field alone
+  w.Open();
+  EXPECT_EQ(Next(w).event, event::OpenWindow);
+  ASSERT_TRUE(E().UserGeometry(w.Id(), {30, 40, 200, 120}, false, false));
+  EXPECT_EQ(w.Position().x, 30);
+  EXPECT_EQ(w.Position().h, 120);
+  // Maximising keeps the restored size for the settings file, and says so once.
+  ASSERT_TRUE(E().UserGeometry(w.Id(), {0, 0, 640, 480}, true, false));
+  ASSERT_TRUE(E().UserGeometry(w.Id(), {0, 0, 640, 480}, true, false));
+  EXPECT_TRUE(w.Maximized());
+  EXPECT_EQ(w.Position().w, 200);
+  EXPECT_EQ(Next(w).event, event::Maximized);
+  ASSERT_TRUE(E().UserGeometry(w.Id(), {30, 40, 200, 120}, false, false));
+  EXPECT_EQ(Next(w).event, event::Restored);
+  w.SetMinimized(true);
+  EXPECT_TRUE(w.Minimized());
+  EXPECT_FALSE(w.Maximized());
+  w.Close();
+}
+
+TEST_F(WindowTest, TimerSetWhileWaitingTakesEffect) {
+  auto f = RunOnThread([] {
+    WindowModel m;
+    m.title = "Timed";
+    Window w(m);
+    w.Open();
+    int timers = 0;
+    while (w.Accept()) {
+      if (w.Event() == event::Timer && ++timers == 2) {
+        w.SetTimer(0);
+        w.Post(event::CloseWindow);
+      }
+    }
+  });
+  WindowId id = 0;
+  while (!(id = FindWindow("Timed"))) std::this_thread::yield();
+  // The loop waits without a timer; a timer set from here must wake it.
+  E().ModifyWindow(id, [](WindowModel& m) { m.timer = 1; }, ChangeKind::Window);
+  EXPECT_TRUE(Finished(f));
+}
+
+TEST(MessageWithoutPresenter, AnswersTheDefaultOrTheFirstOfferedButton) {
+  Presenter* saved = E().presenter();
+  E().SetPresenter(nullptr);
+  EXPECT_EQ(Message("x", "y", MessageIcon::None, button::Yes | button::No, button::No),
+            button::No);
+  EXPECT_EQ(Message("x", "y", MessageIcon::None, button::Retry | button::Cancel, button::Ok),
+            button::Retry);
+  EXPECT_EQ(Message("x", "y", MessageIcon::None, 0, 0), button::Ok);
+  EXPECT_EQ(PopupMenu("|A|B"), 0);
+  std::string file = "keep.txt";
+  EXPECT_FALSE(FileDialog("Open", &file, "All|*.*", false));
+  EXPECT_EQ(file, "keep.txt");
+  E().SetPresenter(saved);
+}
+
+}  // namespace
+}  // namespace ck::ui::test

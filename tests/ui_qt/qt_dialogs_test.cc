@@ -1,0 +1,109 @@
+// The Qt presenter answering a procedure thread's requests with real dialogs,
+// and its entry edge: a message box's buttons and default, a popup menu's
+// numbering and disabled items, characters Windows-1252 cannot hold refused
+// by an entry, Enter completing it, and the close box handed to the procedure.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <atomic>
+#include <thread>
+
+#include "tests/ui_qt/qt_app.h"
+#include "ui/dialogs.h"
+#include "ui/engine.h"
+#include "ui/qt/qt_presenter.h"
+#include "ui/window.h"
+
+namespace ck::ui {
+namespace {
+
+template <typename T>
+T* Visible(const std::function<bool(T*)>& match = {}) {
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* t = qobject_cast<T*>(w))
+      if (t->isVisible() && (!match || match(t))) return t;
+  return nullptr;
+}
+
+void Key(QWidget* w, int key, const QString& text = {}) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QCoreApplication::sendEvent(w, &release);
+}
+
+TEST(QtDialogs, RequestsAndTheEntryEdge) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::atomic<int> answer{-1}, chosen{-1}, accepted{0};
+  std::string typed;  // written by the procedure thread before it ends
+  std::thread proc([&] {
+    WindowModel m;
+    m.title = "Asker";
+    m.at = {-1, -1, 120, 40};
+    m.AddEntry("?TEXT", "@s20").at = {4, 4, 100, 11};
+    Window w(m);
+    std::string text;
+    w.Bind(1, UseVar::Of(&text));
+    w.Open();
+    answer = Message("First|Second", "Question", MessageIcon::Question, button::Yes | button::No,
+                     button::No);
+    chosen = PopupMenu("|One|~Two|-|Sub{Three}");
+    while (w.Accept())
+      if (w.Event() == event::Accepted && w.Field() == 1) ++accepted;
+    typed = text;
+  });
+
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(test::PumpUntil([&] { return (box = Visible<QMessageBox>()) != nullptr; }));
+  EXPECT_EQ(box->text(), QStringLiteral("First\nSecond"));
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("Question"));
+  ASSERT_NE(box->defaultButton(), nullptr);
+  EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
+  EXPECT_EQ(box->buttons().size(), 2);
+  box->button(QMessageBox::Yes)->click();
+  ASSERT_TRUE(test::PumpUntil([&] { return answer != -1; }));
+  EXPECT_EQ(answer, button::Yes);
+
+  QMenu* menu = nullptr;
+  ASSERT_TRUE(test::PumpUntil([&] {
+    return (menu = Visible<QMenu>([](QMenu* m) { return m->actions().size() == 4; })) != nullptr;
+  }));
+  QList<QAction*> actions = menu->actions();
+  EXPECT_EQ(actions[0]->text(), QStringLiteral("One"));
+  EXPECT_FALSE(actions[1]->isEnabled());
+  EXPECT_TRUE(actions[2]->isSeparator());
+  ASSERT_NE(actions[3]->menu(), nullptr);
+  actions[3]->menu()->actions()[0]->trigger();  // "Three", the third selectable item
+  menu->hide();
+  ASSERT_TRUE(test::PumpUntil([&] { return chosen != -1; }));
+  EXPECT_EQ(chosen, 3);
+
+  QLineEdit* edit = nullptr;
+  // The window takes input again once its thread's requests are answered.
+  ASSERT_TRUE(test::PumpUntil(
+      [&] { return (edit = Visible<QLineEdit>()) != nullptr && edit->isEnabled(); }));
+  Key(edit, Qt::Key_A, QStringLiteral("\u00e9"));  // é: Windows-1252 has it
+  Key(edit, Qt::Key_A, QStringLiteral("\u2192"));  // an arrow: it has not
+  EXPECT_EQ(edit->text(), QStringLiteral("\u00e9"));
+  Key(edit, Qt::Key_Return);
+  ASSERT_TRUE(test::PumpUntil([&] { return accepted == 1; }));
+
+  // The close box asks the procedure, whose close event closes the window.
+  QDialog* top = Visible<QDialog>([](QDialog* d) { return d->windowTitle() == "Asker"; });
+  ASSERT_NE(top, nullptr);
+  top->close();
+  ASSERT_TRUE(test::PumpUntil([&] { return Engine::Get().Windows().empty(); }));
+  proc.join();
+  EXPECT_EQ(typed, "\xE9");
+  Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck::ui
