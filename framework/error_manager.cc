@@ -151,9 +151,7 @@ void ReportLogFault(std::string_view text, std::string_view reason) {
   }
 }
 
-std::string Cut(std::string_view text, size_t size) {
-  return std::string(text.substr(0, size));
-}
+std::string Cut(std::string_view text, size_t size) { return std::string(text.substr(0, size)); }
 
 // One part of the text being substituted: original message text, in which
 // tokens are still looked for, or an inserted value, which is left alone.
@@ -478,8 +476,8 @@ int ErrorManager::Present(std::string_view text, std::string_view title, std::st
     std::string reason;
     Picture::Parse("@d17", &date, &reason);
     Picture::Parse("@t8", &time, &reason);
-    const std::string line = date.Format(Today()) + "@" + time.Format(Clock()) + " --> " +
-                             std::string(text);
+    const std::string line =
+        date.Format(Today()) + "@" + time.Format(Clock()) + " --> " + std::string(text);
     if (ErrorLog->Append(line) != level::Benign) {
       ReportLogFault("Unable to update error log; ", ErrorLog->LastError());
     }
@@ -489,7 +487,8 @@ int ErrorManager::Present(std::string_view text, std::string_view title, std::st
   }
   if (HistoryThreshold != 0 && History) {
     if (HistoryThreshold > 0) {
-      while (History->size() >= static_cast<size_t>(HistoryThreshold)) History->erase(History->begin());
+      while (History->size() >= static_cast<size_t>(HistoryThreshold))
+        History->erase(History->begin());
     }
     AppendHistory(text);
   }

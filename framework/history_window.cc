@@ -31,15 +31,24 @@ void HistoryWindow::Init(ErrorManager* err, std::vector<HistoryEntry>* history) 
 
 std::string_view HistoryWindow::ButtonCaption(int bit) {
   switch (bit) {
-    case button::Ok: return "O&k";
-    case button::Yes: return "&Yes";
-    case button::No: return "&No";
-    case button::Abort: return "&Abort";
-    case button::Retry: return "&Retry";
-    case button::Ignore: return "&Ignore";
-    case button::Cancel: return "&Cancel";
-    case button::Help: return "&Help";
-    default: return {};
+    case button::Ok:
+      return "O&k";
+    case button::Yes:
+      return "&Yes";
+    case button::No:
+      return "&No";
+    case button::Abort:
+      return "&Abort";
+    case button::Retry:
+      return "&Retry";
+    case button::Ignore:
+      return "&Ignore";
+    case button::Cancel:
+      return "&Cancel";
+    case button::Help:
+      return "&Help";
+    default:
+      return {};
   }
 }
 
@@ -73,8 +82,8 @@ ui::WindowModel HistoryWindow::Layout() {
     list.columns[1].picture = "@s255";
   }
   for (int i = 0; i < kButtonCount; ++i) {
-    ui::ControlModel& b = w.AddButton("?BUTTON" + std::to_string(i + 1),
-                                      "Button " + std::to_string(i + 1));
+    ui::ControlModel& b =
+        w.AddButton("?BUTTON" + std::to_string(i + 1), "Button " + std::to_string(i + 1));
     b.at = {4 + i * 38, 130, 36, 14};
   }
   return w;

@@ -128,8 +128,7 @@ std::string SettingsManager::Fetch(std::string_view section, std::string_view ke
   return ReadIniString(FileName, section, key, "");
 }
 
-bool SettingsManager::Fetch(std::string_view section, std::string_view key,
-                            std::string* variable) {
+bool SettingsManager::Fetch(std::string_view section, std::string_view key, std::string* variable) {
   std::lock_guard<std::recursive_mutex> lock(*CritSect);
   auto value = FindIniString(FileName, section, key);
   if (!value) return false;
@@ -159,8 +158,8 @@ std::string SettingsManager::FetchChecked(std::string_view section, std::string_
     std::lock_guard<std::recursive_mutex> lock(*CritSect);
     value = ReadIniString(FileName, section, key, UnknownSetting);
     if (value != UnknownSetting) return value;
-    text = "INI Assert: Could not find " + std::string(key) + " in sector " +
-           std::string(section) + " of " + FileName;
+    text = "INI Assert: Could not find " + std::string(key) + " in sector " + std::string(section) +
+           " of " + FileName;
     handler = assert_;
   }
   // Shown outside the critical section: a message box waits for the user.
@@ -208,9 +207,9 @@ Level SettingsManager::UpdateWindow(std::string_view section, const WindowState&
   const std::pair<const char*, int32_t> coordinates[] = {
       {"XPos", state.X}, {"YPos", state.Y}, {"Width", state.W}, {"Height", state.H}};
   for (const auto& [key, value] : coordinates) {
-    ok = (value == UnsetCoordinate ? DeleteIniKey(FileName, section, key)
-                                   : WriteIniString(FileName, section, key,
-                                                    std::to_string(value))) &&
+    ok = (value == UnsetCoordinate
+              ? DeleteIniKey(FileName, section, key)
+              : WriteIniString(FileName, section, key, std::to_string(value))) &&
          ok;
   }
   if (!ok) return level::Notify;

@@ -100,8 +100,7 @@ class SettingsManager {
 
   // Lists of records: NAME=count, NAME_1 ... NAME_count, each record's
   // fields joined by "," (a "," or "\" inside a field is escaped with "\").
-  std::vector<std::vector<std::string>> FetchQueue(std::string_view section,
-                                                   std::string_view name);
+  std::vector<std::vector<std::string>> FetchQueue(std::string_view section, std::string_view name);
   Level UpdateQueue(std::string_view section, std::string_view name,
                     const std::vector<std::vector<std::string>>& records);
 
@@ -117,8 +116,7 @@ class SettingsManager {
   void Register(std::string_view section, std::string_view item, std::string_view type);
   Level WriteQueue(std::string_view section, std::string_view name,
                    const std::vector<std::vector<std::string>>& records);
-  std::vector<std::vector<std::string>> ReadQueue(std::string_view section,
-                                                  std::string_view name);
+  std::vector<std::vector<std::string>> ReadQueue(std::string_view section, std::string_view name);
 
   AssertHandler assert_;
 };

@@ -15,7 +15,7 @@
 namespace ck {
 
 struct ToolbarEntry {
-  long ID = 0;                   // control number of the target's list or form
+  long ID = 0;  // control number of the target's list or form
   ToolbarTarget* ITEM = nullptr;
 };
 

@@ -9,34 +9,56 @@ namespace {
 
 const char* ToolName(int feq) {
   switch (feq) {
-    case toolbar::Insert: return "?TOOLBAR:INSERT";
-    case toolbar::Change: return "?TOOLBAR:CHANGE";
-    case toolbar::Delete: return "?TOOLBAR:DELETE";
-    case toolbar::Select: return "?TOOLBAR:SELECT";
-    case toolbar::Bottom: return "?TOOLBAR:BOTTOM";
-    case toolbar::Top: return "?TOOLBAR:TOP";
-    case toolbar::PageDown: return "?TOOLBAR:PAGEDOWN";
-    case toolbar::PageUp: return "?TOOLBAR:PAGEUP";
-    case toolbar::Down: return "?TOOLBAR:DOWN";
-    case toolbar::Up: return "?TOOLBAR:UP";
-    case toolbar::Locate: return "?TOOLBAR:LOCATE";
-    case toolbar::History: return "?TOOLBAR:HISTORY";
-    case toolbar::Help: return "?TOOLBAR:HELP";
-    default: return "";
+    case toolbar::Insert:
+      return "?TOOLBAR:INSERT";
+    case toolbar::Change:
+      return "?TOOLBAR:CHANGE";
+    case toolbar::Delete:
+      return "?TOOLBAR:DELETE";
+    case toolbar::Select:
+      return "?TOOLBAR:SELECT";
+    case toolbar::Bottom:
+      return "?TOOLBAR:BOTTOM";
+    case toolbar::Top:
+      return "?TOOLBAR:TOP";
+    case toolbar::PageDown:
+      return "?TOOLBAR:PAGEDOWN";
+    case toolbar::PageUp:
+      return "?TOOLBAR:PAGEUP";
+    case toolbar::Down:
+      return "?TOOLBAR:DOWN";
+    case toolbar::Up:
+      return "?TOOLBAR:UP";
+    case toolbar::Locate:
+      return "?TOOLBAR:LOCATE";
+    case toolbar::History:
+      return "?TOOLBAR:HISTORY";
+    case toolbar::Help:
+      return "?TOOLBAR:HELP";
+    default:
+      return "";
   }
 }
 
 // The list scroll event a navigation button raises; 0 for other buttons.
 int ScrollEventOf(int control) {
   switch (control) {
-    case toolbar::Up: return ui::event::ScrollUp;
-    case toolbar::Down: return ui::event::ScrollDown;
-    case toolbar::PageUp: return ui::event::PageUp;
-    case toolbar::PageDown: return ui::event::PageDown;
-    case toolbar::Top: return ui::event::ScrollTop;
-    case toolbar::Bottom: return ui::event::ScrollBottom;
-    case toolbar::Locate: return ui::event::Locate;
-    default: return 0;
+    case toolbar::Up:
+      return ui::event::ScrollUp;
+    case toolbar::Down:
+      return ui::event::ScrollDown;
+    case toolbar::PageUp:
+      return ui::event::PageUp;
+    case toolbar::PageDown:
+      return ui::event::PageDown;
+    case toolbar::Top:
+      return ui::event::ScrollTop;
+    case toolbar::Bottom:
+      return ui::event::ScrollBottom;
+    case toolbar::Locate:
+      return ui::event::Locate;
+    default:
+      return 0;
   }
 }
 
@@ -82,14 +104,21 @@ bool ToolbarTarget::ButtonUsable(long feq) const {
 Level ToolbarTarget::TakeCommonButton(int control) {
   long button = 0;
   switch (control) {
-    case toolbar::Insert: button = InsertButton; break;
-    case toolbar::Change: button = ChangeButton; break;
-    case toolbar::Delete: button = DeleteButton; break;
+    case toolbar::Insert:
+      button = InsertButton;
+      break;
+    case toolbar::Change:
+      button = ChangeButton;
+      break;
+    case toolbar::Delete:
+      button = DeleteButton;
+      break;
     case toolbar::Help:
       // What the help key does: the window engine's help action.
       if (Win != nullptr) ui::Engine::Get().Command(Win->Id(), ui::StdAction::Help);
       return Handled();
-    default: return level::Benign;
+    default:
+      return level::Benign;
   }
   if (!ButtonUsable(button)) return level::Benign;
   Win->Post(ui::event::Accepted, static_cast<int>(button));

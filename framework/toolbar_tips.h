@@ -17,16 +17,16 @@ inline constexpr int Insert = 3001;
 inline constexpr int Change = 3002;
 inline constexpr int Delete = 3003;
 inline constexpr int Select = 3004;
-inline constexpr int Bottom = 3005;    // last page
-inline constexpr int Top = 3006;       // first page
+inline constexpr int Bottom = 3005;  // last page
+inline constexpr int Top = 3006;     // first page
 inline constexpr int PageDown = 3007;
 inline constexpr int PageUp = 3008;
-inline constexpr int Down = 3009;      // next record
-inline constexpr int Up = 3010;        // previous record
+inline constexpr int Down = 3009;  // next record
+inline constexpr int Up = 3010;    // previous record
 inline constexpr int Locate = 3011;
-inline constexpr int History = 3012;   // restore the field's previous value
+inline constexpr int History = 3012;  // restore the field's previous value
 inline constexpr int Help = 3013;
-inline constexpr int Last = 3019;      // last number of the range the forms redisplay
+inline constexpr int Last = 3019;  // last number of the range the forms redisplay
 
 inline bool IsButton(int feq) { return feq >= Insert && feq <= Help; }
 }  // namespace toolbar

@@ -21,8 +21,8 @@ struct Axis {
 
 // New edge and size along one axis. rule: 0, 1, 2, 4, 8 or 16 (positional);
 // lock, keepFar, keepFarHalf: the resize bits of this axis.
-void PlaceAxis(const Axis& a, int rule, bool lock, bool keepFar, bool keepFarHalf,
-               int32_t* pos, int32_t* size) {
+void PlaceAxis(const Axis& a, int rule, bool lock, bool keepFar, bool keepFarHalf, int32_t* pos,
+               int32_t* size) {
   const double ratio = a.parentSize0 > 0 ? a.parentSize1 / a.parentSize0 : 1.0;
   const double offset = a.pos0 - a.parentPos0;
   if (rule == position::FixNearestX) {
@@ -202,7 +202,8 @@ bool WindowResizer::SetParent(int control, int parent) {
   ResizeControl* c = FindMutable(control);
   ResizeControl* p = parent != 0 ? FindMutable(parent) : nullptr;
   if (c == nullptr || (parent != 0 && p == nullptr) || parent == control) return false;
-  for (const ResizeControl* up = p; up != nullptr; up = up->ParentID ? Find(up->ParentID) : nullptr) {
+  for (const ResizeControl* up = p; up != nullptr;
+       up = up->ParentID ? Find(up->ParentID) : nullptr) {
     if (up->ID == control) return false;  // would make a cycle
   }
   c->ParentID = parent;
@@ -212,7 +213,8 @@ bool WindowResizer::SetParent(int control, int parent) {
 
 int WindowResizer::Depth(const ResizeControl& c) const {
   int depth = 0;
-  for (const ResizeControl* up = &c; up->ParentID != 0 && depth <= static_cast<int>(ControlQueue->size());) {
+  for (const ResizeControl* up = &c;
+       up->ParentID != 0 && depth <= static_cast<int>(ControlQueue->size());) {
     up = Find(up->ParentID);
     if (up == nullptr) break;
     ++depth;
@@ -278,8 +280,9 @@ void WindowResizer::Resize() {
     move.After = Place(i, state, placed, window);
     ResizeList->push_back(move);
   }
-  std::stable_sort(ResizeList->begin(), ResizeList->end(),
-                   [](const ResizeMove& a, const ResizeMove& b) { return a.Priority < b.Priority; });
+  std::stable_sort(
+      ResizeList->begin(), ResizeList->end(),
+      [](const ResizeMove& a, const ResizeMove& b) { return a.Priority < b.Priority; });
   // All moves go to the window together, parents first.
   win_->ModifyWindow([&](ui::WindowModel& m) {
     for (ResizeMove& move : *ResizeList) {

@@ -6,6 +6,8 @@
 // strategy and the control's type, and on each size change lays every
 // control out relative to its parent's new rectangle (the parent is the
 // window or a control that contains the control's top-left corner).
+// The window manager lists it among its components: size events (Sized,
+// Maximized, Restored) lay the window out again.
 // Not copyable.
 #pragma once
 
@@ -25,11 +27,11 @@ class Window;
 // the vertical one (the same values shifted by 8).
 namespace position {
 inline constexpr uint16_t Proportional = 0;  // scale the offset from the parent
-inline constexpr uint16_t LockX = 1;          // keep the initial X
-inline constexpr uint16_t FixRight = 2;       // keep the distance from the parent's far edge
-inline constexpr uint16_t FixLeft = 4;        // keep the offset from the parent's near edge
-inline constexpr uint16_t FixCenterX = 8;     // keep the offset from the parent's centre
-inline constexpr uint16_t FixNearestX = 16;   // FixRight or FixLeft, whichever edge is nearer
+inline constexpr uint16_t LockX = 1;         // keep the initial X
+inline constexpr uint16_t FixRight = 2;      // keep the distance from the parent's far edge
+inline constexpr uint16_t FixLeft = 4;       // keep the offset from the parent's near edge
+inline constexpr uint16_t FixCenterX = 8;    // keep the offset from the parent's centre
+inline constexpr uint16_t FixNearestX = 16;  // FixRight or FixLeft, whichever edge is nearer
 inline constexpr uint16_t LockY = 256;
 inline constexpr uint16_t FixBottom = 512;
 inline constexpr uint16_t FixTop = 1024;
@@ -41,8 +43,8 @@ inline constexpr uint16_t FixNearestY = 4096;
 namespace resize {
 inline constexpr uint16_t LockWidth = 1;
 inline constexpr uint16_t LockHeight = 2;
-inline constexpr uint16_t ConstantRight = 4;    // the right edge keeps its distance
-inline constexpr uint16_t ConstantBottom = 8;   // the bottom edge keeps its distance
+inline constexpr uint16_t ConstantRight = 4;        // the right edge keeps its distance
+inline constexpr uint16_t ConstantBottom = 8;       // the bottom edge keeps its distance
 inline constexpr uint16_t ConstantRightHalf = 16;   // half of that width change
 inline constexpr uint16_t ConstantBottomHalf = 32;  // half of that height change
 }  // namespace resize
@@ -53,12 +55,12 @@ struct ResizeRect {
 };
 
 struct ResizeControl {
-  int32_t ID = 0;      // control number
-  int32_t Type = 0;    // control type code of the window engine
+  int32_t ID = 0;    // control number
+  int32_t Type = 0;  // control type code of the window engine
   uint8_t HasChildren = 0;
   uint16_t PositionalStrategy = 0;
   uint16_t ResizeStrategy = 0;
-  ResizeRect Pos;      // initial rectangle
+  ResizeRect Pos;        // initial rectangle
   int32_t ParentID = 0;  // 0: the window
 };
 

@@ -33,14 +33,14 @@ class RecordingErrors : public ErrorManager {
 
   int ShowStandardMessage(std::string_view text, std::string_view title, std::string_view icon,
                           int buttons, int defaultButton, int) override {
-    shown.push_back({std::string(text), std::string(title), IconNumber(icon), buttons,
-                     defaultButton, false});
+    shown.push_back(
+        {std::string(text), std::string(title), IconNumber(icon), buttons, defaultButton, false});
     return answer != 0 ? answer : defaultButton;
   }
   int ShowHistoryWindow(std::string_view title, std::string_view text, std::string_view icon,
                         int buttons, int defaultButton) override {
-    shown.push_back({std::string(text), std::string(title), IconNumber(icon), buttons,
-                     defaultButton, true});
+    shown.push_back(
+        {std::string(text), std::string(title), IconNumber(icon), buttons, defaultButton, true});
     return answer != 0 ? answer : defaultButton;
   }
 };
@@ -75,7 +75,8 @@ class ErrorManagerTest : public ::testing::Test {
 
 TEST_F(ErrorManagerTest, BuiltInTableDecodesWithEveryMessage) {
   const std::string_view block = BuiltInMessages();
-  const size_t count = static_cast<unsigned char>(block[0]) | (static_cast<unsigned char>(block[1]) << 8);
+  const size_t count =
+      static_cast<unsigned char>(block[0]) | (static_cast<unsigned char>(block[1]) << 8);
   EXPECT_EQ(count, 52u);
   ASSERT_EQ(em.Errors->size(), count);
   EXPECT_EQ(em.Errors->front().ID, 30);
@@ -134,7 +135,7 @@ TEST_F(ErrorManagerTest, TokensAreReplacedInOrderWithoutReexpansion) {
       {911, 5, "T", "%ErrorCode|%Error|%FileErrorCode"},
   });
   em.AddMessages(block);
-  em.SetFileName("%Key");   // an inserted value is not expanded again
+  em.SetFileName("%Key");  // an inserted value is not expanded again
   em.SetKeyName("K");
   em.SetFieldName("%Field");  // a value equal to its token stays
   em.MessageText = "M";
@@ -308,8 +309,8 @@ class ErrorLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() /
-          ("ck_errlog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+          ("ck_errlog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
@@ -368,7 +369,7 @@ TEST_F(ErrorLogTest, LogFailuresAreReportedAndTheMessageStillShows) {
 TEST_F(ErrorLogTest, UsageCountsTheOpens) {
   StdErrorLog log((dir / "OakError.Log").string());
   EXPECT_EQ(log.Append("x"), level::Notify);  // not open
-  EXPECT_EQ(log.Close(), level::Notify);       // nobody opened it
+  EXPECT_EQ(log.Close(), level::Notify);      // nobody opened it
   EXPECT_EQ(log.Open(), level::Benign);
   EXPECT_EQ(log.Open(), level::Benign);
   EXPECT_EQ(log.USAGE, 2);
@@ -394,8 +395,7 @@ TEST_F(ErrorLogTest, UsageCountsTheOpens) {
 TEST(HistoryWindowTest, ButtonsAreAssignedInBitOrder) {
   EXPECT_EQ(HistoryWindow::AssignButtons(0x81),
             (std::vector<int>{button::Ok, button::Help, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(HistoryWindow::AssignButtons(0xFF),
-            (std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128}));
+  EXPECT_EQ(HistoryWindow::AssignButtons(0xFF), (std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128}));
   EXPECT_EQ(HistoryWindow::AssignButtons(button::Cancel | button::Yes),
             (std::vector<int>{button::Yes, button::Cancel, 0, 0, 0, 0, 0, 0}));
   const ui::WindowModel layout = HistoryWindow::Layout();

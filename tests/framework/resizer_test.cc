@@ -1,9 +1,8 @@
 // Window resizer: where controls go when their window grows, by strategy
 // and control type, inside parents, and the size limits.
-#include "framework/window_resizer.h"
-
 #include <gtest/gtest.h>
 
+#include "framework/window_resizer.h"
 #include "ui/window.h"
 
 namespace ck {
@@ -18,9 +17,9 @@ ui::Rect At(const ui::Window& w, int feq) { return w.State(feq).at; }
 
 ::testing::AssertionResult RectIs(const ui::Rect& r, int x, int y, int w, int h) {
   if (r.x == x && r.y == y && r.w == w && r.h == h) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got (" << r.x << "," << r.y << "," << r.w << ","
-                                       << r.h << ") want (" << x << "," << y << "," << w << ","
-                                       << h << ")";
+  return ::testing::AssertionFailure()
+         << "got (" << r.x << "," << r.y << "," << r.w << "," << r.h << ") want (" << x << "," << y
+         << "," << w << "," << h << ")";
 }
 
 // A 200 x 100 window: a button near the bottom right, a list, an entry
@@ -129,9 +128,9 @@ TEST(ResizerDefaultsTest, StrategiesByTypeAndApplication) {
     uint16_t p, r;
   };
   const Case cases[] = {
-      {1, 9, 4112, 3}, {1, 8, 0, 2},   {1, 2, 0, 0},    {1, 14, 0, 0}, {1, 7, 0, 0},
-      {2, 21, 4112, 3}, {2, 10, 1024, 2}, {2, 14, 1028, 12}, {2, 39, 1028, 12}, {2, 17, 0, 0},
-      {3, 14, 257, 3}, {3, 9, 257, 3},
+      {1, 9, 4112, 3},   {1, 8, 0, 2},     {1, 2, 0, 0},     {1, 14, 0, 0},
+      {1, 7, 0, 0},      {2, 21, 4112, 3}, {2, 10, 1024, 2}, {2, 14, 1028, 12},
+      {2, 39, 1028, 12}, {2, 17, 0, 0},    {3, 14, 257, 3},  {3, 9, 257, 3},
   };
   for (const Case& c : cases) {
     uint16_t p = 1, r = 1;

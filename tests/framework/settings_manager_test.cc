@@ -27,9 +27,7 @@ class SettingsTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
 
-  void WriteFile(const std::string& content) {
-    std::ofstream(file, std::ios::binary) << content;
-  }
+  void WriteFile(const std::string& content) { std::ofstream(file, std::ios::binary) << content; }
   std::string ReadFile() const {
     std::ifstream in(file, std::ios::binary);
     std::stringstream s;
@@ -157,14 +155,14 @@ TEST_F(SettingsTest, RestoringAppliesOnlyTheKnownValues) {
 }
 
 TEST_F(SettingsTest, ListsRoundTripAndShrink) {
-  const std::vector<std::vector<std::string>> records = {
-      {"a", "b,c", "d\\e"}, {""}, {"last", ""}};
+  const std::vector<std::vector<std::string>> records = {{"a", "b,c", "d\\e"}, {""}, {"last", ""}};
   ASSERT_EQ(settings.UpdateQueue("Query", "Saved", records), level::Benign);
   EXPECT_EQ(ReadIniString(file, "Query", "Saved", ""), "3");
   EXPECT_EQ(ReadIniString(file, "Query", "Saved_1", ""), "a,b\\,c,d\\\\e");
   EXPECT_EQ(settings.FetchQueue("Query", "Saved"), records);
   settings.UpdateQueue("Query", "Saved", {{"only"}});
-  EXPECT_EQ(settings.FetchQueue("Query", "Saved"), (std::vector<std::vector<std::string>>{{"only"}}));
+  EXPECT_EQ(settings.FetchQueue("Query", "Saved"),
+            (std::vector<std::vector<std::string>>{{"only"}}));
   EXPECT_FALSE(FindIniString(file, "Query", "Saved_2").has_value());
   EXPECT_FALSE(FindIniString(file, "Query", "Saved_3").has_value());
   // A count larger than the records present reads what is there.

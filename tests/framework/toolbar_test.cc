@@ -132,7 +132,8 @@ TEST_F(ToolbarTest, ListPressesScrollAndPressButtons) {
   EXPECT_EQ(toolbar.TakeEvent({ui::event::Accepted, toolbar::Select, 0}), level::Notify);
   expected.push_back({ui::event::Accepted, lc});
   // Not a toolbar press: left alone.
-  EXPECT_EQ(toolbar.TakeEvent({ui::event::Accepted, static_cast<int>(list.ChangeButton), 0}), level::Benign);
+  EXPECT_EQ(toolbar.TakeEvent({ui::event::Accepted, static_cast<int>(list.ChangeButton), 0}),
+            level::Benign);
   EXPECT_EQ(toolbar.TakeEvent({ui::event::NewSelection, toolbar::Down, 0}), level::Benign);
   EXPECT_EQ(Drain(win), expected);
   EXPECT_EQ(browse.marked, 1);
@@ -166,7 +167,8 @@ TEST(FormToolbarTest, ButtonsFollowTheRequest) {
   form.Request = 2;
   form.History = 1;
   form.DisplayButtons();
-  for (int feq : {3001, 3005, 3006, 3007, 3008, 3009, 3010, 3012}) EXPECT_TRUE(ToolEnabled(win, feq)) << feq;
+  for (int feq : {3001, 3005, 3006, 3007, 3008, 3009, 3010, 3012})
+    EXPECT_TRUE(ToolEnabled(win, feq)) << feq;
   for (int feq : {3002, 3003, 3004, 3013}) EXPECT_FALSE(ToolEnabled(win, feq)) << feq;
   form.History = 0;
   form.HelpTopic = "Passwords";
@@ -179,12 +181,14 @@ TEST(FormToolbarTest, ButtonsFollowTheRequest) {
   form.SetTips();
   EXPECT_TRUE(ToolEnabled(win, toolbar::Down));
   EXPECT_TRUE(ToolEnabled(win, toolbar::Insert));
-  for (int feq : {3002, 3003, 3004, 3005, 3006, 3007, 3008, 3010, 3011}) EXPECT_FALSE(ToolEnabled(win, feq)) << feq;
+  for (int feq : {3002, 3003, 3004, 3005, 3006, 3007, 3008, 3010, 3011})
+    EXPECT_FALSE(ToolEnabled(win, feq)) << feq;
   EXPECT_EQ(Tip(win, toolbar::Insert), "Save record and add another");
 
   form.Request = 6;  // view
   form.DisplayButtons();
-  for (int feq = toolbar::Insert; feq <= toolbar::History; ++feq) EXPECT_FALSE(ToolEnabled(win, feq)) << feq;
+  for (int feq = toolbar::Insert; feq <= toolbar::History; ++feq)
+    EXPECT_FALSE(ToolEnabled(win, feq)) << feq;
 }
 
 TEST(FormToolbarTest, NavigationSavesAndLeavesARequest) {
