@@ -419,6 +419,32 @@ TEST_F(VlutoolTest, CheckNamesEachInconsistency) {
   EXPECT_EQ(r.err, "vlutool: 6 fault(s) found\n");
 }
 
+TEST_F(VlutoolTest, CheckFindsBrokenDefinitionsNamesAndStrayEntries) {
+  CreatePasswords();
+  AddDomain("alpha", "a");
+  Tamper(db, [&](vellum::EntryStore& store) {
+    ASSERT_EQ(store.Put(vellum::TreeEntry(vellum::DefinitionKey(1, 0), "xx")), 0);
+    ASSERT_EQ(store.Erase(vellum::CollationKey(1)), 0);
+    ASSERT_EQ(store.Insert(vellum::TreeEntry(vellum::MemoKey(1, 77, 0, 0), "chunk")), 0);
+    ASSERT_EQ(store.Insert(vellum::TreeEntry(vellum::KindPrefix(1, 0xF8), "?")), 0);
+    std::string number;
+    vellum::AppendBE32(number, 0x100000);
+    ASSERT_EQ(store.Insert(vellum::TreeEntry(vellum::NameKey("GHOST"), number)), 0);
+  });
+  const Result r = Run({"check", db});
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_EQ(r.out,
+            "check name: table GHOST has number 1048576, which the file never handed out\n"
+            "check definition: table UNNAMED: its definition cannot be read\n"
+            "check entry-kind: table UNNAMED: an entry of unknown kind 248\n"
+            "check memo: table UNNAMED: a memo chunk of record 77, which does not exist\n"
+            "check collation: table UNNAMED: no collating table\n");
+  // The other commands refuse the table with a clear line rather than guess its layout.
+  const Result dump = Run({"dump", db});
+  EXPECT_EQ(dump.code, kExitFailed);
+  EXPECT_NE(dump.err.find("Invalid Record Declaration (47)"), std::string::npos) << dump.err;
+}
+
 TEST_F(VlutoolTest, DamagedPageIsAFailedCheckNotACrash) {
   CreatePasswords();
   for (int i = 0; i < 5; ++i) AddDomain("site" + std::to_string(i), "me");
