@@ -553,9 +553,21 @@ bool Picture::Deformat(std::string_view typed, double* number, std::string* text
       return true;
     }
     case PictureKind::Pattern: {
+      // Text laid out like the pattern gives the digits in its places (so
+      // digits in the pattern's own text are not read); other text gives
+      // all its digits.
       std::string digits;
-      for (char c : typed)
-        if (IsDigit(c)) digits += c;
+      bool laidOut = typed.size() == pattern_.size();
+      for (size_t i = 0; laidOut && i < typed.size(); ++i) {
+        if (pattern_[i] != '#' && pattern_[i] != '<') continue;
+        if (IsDigit(typed[i])) digits += typed[i];
+        else if (typed[i] != ' ') laidOut = false;
+      }
+      if (!laidOut) {
+        digits.clear();
+        for (char c : typed)
+          if (IsDigit(c)) digits += c;
+      }
       int places = 0;
       for (char c : pattern_) places += c == '#' || c == '<';
       if (static_cast<int>(digits.size()) > places) {

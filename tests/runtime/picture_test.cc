@@ -99,6 +99,12 @@ TEST(PictureTest, PagePatternShowsUpToThreeDigits) {
   ASSERT_TRUE(p.Deformat("Page 17", &n, &text, &reason));
   EXPECT_DOUBLE_EQ(n, 17);
   EXPECT_FALSE(p.Deformat("1234", &n, &text, &reason));
+  const Picture versioned = Pic("@pV2-##p");
+  EXPECT_EQ(versioned.Format(7), "V2-07");
+  ASSERT_TRUE(versioned.Deformat(versioned.Format(7), &n, &text, &reason));
+  EXPECT_DOUBLE_EQ(n, 7);
+  ASSERT_TRUE(versioned.Deformat("31", &n, &text, &reason));
+  EXPECT_DOUBLE_EQ(n, 31);
 }
 
 TEST(PictureTest, DatesFollowTheLocale) {
