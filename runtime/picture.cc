@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/code_page.h"
 #include "runtime/date_time.h"
 
 namespace ck {
@@ -65,8 +66,8 @@ std::string WithoutSeconds(std::string layout) {
   return layout;
 }
 
-// Locale texts are converted to single-byte text: code points up to 0xFF
-// that Windows-1252 shares with Latin-1 are kept, anything else becomes "?".
+// Locale texts are converted to single-byte (1252) text; a character that
+// 1252 cannot hold becomes "?".
 std::string FromLocaleText(const char* text, bool utf8) {
   std::string out;
   if (text == nullptr) return out;
@@ -83,7 +84,8 @@ std::string FromLocaleText(const char* text, bool utf8) {
     else if ((*p & 0xF8) == 0xF0) { cp = *p & 0x07; extra = 3; }
     ++p;
     for (int k = 0; k < extra && (*p & 0xC0) == 0x80; ++k) cp = (cp << 6) | (*p++ & 0x3F);
-    out += cp >= 0xA0 && cp <= 0xFF ? static_cast<char>(cp) : '?';
+    const int b = UnicodeTo1252(cp);
+    out += b >= 0x80 ? static_cast<char>(b) : '?';
   }
   return out;
 }
