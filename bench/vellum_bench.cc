@@ -9,6 +9,7 @@
 //
 // Usage: vellum_bench [RECORDS [FOLDER]]   (default 100000 records in /tmp)
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -59,8 +60,26 @@ void SetText(char* record, uint32_t offset, uint32_t length, const std::string& 
   std::memcpy(record + offset, text.data(), std::min<size_t>(text.size(), length));
 }
 
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
+// Wall time and the process's processor time (user and system) of a step:
+// on a busy machine the second is the steadier comparison.
+struct Cost {
+  double wall = 0;
+  double cpu = 0;
+};
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return s(u.ru_utime) + s(u.ru_stime);
+}
+
+template <typename Fn>
+Cost Measure(Fn&& fn) {
+  const auto wall = Clock::now();
+  const double cpu = CpuSeconds();
+  fn();
+  return {std::chrono::duration<double>(Clock::now() - wall).count(), CpuSeconds() - cpu};
 }
 
 void Check(bool ok, const char* what) {
@@ -229,8 +248,10 @@ class SqliteSide {
   sqlite3_stmt* insert_ = nullptr;
 };
 
-void Line(const char* what, double vellum, double sqlite) {
-  std::printf("%-42s %10.3f %10.3f %8.2f\n", what, vellum, sqlite, sqlite > 0 ? vellum / sqlite : 0.0);
+void Line(const char* what, const Cost& vellum, const Cost& sqlite) {
+  auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+  std::printf("%-38s %9.3f %9.3f %7.2f   %9.3f %9.3f %7.2f\n", what, vellum.wall, sqlite.wall,
+              ratio(vellum.wall, sqlite.wall), vellum.cpu, sqlite.cpu, ratio(vellum.cpu, sqlite.cpu));
 }
 
 }  // namespace
@@ -251,44 +272,26 @@ int main(int argc, char** argv) {
   std::mt19937 rng(3);
   for (size_t i = 0; i < lookups; ++i) wanted.push_back(&rows[rng() % rows.size()]);
 
-  double v[4], s[4];
+  Cost v[4], s[4];
   size_t vellumRead = 0, sqliteRead = 0, vellumFound = 0, sqliteFound = 0;
   {
     VellumSide vellum(vellumPath);
     SqliteSide sqlite(sqlitePath);
-    auto t = Clock::now();
-    vellum.AddAllInOneTransaction(rows);
-    v[0] = Seconds(t);
-    t = Clock::now();
-    sqlite.AddAllInOneTransaction(rows);
-    s[0] = Seconds(t);
-
-    t = Clock::now();
-    vellumRead = vellum.ReadInKeyOrder();
-    v[1] = Seconds(t);
-    t = Clock::now();
-    sqliteRead = sqlite.ReadInKeyOrder();
-    s[1] = Seconds(t);
-
-    t = Clock::now();
-    vellumFound = vellum.Lookups(wanted);
-    v[2] = Seconds(t);
-    t = Clock::now();
-    sqliteFound = sqlite.Lookups(wanted);
-    s[2] = Seconds(t);
-
-    t = Clock::now();
-    vellum.AddEachInOwnCommit(single);
-    v[3] = Seconds(t);
-    t = Clock::now();
-    sqlite.AddEachInOwnCommit(single);
-    s[3] = Seconds(t);
+    v[0] = Measure([&] { vellum.AddAllInOneTransaction(rows); });
+    s[0] = Measure([&] { sqlite.AddAllInOneTransaction(rows); });
+    v[1] = Measure([&] { vellumRead = vellum.ReadInKeyOrder(); });
+    s[1] = Measure([&] { sqliteRead = sqlite.ReadInKeyOrder(); });
+    v[2] = Measure([&] { vellumFound = vellum.Lookups(wanted); });
+    s[2] = Measure([&] { sqliteFound = sqlite.Lookups(wanted); });
+    v[3] = Measure([&] { vellum.AddEachInOwnCommit(single); });
+    s[3] = Measure([&] { sqlite.AddEachInOwnCommit(single); });
   }
   Check(vellumRead == records && sqliteRead == records, "reading every record");
   Check(vellumFound == lookups && sqliteFound == lookups, "finding every looked-up record");
 
   std::printf("%zu records of 475 bytes; seconds, and Vellum's time as a multiple of SQLite's\n", records);
-  std::printf("%-42s %10s %10s %8s\n", "workload", "Vellum", "SQLite", "ratio");
+  std::printf("%-38s %9s %9s %7s   %9s %9s %7s\n", "workload", "Vellum", "SQLite", "ratio", "cpu V",
+              "cpu S", "ratio");
   const std::string addAll = "add " + std::to_string(records) + " in one transaction";
   const std::string read = "read " + std::to_string(records) + " in key order";
   const std::string look = std::to_string(lookups) + " random lookups by key";
