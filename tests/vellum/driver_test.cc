@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/error_state.h"
+#include "storage/vellum/collation.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/physical_file.h"
 #include "tests/vellum/driver_fixture.h"
@@ -278,6 +279,29 @@ TEST_F(DriverTest, KeysUseTheCollatingTableStoredInTheFile) {
   int64_t pointer = 0;
   ASSERT_EQ(Pointer(fcb, &pointer), 0);
   EXPECT_EQ(pointer, 2);
+}
+
+TEST_F(DriverTest, AKeyEntryWithoutItsRecordIsReportedAndPassed) {
+  CreateWith(fcb, {"a", "c"});
+  {
+    std::shared_ptr<PhysicalFile> file;
+    ASSERT_EQ(PhysicalFile::Open(fcb.name + ".VLU", ReadWrite | DenyNone, "", false, &file), 0);
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    // The encoded value of "b" (through our collating table), record 99.
+    std::string value(100, ' ');
+    value[0] = 'b';
+    for (char& c : value) c = static_cast<char>(Collation().Map(static_cast<uint8_t>(c)));
+    std::string orphan = KindPrefix(1, 0) + value;
+    AppendBE32(orphan, 99);
+    ASSERT_EQ(file->store().Insert(TreeEntry(orphan, "")), 0);
+    ASSERT_EQ(file->EndAccess(), 0);
+  }
+  ASSERT_EQ(SetKey(fcb, 0), 0);
+  ASSERT_EQ(Next(fcb), 0);
+  EXPECT_EQ(Domain(fcb), "a");
+  EXPECT_EQ(Next(fcb), RecordNotFoundErr);
+  ASSERT_EQ(Next(fcb), 0);
+  EXPECT_EQ(Domain(fcb), "c");
 }
 
 TEST_F(DriverTest, NocaseKeysFindAnySpelling) {
