@@ -65,6 +65,7 @@ WindowModel ListLayout(int number) {
   w.minH = 100;
   w.AddList("?LIST", "60L(2)|M~Client Domain~@s40@60L(2)|M~Login~@s40@40R(2)|~Number~@n5@")
       .at = {4, 4, 242, 110};
+  w.controls.back().immediate = true;
   w.AddPrompt("?FIND:PROMPT", "&Find:").at = {4, 122, 24, 10};
   w.AddEntry("?FIND", "@s20").at = {30, 121, 70, 11};
   w.AddButton("?INSERT", "&Insert").at = {146, 120, 48, 14};

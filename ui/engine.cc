@@ -224,13 +224,32 @@ bool Engine::UserKey(WindowId id, int feq, int keycode) {
     return true;
   }
   // A list fed page by page leaves its navigation to the procedure.
-  const ControlModel* c = w->model.Control(feq);
+  ControlModel* c = w->model.Control(feq);
   int scroll = ListScrollEventOfKey(keycode);
-  if (c && c->type == ControlType::List && c->immediate && c->enabled && scroll) {
+  if (!c || c->type != ControlType::List || !c->enabled || !scroll) return false;
+  if (c->immediate) {
     s_->Push(*w, {scroll, feq, keycode});
     return true;
   }
-  return false;
+  // A list holding all its rows moves its highlight itself.
+  int n = static_cast<int>(c->rows.size());
+  int page = std::max(1, c->visibleRows);
+  int row = c->choice;
+  switch (scroll) {
+    case event::ScrollUp: --row; break;
+    case event::ScrollDown: ++row; break;
+    case event::PageUp: row -= page; break;
+    case event::PageDown: row += page; break;
+    case event::ScrollTop: row = 1; break;
+    default: row = n; break;
+  }
+  row = n == 0 ? 0 : std::clamp(row, 1, n);
+  if (row != c->choice) {
+    c->choice = row;
+    s_->Notify({ChangeKind::ListRows, id, feq, StdAction::None});
+    s_->Push(*w, {event::NewSelection, feq, keycode});
+  }
+  return true;
 }
 
 bool Engine::UserChoose(WindowId id, int feq, int row, int keycode) {

@@ -62,7 +62,6 @@ ControlModel& WindowModel::Add(ControlType type, std::string name, std::string t
   c.name = std::move(name);
   c.text = std::move(text);
   if (type == ControlType::Check) c.screen = "0";
-  if (type == ControlType::List) c.immediate = true;
   controls.push_back(std::move(c));
   return controls.back();
 }

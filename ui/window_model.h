@@ -48,7 +48,10 @@ struct ControlModel {
   std::vector<ListColumn> columns;           // parsed from the format string
   std::vector<std::vector<std::string>> rows;  // shown texts, one per column
   int choice = 0;              // highlighted row, 1-based; 0 none
-  bool immediate = false;      // navigation keys and the scroll bar raise scroll events
+  // false: the list holds all its rows and moves its highlight itself
+  // (NewSelection follows); true: it holds a page fed by the procedure, and
+  // navigation keys and the scroll bar raise scroll events instead.
+  bool immediate = false;
   int visibleRows = 0;         // rows that fit (presenter-measured; 0 until known)
   int mouseRow = 0;            // row under the last mouse click
   int thumb = 50;              // vertical thumb position, percent

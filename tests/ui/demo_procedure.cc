@@ -42,7 +42,7 @@ WindowModel DemoLayout(int timer) {
   w.AddEntry("?NAME", "@s20").at = {10, 10, 80, 10};
   w.AddButton("?OK", "&OK").isDefault = true;
   w.AddButton("?CLOSE", "&Close", StdAction::Close);
-  w.AddList("?LIST", "30L(2)|M~Code~@s3@40L~Name~");
+  w.AddList("?LIST", "30L(2)|M~Code~@s3@40L~Name~").immediate = true;
   w.Add(ControlType::Check, "?KEEPOPEN", "&Keep open");
   w.AddButton("?ASK", "&Ask");
   w.AddButton("?NESTED", "&Nested");

@@ -218,6 +218,37 @@ TEST_F(WindowTest, TimerSetWhileWaitingTakesEffect) {
   EXPECT_TRUE(Finished(f));
 }
 
+TEST_F(WindowTest, AListHoldingAllItsRowsMovesItsOwnHighlight) {
+  WindowModel m;
+  m.title = "Rows";
+  m.AddList("?LIST", "20L~A~").at = {0, 0, 40, 30};  // a header and two rows fit
+  Window w(m);
+  w.Open();
+  w.SetRows(1, {{"a"}, {"b"}, {"c"}, {"d"}});
+  EXPECT_EQ(w.VisibleRows(1), 2);
+  EXPECT_EQ(w.Choice(1), 1);
+  EXPECT_EQ(Next(w).event, event::OpenWindow);
+  EXPECT_TRUE(E().UserKey(w.Id(), 1, key::Up));  // already on the first row: no event
+  EXPECT_TRUE(E().UserKey(w.Id(), 1, key::Down));
+  EventRecord e = Next(w);
+  EXPECT_EQ(e.event, event::NewSelection);
+  EXPECT_EQ(e.keycode, key::Down);
+  EXPECT_EQ(w.Choice(1), 2);
+  E().UserVisibleRows(w.Id(), 1, 3);
+  EXPECT_TRUE(E().UserKey(w.Id(), 1, key::PgDn));
+  EXPECT_EQ(Next(w).event, event::NewSelection);
+  EXPECT_EQ(w.Choice(1), 4);  // kept on the last row
+  EXPECT_TRUE(E().UserKey(w.Id(), 1, key::Ctrl | key::Home));
+  EXPECT_EQ(Next(w).event, event::NewSelection);
+  EXPECT_EQ(w.Choice(1), 1);
+  EXPECT_FALSE(E().UserKey(w.Id(), 1, key::Insert));  // no alert key of this window
+  w.SetRows(1, {{"only"}});
+  EXPECT_EQ(w.Choice(1), 1);
+  w.SetRows(1, {});
+  EXPECT_EQ(w.Choice(1), 0);
+  w.Close();
+}
+
 TEST(MessageWithoutPresenter, AnswersTheDefaultOrTheFirstOfferedButton) {
   Presenter* saved = E().presenter();
   E().SetPresenter(nullptr);

@@ -36,6 +36,7 @@ void Child(int number) {
   m.AddPrompt("?NAME:PROMPT", "&Name:").at = {4, 6, 30, 10};
   m.AddEntry("?NAME", "@s30").at = {36, 5, 100, 11};
   m.AddList("?LIST", "50L(2)|M~Client~@s20@60L(2)|M~Login~@s20@").at = {4, 20, 190, 70};
+  m.controls.back().immediate = true;
   m.AddButton("?DETAIL", "&Detail").at = {96, 98, 48, 14};
   m.controls.back().icon = "WAVIEW.ICO";
   m.AddButton("?CLOSE", "&Close", StdAction::Close).at = {148, 98, 48, 14};

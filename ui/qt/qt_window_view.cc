@@ -424,6 +424,14 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
     connect(parts.bar, &QScrollBar::sliderReleased, this,
             [this, feq, bar] { E().UserThumb(id_, feq, bar->value()); });
   }
+  if (!c.immediate) {
+    // The table moves its own highlight (keys, its scroll bar): report the choice.
+    connect(parts.table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this, feq](const QModelIndex& current) {
+              if (!syncing_ && current.isValid())
+                E().UserChoose(id_, feq, current.row() + 1, 0);
+            });
+  }
   parts.table->installEventFilter(this);
   parts.table->viewport()->installEventFilter(this);
   feqs_[parts.table] = feq;
