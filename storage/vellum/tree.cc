@@ -329,11 +329,12 @@ void Tree::Relocate(const PagePtr& page, uint32_t newId) {
 
 void Tree::Walk(const std::function<void(const PagePtr&, int)>& visit) {
   std::vector<std::pair<PagePtr, int>> stack{{store_->Root(), 0}};
+  std::set<uint32_t> expanded;  // a damaged file may reach a page twice: descend once
   while (!stack.empty()) {
     auto [page, depth] = stack.back();
     stack.pop_back();
     visit(page, depth);
-    if (!page->image.isIndex()) continue;
+    if (!page->image.isIndex() || !expanded.insert(page->id).second) continue;
     for (size_t i = page->image.children.size(); i-- > 0;) {
       stack.emplace_back(Child(page, i), depth + 1);
     }

@@ -41,6 +41,8 @@ class Tree final : public EntryStore {
   void Relocate(const PagePtr& page, uint32_t newId);
 
   // Visits every page, parents before children, with its depth (root 0).
+  // A page reached twice (only in a damaged file) is visited again, its
+  // children are not.
   void Walk(const std::function<void(const PagePtr&, int depth)>& visit);
 
   // Appends one line per structural fault: entry order within and across
