@@ -123,7 +123,7 @@ void QtPresenter::Apply(const Change& change) {
     QtWindowView* frame = Frame();
     views_[change.window] = std::make_unique<QtWindowView>(
         change.window, *snap, frame ? frame->mdiArea() : nullptr,
-        frame ? frame->statusBar() : nullptr);
+        frame ? frame->statusBar() : nullptr, frame ? frame->top() : nullptr);
     // Showing a window activates it in Qt; the engine's choice may have moved on since.
     WindowId active = Engine::Get().ActiveWindow();
     auto activeView = views_.find(active);

@@ -91,7 +91,8 @@ bool Applying() { return gApplying > 0; }
 ScopedApplying::ScopedApplying() { ++gApplying; }
 ScopedApplying::~ScopedApplying() { --gApplying; }
 
-QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QStatusBar* status)
+QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QStatusBar* status,
+                           QWidget* owner)
     : id_(id), kind_(m.kind), status_(status) {
   QFont font = FontFor(m.font);
   QFontMetricsF fm(font);
@@ -154,6 +155,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       top_ = sub;
     } else {
       auto* d = new DialogWindow();
+      if (owner) d->setParent(owner, Qt::Dialog);
       d->allowClose = allow;
       d->setFont(font);
       auto* layout = new QVBoxLayout(d);
@@ -481,6 +483,7 @@ void QtWindowView::BuildMenuBar(QMenuBar* bar, const WindowModel& m) {
 }
 
 void QtWindowView::Sync(const WindowModel& m, const Change& change) {
+  if (!top_) return;  // its frame was closed first and took the widgets along
   syncing_ = true;
   switch (change.kind) {
     case ChangeKind::Window: SyncWindow(m); break;

@@ -42,8 +42,10 @@ class ScopedApplying {
 class QtWindowView : public QObject {
   Q_OBJECT
  public:
-  // mdi: the frame's MDI area for children (null: a child becomes a window of its own).
-  QtWindowView(WindowId id, const WindowModel& model, QMdiArea* mdi, QStatusBar* status);
+  // mdi: the frame's MDI area for children (null: a child becomes a window of
+  // its own); owner: the frame, which dialogs stay in front of (may be null).
+  QtWindowView(WindowId id, const WindowModel& model, QMdiArea* mdi, QStatusBar* status,
+               QWidget* owner);
   ~QtWindowView() override;
   QtWindowView(const QtWindowView&) = delete;
   QtWindowView& operator=(const QtWindowView&) = delete;
