@@ -137,7 +137,10 @@ LogFaultHandler& FaultHandlerSlot() {
   return handler;
 }
 
-void ReportLogFault(std::string_view text, std::string_view reason) {
+void ReportLogFault(std::string_view text, std::string_view logReason) {
+  // The log's own reason when it has one, else the runtime's error text.
+  const std::string reason(logReason.empty() ? std::string_view(ThreadErrorState().text)
+                                             : logReason);
   LogFaultHandler handler;
   {
     std::lock_guard<std::mutex> lock(FaultMutex());

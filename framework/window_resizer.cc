@@ -266,6 +266,8 @@ void WindowResizer::Resize() {
   if (maxH_ > 0) h = std::min(h, maxH_);
   if (w != now.w || h != now.h) win_->SetPosition({-1, -1, w, h});
 
+  // A window whose size the presenter chose has no design size to scale from.
+  if (w <= 0 || h <= 0 || OrigWin.Width <= 0 || OrigWin.Height <= 0) return;
   const ResizeRect window{0, 0, w, h};
   std::vector<int> state(ControlQueue->size(), 0);
   std::vector<ResizeRect> placed(ControlQueue->size());

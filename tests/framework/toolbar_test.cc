@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "ui/engine.h"
+#include "ui/script/script_presenter.h"
 #include "ui/window.h"
 
 namespace ck {
@@ -137,6 +139,24 @@ TEST_F(ToolbarTest, ListPressesScrollAndPressButtons) {
   EXPECT_EQ(toolbar.TakeEvent({ui::event::NewSelection, toolbar::Down, 0}), level::Benign);
   EXPECT_EQ(Drain(win), expected);
   EXPECT_EQ(browse.marked, 1);
+}
+
+TEST(ToolbarHelpTest, HelpAsksForHelpAndSelectPressesTheSelectButton) {
+  ui::ScriptPresenter presenter;
+  ui::Engine::Get().SetPresenter(&presenter);
+  {
+    ui::Window win(ListLayout());
+    win.Open();
+    ListToolbarTarget list;
+    list.Win = &win;
+    list.Control = win.Feq("?LIST");
+    list.SelectButton = win.Feq("?CHANGE");
+    EXPECT_EQ(list.TakeToolbar(toolbar::Help), level::Notify);
+    EXPECT_EQ(list.TakeToolbar(toolbar::Select), level::Notify);  // no browse: only the press
+    EXPECT_EQ(Drain(win), (std::vector<Posted>{{ui::event::Accepted, win.Feq("?CHANGE")}}));
+  }
+  EXPECT_EQ(presenter.TakeNotes(), (std::deque<std::string>{"command: Help contents"}));
+  ui::Engine::Get().SetPresenter(nullptr);
 }
 
 TEST_F(ToolbarTest, DispatcherFollowsTheFocus) {
