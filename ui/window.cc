@@ -152,6 +152,8 @@ ControlModel Window::State(int feq) const {
 }
 
 bool Window::Edit(const std::function<void(WindowModel&)>& fn, ChangeKind kind, int feq) {
+  bool controlChange = kind == ChangeKind::Control || kind == ChangeKind::ListRows;
+  if (controlChange && feq <= 0) return false;  // no such control: nothing to change
   if (id_ == 0) {
     if (feq > 0 && !layout_.Control(feq)) return false;
     fn(layout_);  // not opened yet: the layout itself

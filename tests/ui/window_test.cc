@@ -126,6 +126,11 @@ TEST_F(WindowTest, DisabledHiddenAndReadOnlyControlsRefuseTheUser) {
   EXPECT_FALSE(E().UserAccept(w.Id(), 3001));
   EXPECT_FALSE(E().UserAccept(w.Id(), 0));
   EXPECT_FALSE(E().UserAccept(w.Id(), 99));
+  // Unknown control numbers change nothing (and do not crash).
+  w.Enable(0);
+  w.SetRows(-2, {{"x"}});
+  w.SetText(99, "x");
+  EXPECT_EQ(w.Text(99), "");
   w.Enable(3);
   w.Hide(3);
   EXPECT_FALSE(E().UserAccept(w.Id(), 3));
