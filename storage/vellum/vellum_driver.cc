@@ -154,8 +154,16 @@ int VellumDriver::Call(int op, FileControlBlock& fcb, DriverArgs& args) {
 }
 
 void VellumDriver::Destroy(FileControlBlock& fcb) {
-  if (VellumState* s = StateOf(fcb); s && fcb.record == s->ownBuffer.data()) fcb.record = nullptr;
+  if (VellumState* s = StateOf(fcb)) {
+    if (fcb.record == s->ownBuffer.data()) fcb.record = nullptr;
+    const auto it = openTables_.find({s->file.get(), s->table.number()});
+    if (it != openTables_.end() && --it->second == 0) openTables_.erase(it);
+  }
   fcb.driverState.reset();
+}
+
+bool VellumDriver::IsTableOpen(const PhysicalFile* file, uint32_t n) const {
+  return openTables_.count({file, n}) != 0;
 }
 
 int VellumDriver::OpenTable(FileControlBlock& fcb) {
@@ -184,6 +192,7 @@ int VellumDriver::OpenTable(FileControlBlock& fcb) {
   state->tableName = name.table;
   state->writable = (fcb.accessMode & kAccessWriteBits) != 0;
   state->cursor = StartOf(*state, -1);
+  ++openTables_[{state->file.get(), state->table.number()}];
   fcb.driverState = std::move(state);
   return 0;
 }
@@ -197,6 +206,10 @@ int VellumDriver::CreateTable(FileControlBlock& fcb) {
   int rc = PhysicalFile::Open(name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", true, &file);
   if (rc != 0) return rc;
   return InAccess(*file, true, [&] {
+    uint32_t existing = 0;
+    const int found = Table::FindName(file->store(), name.table, nullptr, &existing);
+    if (found != 0 && found != storage::FileNotFoundErr) return found;
+    if (found == 0 && IsTableOpen(file.get(), existing)) return int{storage::AccessDeniedErr};
     Table table;
     return Table::Create(file->store(), [&](uint32_t* n) { return file->TakeRecordNumber(n); },
                          name.table, fcb, &table);
@@ -224,8 +237,15 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
                                    [&](const std::string& n) { return EqualNoCase(n, name.table); });
     if (!found) return storage::FileNotFoundErr;
     // Other tables in the file stay: only this one's entries go.
-    if (names.size() > 1)
-      return InAccess(*file, true, [&] { return Table::Drop(file->store(), name.table); });
+    if (names.size() > 1) {
+      return InAccess(*file, true, [&] {
+        uint32_t number = 0;
+        const int rc = Table::FindName(file->store(), name.table, nullptr, &number);
+        if (rc != 0) return rc;
+        if (IsTableOpen(file.get(), number)) return int{storage::AccessDeniedErr};
+        return Table::Drop(file->store(), name.table);
+      });
+    }
     if (file.use_count() > 1) return storage::AccessDeniedErr;  // open elsewhere in this process
   }
   return env->Remove(name.path).code;

@@ -4,7 +4,9 @@
 // Operations it does not offer return 80.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "storage/driver.h"
@@ -28,9 +30,14 @@ class VellumDriver : public storage::Driver {
                   storage::DriverArgs& args);
   int Commit();
   void Rollback();
+  // Whether table number n of file is open through some file control block.
+  bool IsTableOpen(const PhysicalFile* file, uint32_t n) const;
 
   // Physical files enlisted by LOGOUT, committed together by COMMIT.
   std::vector<std::shared_ptr<PhysicalFile>> enlisted_;
+  // Open tables, counted per physical file and table number: CREATE and
+  // REMOVE refuse (5) to replace or drop a table that is open elsewhere.
+  std::map<std::pair<const PhysicalFile*, uint32_t>, int> openTables_;
 };
 
 // Registers the driver under "VELLUM" (once; later calls do nothing).

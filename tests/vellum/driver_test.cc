@@ -172,6 +172,12 @@ TEST_F(DriverTest, SeveralTablesLiveInOneFile) {
   EXPECT_EQ(count, 0);
   ASSERT_EQ(Records(second, &count), 0);
   EXPECT_EQ(count, 3);
+  // A table open through another block is neither replaced nor removed.
+  FileControlBlock again = Declare(base + "\\!second");
+  EXPECT_EQ(Create(again), AccessDeniedErr);
+  EXPECT_EQ(Remove(again), AccessDeniedErr);
+  ASSERT_EQ(SetKey(second, 0), 0);
+  EXPECT_EQ(ReadAll(second).size(), 3u);
   // A table the file does not hold is not found.
   FileControlBlock missing = Declare(base + "\\!Third");
   EXPECT_EQ(Open(missing), FileNotFoundErr);
