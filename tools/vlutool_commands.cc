@@ -443,7 +443,7 @@ int RunVlutool(const std::vector<std::string>& args, std::ostream& out, std::ost
       out << kUsage;
       return kExitOk;
     } else {
-      err << "vlutool: unknown option " << args[i] << "\n" << kUsage;
+      err << "vlutool: unknown option " << args[i] << " (vlutool --help lists the commands)\n";
       return kExitUsage;
     }
   }
@@ -462,7 +462,7 @@ int RunVlutool(const std::vector<std::string>& args, std::ostream& out, std::ost
   for (const auto& [name, fn] : kCommands)
     if (command == name) run = fn;
   if (!run) {
-    err << "vlutool: unknown command " << command << "\n" << kUsage;
+    err << "vlutool: unknown command " << command << " (vlutool --help lists the commands)\n";
     return kExitUsage;
   }
   int code = kExitFailed;

@@ -3,8 +3,10 @@
 // whole-file check on sound, inconsistent and damaged files, and failed
 // commands that must leave the file as it was.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -296,7 +298,9 @@ TEST_F(VlutoolTest, FailedCommandsLeaveTheFileAsItWas) {
 
 TEST_F(VlutoolTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(Run({}).code, kExitUsage);
-  EXPECT_EQ(Run({"frobnicate", db}).code, kExitUsage);
+  const Result unknown = Run({"frobnicate", db});
+  EXPECT_EQ(unknown.code, kExitUsage);
+  EXPECT_EQ(unknown.err, "vlutool: unknown command frobnicate (vlutool --help lists the commands)\n");
   EXPECT_EQ(Run({"--colour", "dump", db}).code, kExitUsage);
   EXPECT_EQ(Run({"dump"}).code, kExitUsage);
   EXPECT_EQ(Run({"put", db, "@1", "Login=x"}).code, kExitUsage);  // no "set"
@@ -467,6 +471,28 @@ TEST_F(VlutoolTest, DamagedPageIsAFailedCheckNotACrash) {
       EXPECT_TRUE(std::regex_search(r.out, stop)) << r.out;
     }
   }
+}
+
+// The built program itself on a damaged file: the stop becomes exit 1 and
+// one line, not an abort.
+TEST_F(VlutoolTest, BuiltProgramReportsDamageWithExitOne) {
+  const std::string tool = std::string(CELLARKEY_BINARY_DIR) + "/tools/vlutool";
+  if (!fs::exists(tool)) GTEST_SKIP() << "vlutool is not built in " << CELLARKEY_BINARY_DIR;
+  CreatePasswords();
+  AddDomain("site", "me");
+  std::string bytes = Read(db);
+  const uint32_t root = static_cast<uint8_t>(bytes[28]) | static_cast<uint8_t>(bytes[29]) << 8;
+  const size_t page = 0x200 + 256 * size_t{root};
+  for (size_t i = page + 13; i < page + 64; ++i) bytes[i] = '\xEE';  // the first entries
+  std::ofstream(db, std::ios::binary | std::ios::trunc) << bytes;
+
+  const std::string command = tool + " check " + db + " 2>" + Path("err.txt") + " >" + Path("out.txt");
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), kExitFailed);
+  EXPECT_TRUE(std::regex_match(Read(Path("err.txt")),
+                               std::regex("vlutool: check [0-9]+: Possible data corruption in file \\([0-9]+\\)\n")))
+      << Read(Path("err.txt"));
 }
 
 }  // namespace
