@@ -155,6 +155,54 @@ void DemoList() {
   }
 }
 
+// A dialog on the frame's thread (it blocks the frame until it closes) that
+// shows the other kinds of control.
+void AboutDialog() {
+  WindowModel m;
+  m.title = "About the demonstration";
+  m.icon = "lock.ico";
+  m.at = {-1, -1, 200, 136};
+  m.Add(ControlType::Sheet, "?SHEET").at = {4, 4, 192, 106};
+  m.Add(ControlType::Tab, "?TAB:ENGINE", "&Engine").parent = 1;
+  m.Add(ControlType::Image, "?IMAGE", "lock.ico").at = {12, 24, 20, 20};
+  m.controls.back().parent = 2;
+  m.AddString("?STRING1", "Windows, controls and events of our own,").at = {40, 24, 150, 10};
+  m.controls.back().parent = 2;
+  m.AddString("?STRING2", "drawn by Qt or driven by a script.").at = {40, 34, 150, 10};
+  m.controls.back().parent = 2;
+  m.Add(ControlType::Box, "?BOX", "Options").at = {12, 50, 176, 52};
+  m.controls.back().parent = 2;
+  m.Add(ControlType::Check, "?DRAG", "&Full-window dragging").at = {20, 62, 120, 10};
+  m.controls.back().parent = 2;
+  m.AddPrompt("?WORK:PROMPT", "&Work:").at = {20, 80, 24, 10};
+  m.controls.back().parent = 2;
+  m.Add(ControlType::Progress, "?WORK").at = {48, 80, 132, 10};
+  m.controls.back().parent = 2;
+  m.Add(ControlType::Tab, "?TAB:THREADS", "&Threads").parent = 1;
+  m.AddString("?THREADS", "").at = {12, 24, 176, 10};
+  m.controls.back().parent = 10;
+  m.AddButton("?OK", "&OK", StdAction::Close).at = {148, 116, 48, 14};
+  m.controls.back().isDefault = true;
+  m.controls.back().icon = "WAOK.ICO";
+  Window w(m);
+  std::string drag = "0";
+  int dragNow = 0;
+  SystemParametersInfo(kGetDragFullWindows, 0, &dragNow, 0);
+  drag = dragNow ? "1" : "0";
+  w.Bind(w.Feq("?DRAG"), UseVar::Of(&drag));
+  w.SetText(w.Feq("?THREADS"), "Lists opened so far: " + std::to_string(gListCount.load()));
+  w.Open();
+  w.Display();
+  w.SetTimer(5);
+  int work = 0;
+  while (w.Accept()) {
+    if (w.Event() == event::Timer) {
+      work = (work + 5) % 105;
+      w.SetProgress(w.Feq("?WORK"), work);
+    }
+  }
+}
+
 void DemoFrame() {
   Window w(FrameLayout());
   w.Open();
@@ -175,8 +223,7 @@ void DemoFrame() {
       if (StartThread(DemoList, 50000) == 0)
         Message("A new thread could not be started.", "Cellarkey", MessageIcon::Hand);
     } else if (feq == kMenuAbout) {
-      Message("Cellarkey demonstration frame.|Lists run on threads of their own.", "About",
-              MessageIcon::Information);
+      AboutDialog();
     }
   }
 }

@@ -247,9 +247,10 @@ void QtWindowView::Build(const WindowModel& m) {
     feqs_[w] = c.feq;
     w->installEventFilter(this);
   }
-  // Frames, boxes and sheets lie under the controls drawn on them.
-  for (const ControlModel& c : m.controls)
-    if (IsFrameLike(c.type) && widgets_.count(c.feq)) widgets_[c.feq]->lower();
+  // Frames, boxes and sheets lie under the controls drawn on them, an earlier
+  // one under a later one (a box on a sheet).
+  for (auto it = m.controls.rbegin(); it != m.controls.rend(); ++it)
+    if (IsFrameLike(it->type) && widgets_.count(it->feq)) widgets_[it->feq]->lower();
   // A prompt's access key moves the focus to the control after it.
   for (const ControlModel& c : m.controls)
     if (c.type == ControlType::Prompt && widgets_.count(c.feq) && widgets_.count(c.feq + 1))
