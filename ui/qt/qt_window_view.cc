@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFontMetricsF>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -675,13 +676,19 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
   auto list = lists_.find(feq);
   bool isList = list != lists_.end();
   switch (ev->type()) {
-    case QEvent::FocusIn:
-      if (!syncing_) E().UserFocus(id_, feq);
+    case QEvent::FocusIn: {
+      // Only the user's moves are events: focus Qt restores on activation or
+      // that the model asked for is no news to the procedure.
+      Qt::FocusReason why = static_cast<QFocusEvent*>(ev)->reason();
+      bool byUser = why == Qt::MouseFocusReason || why == Qt::TabFocusReason ||
+                    why == Qt::BacktabFocusReason || why == Qt::ShortcutFocusReason;
+      if (byUser && !syncing_) E().UserFocus(id_, feq);
       if (status_) {
         if (auto m = E().Snapshot(id_))
           if (const ControlModel* c = m->Control(feq)) status_->showMessage(FromAnsi(c->msg));
       }
       break;
+    }
     case QEvent::FocusOut:
       if (!isList) AcceptIfDirty(feq);
       break;
