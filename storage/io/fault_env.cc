@@ -10,6 +10,8 @@ namespace ck::io {
 struct FaultEnv::Node {
   std::string durable;
   std::string current;
+  // Writes since the last Sync, in order: (offset, bytes).
+  std::vector<std::pair<uint64_t, std::string>> unsynced;
   // Byte-range locks: (owner file, offset, length, exclusive).
   struct Lock {
     const void* owner;
@@ -30,10 +32,20 @@ struct FaultEnv::State {
   bool poweredOff = false;
   size_t cutRead = SIZE_MAX;
   uint64_t diskLimit = 0;
+  std::function<bool(uint64_t, size_t)> keep;
 
   void CutPower() {
     for (auto& [name, node] : files) {
       node->current = node->durable;
+      for (const auto& [offset, bytes] : node->unsynced) {
+        if (!keep || !keep(offset, bytes.size())) continue;
+        if (node->current.size() < offset + bytes.size()) {
+          node->current.resize(offset + bytes.size(), '\0');
+        }
+        node->current.replace(offset, bytes.size(), bytes);
+      }
+      node->durable = node->current;
+      node->unsynced.clear();
       node->locks.clear();
     }
     poweredOff = true;
@@ -90,6 +102,7 @@ class FaultFile final : public File {
     if (state_->diskLimit != 0 && offset + n > state_->diskLimit) return IoStatus{90, 39};
     if (bytes.size() < offset + n) bytes.resize(offset + n, '\0');
     std::memcpy(bytes.data() + offset, buffer, n);
+    node_->unsynced.emplace_back(offset, std::string(static_cast<const char*>(buffer), n));
     return IoStatus::Ok();
   }
 
@@ -97,6 +110,7 @@ class FaultFile final : public File {
     std::lock_guard<std::mutex> lock(state_->mu);
     if (!state_->CountAndPass()) return IoStatus{90, 29};
     node_->durable = node_->current;
+    node_->unsynced.clear();
     return IoStatus::Ok();
   }
 
@@ -207,6 +221,11 @@ void FaultEnv::PowerCut() {
   state_->CutPower();
 }
 
+void FaultEnv::SetPowerCutKeeps(std::function<bool(uint64_t, size_t)> keep) {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  state_->keep = std::move(keep);
+}
+
 void FaultEnv::Revive() {
   std::lock_guard<std::mutex> lock(state_->mu);
   state_->poweredOff = false;
@@ -237,6 +256,7 @@ void FaultEnv::SetContents(const std::string& path, const std::string& bytes) {
   if (!node) node = std::make_shared<Node>();
   node->current = bytes;
   node->durable = bytes;
+  node->unsynced.clear();
 }
 
 }  // namespace ck::io

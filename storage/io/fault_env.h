@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,10 @@ class FaultEnv final : public Env {
   // Drops every unsynced write of every file; the env refuses writes and
   // syncs until Revive (the machine is off).
   void PowerCut();
+  // Which unsynced writes a power cut lets reach the disk anyway (a disk may
+  // reorder writes between flushes): keep(offset, size) is asked for each,
+  // in write order. Unset: none reaches it.
+  void SetPowerCutKeeps(std::function<bool(uint64_t offset, size_t size)> keep);
   // Powers the machine up again: calls succeed, counting restarts at 0.
   void Revive();
   // The next read returns at most n bytes (once).
