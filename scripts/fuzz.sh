@@ -17,8 +17,8 @@ done
 cmake --build "$dir" --target "${targets[@]}" -j "$(nproc)"
 for t in "${targets[@]}"; do
   corpus="$dir/corpus/$t"
-  mkdir -p "$corpus"
+  mkdir -p "$corpus" "$dir/artifacts"
   echo "== fuzzing $t for ${seconds}s"
   "$dir/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len=65536 "$corpus"
+    -max_len=65536 -artifact_prefix="$dir/artifacts/$t-" "$corpus"
 done

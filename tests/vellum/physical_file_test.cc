@@ -228,6 +228,14 @@ TEST_F(PhysicalFileTest, DamagedPageEndsInTheStop) {
   }
   file->EndAccess();
   file.reset();
+  // Pages cut off the end of the file.
+  env_.SetContents(kPath, bytes.substr(0, 0x200 + 100));
+  try {
+    Open(env_, &file);
+    FAIL();
+  } catch (const CorruptionError& err) {
+    EXPECT_EQ(err.check, 2172);
+  }
   // A root unit in no region.
   FileHeader h;
   ASSERT_TRUE(FileHeader::Decode(bytes, &h));
