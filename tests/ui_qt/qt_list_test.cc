@@ -1,0 +1,120 @@
+// The Qt list control: columns from the format string, the visible rows it
+// measures, its own thumb and scroll bar raising scroll events, clicks
+// choosing rows, a right click reported with the row under the mouse.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTableView>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "tests/ui_qt/qt_app.h"
+#include "ui/engine.h"
+#include "ui/qt/qt_presenter.h"
+#include "ui/window.h"
+
+namespace ck::ui {
+namespace {
+
+struct Log {
+  std::mutex mu;
+  std::vector<std::string> lines;
+  void Add(std::string s) {
+    std::lock_guard lock(mu);
+    lines.push_back(std::move(s));
+  }
+  bool Has(const std::string& s) {
+    std::lock_guard lock(mu);
+    for (auto& l : lines)
+      if (l == s) return true;
+    return false;
+  }
+};
+
+void Click(QWidget* viewport, QPoint at, Qt::MouseButton b) {
+  QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), b, b, Qt::NoModifier);
+  QCoreApplication::sendEvent(viewport, &press);
+}
+
+TEST(QtList, ColumnsRowsScrollingAndClicks) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  Log log;
+  std::thread proc([&] {
+    WindowModel m;
+    m.title = "Listing";
+    m.at = {-1, -1, 200, 120};
+    ControlModel& list = m.AddList("?LIST", "60L(2)|M~Client~@s20@40R~Count~@n3@");
+    list.at = {4, 4, 190, 100};
+    list.immediate = true;
+    Window w(m);
+    w.Open();
+    w.Alert(key::MouseRight);
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 1; i <= 5; ++i) rows.push_back({"row" + std::to_string(i), std::to_string(i)});
+    w.SetRows(1, rows);
+    w.SetThumb(1, 30);
+    log.Add("filled");
+    while (w.Accept()) {
+      int e = w.Event();
+      if (e >= event::ScrollUp && e <= event::ScrollBottom) log.Add("scroll " + std::to_string(e));
+      if (e == event::ScrollDrag) log.Add("drag " + std::to_string(w.Thumb(1)));
+      if (e == event::NewSelection)
+        log.Add("choice " + std::to_string(w.Choice(1)) + " key " + std::to_string(w.Keycode()));
+      if (e == event::AlertKey)
+        log.Add("alert " + std::to_string(w.Keycode()) + " row " + std::to_string(w.MouseRow(1)));
+    }
+  });
+  QTableView* table = nullptr;
+  ASSERT_TRUE(test::PumpUntil([&] {
+    for (QWidget* w : QApplication::allWidgets())
+      if (auto* t = qobject_cast<QTableView*>(w))
+        if (t->isVisible() && t->model() && t->model()->rowCount() == 5) table = t;
+    return table != nullptr && log.Has("filled");
+  }));
+  QHeaderView* header = table->horizontalHeader();
+  EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Client"));
+  EXPECT_EQ(header->sectionResizeMode(0), QHeaderView::Interactive);
+  EXPECT_EQ(header->sectionResizeMode(1), QHeaderView::Fixed);
+  EXPECT_GT(header->sectionSize(0), header->sectionSize(1));  // 60 against 40 dialog units
+  EXPECT_EQ(table->model()->data(table->model()->index(2, 1)).toString(), QStringLiteral("  3"));
+  WindowId id = Engine::Get().FindWindow("Listing");
+  ASSERT_TRUE(test::PumpUntil([&] { return Engine::Get().Snapshot(id)->Control(1)->visibleRows > 3; }));
+
+  QScrollBar* bar = nullptr;
+  for (QScrollBar* b : table->parentWidget()->findChildren<QScrollBar*>())
+    if (b->parentWidget() == table->parentWidget()) bar = b;
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->value(), 30);
+  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  bar->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("scroll 4"); }));
+  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("scroll 5"); }));
+  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("scroll 8"); }));
+  bar->setSliderDown(true);
+  bar->setValue(64);
+  bar->setSliderDown(false);  // released: the thumb is dropped
+  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("drag 64"); }));
+
+  QWidget* vp = table->viewport();
+  int rowH = table->rowHeight(0);
+  Click(vp, QPoint(10, rowH + rowH / 2), Qt::LeftButton);
+  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("choice 2 key 1"); }));
+  EXPECT_TRUE(test::PumpUntil([&] { return table->currentIndex().row() == 1; }));
+  Click(vp, QPoint(10, 3 * rowH + rowH / 2), Qt::RightButton);
+  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("alert 130 row 4"); }));
+  Click(vp, QPoint(10, 50 * rowH), Qt::LeftButton);  // below the rows: nothing
+
+  Engine::Get().UserClose(id);
+  proc.join();
+  EXPECT_FALSE(log.Has("choice 0 key 1"));
+  Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck::ui
