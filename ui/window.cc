@@ -15,6 +15,7 @@ bool IsCheckLike(ControlType t) { return t == ControlType::Check || t == Control
 }  // namespace
 
 Window::Window(WindowModel layout) : layout_(std::move(layout)) {
+  layout_.NumberMenus();  // so menu entries have their numbers before Open too
   vars_.resize(layout_.controls.size());
 }
 

@@ -118,6 +118,7 @@ TEST_F(WindowTest, DisabledHiddenAndReadOnlyControlsRefuseTheUser) {
   w.EnableMenu(w.Feq("?SAVE"), false);
   w.EnableTool(3001, false);
   w.Open();
+  ASSERT_EQ(w.Feq("?SAVE"), -3);
   EXPECT_FALSE(w.Enabled(3));  // set before Open, kept by the live window
   EXPECT_FALSE(E().UserAccept(w.Id(), 3));
   EXPECT_FALSE(E().UserType(w.Id(), 2, "x"));
