@@ -59,6 +59,7 @@ Level FileManager::Init(storage::FileControlBlock& file, ErrorManager& errors) {
   Buffers.clear();
   Saved.clear();
   Fields.clear();
+  HasAutoInc = 0;
   SkipHeldRecords = 0;
   OpenMode = DefaultOpenMode;
   Create = 1;

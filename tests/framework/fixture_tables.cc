@@ -64,14 +64,14 @@ void InterceptDriver::SetIntercept(Hook hook) {
   hook_ = std::move(hook);
 }
 
-std::vector<InterceptDriver::Call_> InterceptDriver::Calls() const {
+std::vector<InterceptDriver::CallRecord> InterceptDriver::Calls() const {
   std::lock_guard<std::mutex> lock(mu_);
   return calls_;
 }
 
 int InterceptDriver::Count(int op, std::string_view label) const {
   std::lock_guard<std::mutex> lock(mu_);
-  return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), [&](const Call_& c) {
+  return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), [&](const CallRecord& c) {
     return c.op == op && (label.empty() || c.label == label);
   }));
 }

@@ -57,19 +57,19 @@ class InterceptDriver : public storage::Driver {
                                                 storage::DriverArgs& args)>;
   void SetIntercept(Hook hook);
   // Operations that reached the driver, with the label of their table.
-  struct Call_ {
+  struct CallRecord {
     int op;
     std::string label;
     std::string text;
   };
-  std::vector<Call_> Calls() const;
+  std::vector<CallRecord> Calls() const;
   int Count(int op, std::string_view label = {}) const;
   void ClearCalls();
 
  private:
   mutable std::mutex mu_;
   Hook hook_;
-  std::vector<Call_> calls_;
+  std::vector<CallRecord> calls_;
   std::shared_ptr<storage::Driver> vellum_;
 };
 
