@@ -448,6 +448,7 @@ TEST(PhysicalCrash, PowerCutDuringRollForwardStillEndsOldOrNew) {
     ++points;
   }
   EXPECT_GT(points, 3);
+  std::printf("power cut at %d points of one roll forward\n", points);
 }
 
 TEST_F(PhysicalFileTest, AReadOnlyOpenIsReopenedForAWriter) {
