@@ -5,10 +5,13 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/cipher.h"
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/lock_area.h"
+#include "storage/vellum/lock_manager.h"
 #include "storage/vellum/page_codec.h"
 #include "storage/vellum/page_store.h"
 #include "storage/vellum/region_allocator.h"
@@ -21,7 +24,20 @@ constexpr uint64_t RoundUnit(uint64_t n) { return (n + kUnitSize - 1) / kUnitSiz
 
 // Placeholder for "the default control file beside this data file".
 constexpr std::string_view kDefaultControlFile = "C:\\vElluM.TCF";
-constexpr int kControlOpenRetries = 1000;
+// How long a control file that answers "Access Denied" is retried before
+// the access gives up with 5, leaving the pending region for a later access.
+constexpr int64_t kControlRetryHundredths = 100;
+
+enum class Verdict { RollForward, RollBack, Denied };
+
+std::function<void(CommitStage)>& StageHook() {
+  static std::function<void(CommitStage)> hook;
+  return hook;
+}
+
+void NotifyStage(CommitStage stage) {
+  if (StageHook()) StageHook()(stage);
+}
 
 struct Registry {
   std::mutex mu;
@@ -61,6 +77,63 @@ struct PhysicalFile::Impl final : BlockSource {
   int depth = 0;
   bool update = false;
   bool enlisted = false;
+
+  // Locks between processes (see lock_manager.h).
+  uint32_t readerSlot = FirstReaderSlot();
+  bool slotHeld = false;      // a reader slot, for a read access in shared mode
+  bool writerHeld = false;    // the writer byte, for an update access in shared mode
+  bool allSlotsHeld = false;  // every reader slot, from phase 1 to the end of phase 2
+  // Hold and table-lock bytes taken through this file: byte slot -> count.
+  std::map<uint32_t, int> byteCounts;
+
+  // A commit between its two phases.
+  struct Prepared {
+    FileHeader old;
+    uint64_t newEnd = 0;
+    std::vector<std::pair<uint64_t, std::string>> homeWrites;
+  };
+  std::optional<Prepared> prepared;
+
+  int LockAllSlots() {
+    if (shareMode == 2 || allSlotsHeld) return 0;
+    if (LockBytes(file.get(), LockMode::AllSlots, nullptr, 0, true) != 0) return 5;
+    allSlotsHeld = true;
+    return 0;
+  }
+  void UnlockAllSlots() {
+    if (!allSlotsHeld) return;
+    UnlockBytes(file.get(), LockMode::AllSlots, 0, 0);
+    allSlotsHeld = false;
+    // The range covered this file's own reader slot too.
+    if (slotHeld && !file->TryLock(LockArea::ReaderSlot(readerSlot), 1, true).ok()) {
+      slotHeld = false;
+    }
+  }
+  // The locks of one access, by the share mode.
+  int LockForAccess(bool forUpdate) {
+    if (shareMode != 0) return 0;
+    if (forUpdate) {
+      if (writerHeld) return 0;
+      if (LockBytes(file.get(), LockMode::Writer, nullptr, 0, true) != 0) return 5;
+      writerHeld = true;
+      return 0;
+    }
+    if (slotHeld || writerHeld) return 0;
+    if (LockBytes(file.get(), LockMode::ReaderSlot, &readerSlot, 0, true) != 0) return 5;
+    slotHeld = true;
+    return 0;
+  }
+  void UnlockAfterAccess() {
+    if (slotHeld) {
+      UnlockBytes(file.get(), LockMode::ReaderSlot, readerSlot, 0);
+      slotHeld = false;
+    }
+    // An enlisted file keeps the writer byte while its changes wait for COMMIT.
+    if (writerHeld && !(enlisted && changed())) {
+      UnlockBytes(file.get(), LockMode::Writer, 0, 0);
+      writerHeld = false;
+    }
+  }
 
   // Reads exactly n bytes at offset: 2277 on a failed read, 2172 when short.
   std::string ReadExact(uint64_t offset, size_t n) {
@@ -103,8 +176,11 @@ struct PhysicalFile::Impl final : BlockSource {
 
   int LoadHeader(bool forUpdate);
   int Recover(const FileHeader& disk, bool forUpdate);
-  bool ControlFileSaysRollBack();
+  Verdict CheckControlFile();
   int CloseJournal(FileHeader closed);
+  int Prepare(bool keepTransactionEntry);
+  int Apply();
+  void Abandon();
   int Commit();
 };
 
@@ -182,8 +258,33 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
   }
   if (!broken) {
     header = pendingHeader;
-    if (ControlFileSaysRollBack()) broken = true;
+    switch (CheckControlFile()) {
+      case Verdict::RollForward:
+        break;
+      case Verdict::RollBack:
+        broken = true;
+        break;
+      case Verdict::Denied:
+        // The control file cannot be read: decide nothing, change nothing.
+        pendingMap.clear();
+        pages.DropAll();
+        header = committed = disk;
+        headerLoaded = false;
+        return 5;
+    }
   }
+  // Writing recovery keeps readers out (shared: every reader slot; deny-write:
+  // the writer byte) until the journal is closed.
+  auto lockForRecovery = [this]() -> int {
+    if (shareMode == 0) return LockAllSlots();
+    if (shareMode == 1 && LockBytes(file.get(), LockMode::Writer, nullptr, 0, true) != 0) return 5;
+    return 0;
+  };
+  auto unlockAfterRecovery = [this](int rc) {
+    if (shareMode == 0) UnlockAllSlots();
+    if (shareMode == 1) UnlockBytes(file.get(), LockMode::Writer, 0, 0);
+    return rc;
+  };
   if (broken) {
     pendingMap.clear();
     pages.DropAll();
@@ -192,26 +293,32 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
     FileHeader closed = disk;
     closed.journalStart = closed.journalEnd = static_cast<uint32_t>(closed.EndOfData());
     closed.changeCounter += 1;
-    return CloseJournal(closed);
+    if (const int rc = lockForRecovery(); rc != 0) return rc;
+    return unlockAfterRecovery(CloseJournal(closed));
   }
   committed = pendingHeader;
   if (!forUpdate || !writable) return 0;  // reads go through the pending map meanwhile
   // Roll forward: every pending page to its home, flushed before the header
   // that closes the journal is written.
   pages.DropAll();
+  if (const int rc = lockForRecovery(); rc != 0) return rc;
   for (const auto& [target, where] : pendingMap) {
     if (target == 0) continue;
     std::string block;
-    if (!TryRead(where.first, static_cast<size_t>(where.second), &block)) return 90;
+    if (!TryRead(where.first, static_cast<size_t>(where.second), &block)) {
+      return unlockAfterRecovery(90);
+    }
     const io::IoStatus status = Write(target, std::move(block));
-    if (!status.ok()) return status.code;
+    if (!status.ok()) return unlockAfterRecovery(status.code);
   }
-  if (const io::IoStatus status = file->Sync(); !status.ok()) return status.code;
+  if (const io::IoStatus status = file->Sync(); !status.ok()) {
+    return unlockAfterRecovery(status.code);
+  }
   pendingMap.clear();
   FileHeader closed = pendingHeader;
   closed.journalStart = closed.journalEnd = static_cast<uint32_t>(closed.EndOfData());
   closed.changeCounter += 1;
-  return CloseJournal(closed);
+  return unlockAfterRecovery(CloseJournal(closed));
 }
 
 int PhysicalFile::Impl::CloseJournal(FileHeader closed) {
@@ -223,13 +330,14 @@ int PhysicalFile::Impl::CloseJournal(FileHeader closed) {
 
 // The transaction entry of the pending state names a control file; while
 // that file still lists the transaction, the transaction never reached its
-// commit point and the pending region must be rolled back.
-bool PhysicalFile::Impl::ControlFileSaysRollBack() {
+// commit point and the pending region must be rolled back. A control file
+// that keeps answering "Access Denied" decides nothing (Denied).
+Verdict PhysicalFile::Impl::CheckControlFile() {
   TreeEntry entry;
   if (tree.SeekGE(std::string(1, '\xFF'), &entry) != 0 || entry.key().empty() ||
       static_cast<uint8_t>(entry.key()[0]) != 0xFF) {
     pages.DropAll();
-    return false;
+    return Verdict::RollForward;
   }
   pages.DropAll();
   const std::string number(entry.key().substr(1));
@@ -241,26 +349,43 @@ bool PhysicalFile::Impl::ControlFileSaysRollBack() {
            "vellum.tcf";
   }
   std::shared_ptr<PhysicalFile> control;
-  int rc = 5;
-  for (int attempt = 0; attempt < kControlOpenRetries && rc == 5; ++attempt) {
+  const int64_t start = NowHundredths();
+  int rc = PhysicalFile::Open(env, name, 0x40, "", false, &control);
+  while (rc == 5 && NowHundredths() - start < kControlRetryHundredths) {
+    std::this_thread::yield();
     rc = PhysicalFile::Open(env, name, 0x40, "", false, &control);
   }
-  if (rc != 0) return true;
-  if (control->BeginAccess(false) != 0) return true;
+  if (rc == 5) return Verdict::Denied;
+  if (rc != 0) return Verdict::RollBack;
+  if (const int begin = control->BeginAccess(false); begin != 0) {
+    return begin == 5 ? Verdict::Denied : Verdict::RollBack;
+  }
   TreeEntry found;
   const bool inFlight = control->store().Get(number, &found) == 0;
   control->EndAccess();
-  return inFlight;
+  return inFlight ? Verdict::RollBack : Verdict::RollForward;
 }
 
-int PhysicalFile::Impl::Commit() {
-  if (!changed()) return 0;
+// Phase 1: slots for every changed page, compaction, then the new state
+// written beside the old one, ending at the commit point (the old header
+// pointing at the pending region). Holds every reader slot from here until
+// Apply or Abandon.
+int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
   if (!writable) return 5;
+  if (!keepTransactionEntry) {
+    // A transaction entry left by an earlier transaction must not make a
+    // later single-file commit depend on a control file.
+    TreeEntry stale;
+    if (tree.SeekGE(std::string(1, '\xFF'), &stale) == 0 && !stale.key().empty() &&
+        static_cast<uint8_t>(stale.key()[0]) == 0xFF) {
+      const std::string key(stale.key());
+      if (const int rc = tree.Erase(key); rc != 0) return rc;
+    }
+  }
+  if (const int rc = LockAllSlots(); rc != 0) return rc;
   const FileHeader old = committed;
   const uint64_t committedEnd = old.EndOfData();
 
-  // Phase 1: slots for every changed page, compaction, then the new state
-  // written beside the old one.
   if (IsTemporaryId(header.rootPage)) pages.Touch(pages.Root());
   RegionAllocator allocator(&header, [this](uint32_t from, uint32_t to, int) {
     tree.Relocate(pages.Load(from), to);
@@ -296,9 +421,10 @@ int PhysicalFile::Impl::Commit() {
   auto failBeforeCommitPoint = [this, &old](int code) {
     Forget();
     header = committed = old;
+    UnlockAllSlots();
     return code;
   };
-  std::vector<std::pair<uint64_t, std::string>> homeWrites;
+  Prepared state;
   uint64_t journalEnd = journalStart;
   for (const PagePtr& page : pages.DirtyPages()) {
     const uint64_t home = UnitOffset(page->id);
@@ -310,7 +436,7 @@ int PhysicalFile::Impl::Commit() {
       const uint64_t at = journalEnd;
       journalEnd += block.size();
       if (const io::IoStatus s = Write(at, block); !s.ok()) return failBeforeCommitPoint(s.code);
-      homeWrites.emplace_back(home, std::move(block));
+      state.homeWrites.emplace_back(home, std::move(block));
     } else if (const io::IoStatus s = Write(home, std::move(block)); !s.ok()) {
       return failBeforeCommitPoint(s.code);
     }
@@ -333,14 +459,24 @@ int PhysicalFile::Impl::Commit() {
     file->Sync();
     return failBeforeCommitPoint(s.code);
   }
+  state.old = old;
+  state.newEnd = newEnd;
+  prepared = std::move(state);
+  NotifyStage(CommitStage::AfterPhase1);
+  return 0;
+}
 
-  // Phase 2: pages to their homes, flushed before the header that closes the
-  // journal (otherwise a power cut could keep the header and lose pages).
+// Phase 2: pages to their homes, flushed before the header that closes the
+// journal (otherwise a power cut could keep the header and lose pages).
+int PhysicalFile::Impl::Apply() {
+  if (!prepared) return 0;
+  Prepared state = std::move(*prepared);
+  prepared.reset();
   FileHeader closed = header;
-  closed.journalStart = closed.journalEnd = static_cast<uint32_t>(newEnd);
+  closed.journalStart = closed.journalEnd = static_cast<uint32_t>(state.newEnd);
   closed.changeCounter += 1;
   bool applied = true;
-  for (auto& [home, block] : homeWrites) {
+  for (auto& [home, block] : state.homeWrites) {
     if (!Write(home, std::move(block)).ok()) {
       applied = false;
       break;
@@ -350,13 +486,34 @@ int PhysicalFile::Impl::Commit() {
   if (!applied) {
     // Committed all the same: the next access rolls the journal forward.
     Forget();
+    UnlockAllSlots();
     return 0;
   }
-  file->Truncate(std::max(newEnd, uint64_t{kHeaderSize}));
+  file->Truncate(std::max(state.newEnd, uint64_t{kHeaderSize}));
   header = committed = closed;
   headerChanged = false;
   pages.MarkAllClean();
+  UnlockAllSlots();
   return 0;
+}
+
+// Gives up a prepared commit: the pending region is abandoned and the last
+// committed state stays in force.
+void PhysicalFile::Impl::Abandon() {
+  if (!prepared) return;
+  FileHeader closed = prepared->old;
+  prepared.reset();
+  closed.journalStart = closed.journalEnd = static_cast<uint32_t>(closed.EndOfData());
+  closed.changeCounter += 1;
+  Forget();
+  if (CloseJournal(closed) != 0) Forget();
+  UnlockAllSlots();
+}
+
+int PhysicalFile::Impl::Commit() {
+  if (!changed()) return 0;
+  if (const int rc = Prepare(false); rc != 0) return rc;
+  return Apply();
 }
 
 PhysicalFile::PhysicalFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -432,9 +589,24 @@ int PhysicalFile::BeginAccess(bool update) {
     ++d.depth;
     if (update && !d.update) {
       d.update = true;
-      if (!d.pendingMap.empty()) {
-        // A read met a cut-off commit: the update finishes it first.
-        d.headerLoaded = false;
+      const bool mustReload = !d.pendingMap.empty() || (d.shareMode == 0 && !d.writerHeld);
+      if (d.shareMode == 0 && !d.writerHeld) {
+        // A read turns into an update: give the reader slot up first, so a
+        // writer committing meanwhile cannot wait on this process forever.
+        if (d.slotHeld) {
+          UnlockBytes(d.file.get(), LockMode::ReaderSlot, d.readerSlot, 0);
+          d.slotHeld = false;
+        }
+        if (d.LockForAccess(true) != 0) {
+          --d.depth;
+          d.update = false;
+          return 5;
+        }
+      }
+      if (mustReload) {
+        // Another process may have committed, or a read met a cut-off commit
+        // that the update finishes first.
+        if (!d.pendingMap.empty()) d.headerLoaded = false;
         try {
           if (const int rc = d.LoadHeader(true); rc != 0) {
             --d.depth;
@@ -450,13 +622,18 @@ int PhysicalFile::BeginAccess(bool update) {
     return 0;
   }
   d.pages.cache().BeginOperation();
+  if (d.LockForAccess(update) != 0) return 5;
   // Alone on the file (deny-write, exclusive) a loaded header stays valid,
   // unless a cut-off commit still waits for an update access to finish it.
   if (d.shareMode == 0 || !d.headerLoaded || !d.pendingMap.empty() || d.committed.pending()) {
     try {
-      if (const int rc = d.LoadHeader(update); rc != 0) return rc;
+      if (const int rc = d.LoadHeader(update); rc != 0) {
+        d.UnlockAfterAccess();
+        return rc;
+      }
     } catch (...) {
       d.Forget();
+      d.UnlockAfterAccess();
       throw;
     }
   }
@@ -471,8 +648,19 @@ int PhysicalFile::EndAccess() {
   if (--d.depth > 0) return 0;
   const bool wasUpdate = d.update;
   d.update = false;
-  if (wasUpdate && d.changed() && !d.enlisted) return Commit();
-  return 0;
+  int rc = 0;
+  if (wasUpdate && d.changed() && !d.enlisted) {
+    try {
+      rc = d.Commit();
+    } catch (...) {
+      d.Forget();
+      d.UnlockAllSlots();
+      d.UnlockAfterAccess();
+      throw;
+    }
+  }
+  d.UnlockAfterAccess();
+  return rc;
 }
 
 bool PhysicalFile::inAccess() const { return impl_->depth > 0; }
@@ -490,19 +678,95 @@ int PhysicalFile::TakeRecordNumber(uint32_t* out) {
 }
 
 int PhysicalFile::Commit() {
+  Impl& d = *impl_;
+  int rc = 0;
   try {
-    return impl_->Commit();
+    rc = d.Commit();
   } catch (...) {
-    impl_->Forget();
+    d.Forget();
+    d.UnlockAllSlots();
+    if (d.depth == 0) d.UnlockAfterAccess();
+    throw;
+  }
+  if (d.depth == 0) d.UnlockAfterAccess();
+  return rc;
+}
+
+int PhysicalFile::Prepare() {
+  Impl& d = *impl_;
+  if (!d.changed()) return 0;
+  try {
+    return d.Prepare(true);
+  } catch (...) {
+    d.Forget();
+    d.UnlockAllSlots();
     throw;
   }
 }
+
+int PhysicalFile::Apply() {
+  Impl& d = *impl_;
+  const int rc = d.Apply();
+  if (d.depth == 0) d.UnlockAfterAccess();
+  return rc;
+}
+
+void PhysicalFile::Abandon() {
+  Impl& d = *impl_;
+  if (d.prepared) {
+    d.Abandon();
+  } else {
+    Rollback();
+  }
+  if (d.depth == 0) d.UnlockAfterAccess();
+}
+
+bool PhysicalFile::prepared() const { return impl_->prepared.has_value(); }
 
 void PhysicalFile::Rollback() {
   Impl& d = *impl_;
   d.pages.DropAll();
   d.header = d.committed;
   d.headerChanged = false;
+  if (d.depth == 0) d.UnlockAfterAccess();
+}
+
+int PhysicalFile::LockByte(uint32_t byteSlot, bool wait) {
+  Impl& d = *impl_;
+  int& count = d.byteCounts[byteSlot];
+  if (count == 0) {
+    if (LockBytes(d.file.get(), LockMode::Writer, nullptr, byteSlot, wait) != 0) {
+      d.byteCounts.erase(byteSlot);
+      return 5;
+    }
+  }
+  ++count;
+  return 0;
+}
+
+void PhysicalFile::UnlockByte(uint32_t byteSlot) {
+  Impl& d = *impl_;
+  auto it = d.byteCounts.find(byteSlot);
+  if (it == d.byteCounts.end()) return;
+  if (--it->second <= 0) {
+    UnlockBytes(d.file.get(), LockMode::Writer, 0, byteSlot);
+    d.byteCounts.erase(it);
+  }
+}
+
+bool PhysicalFile::ByteHeldElsewhere(uint32_t byteSlot) {
+  Impl& d = *impl_;
+  if (d.byteCounts.count(byteSlot) != 0) return false;
+  if (LockBytes(d.file.get(), LockMode::Writer, nullptr, byteSlot, false) != 0) return true;
+  UnlockBytes(d.file.get(), LockMode::Writer, 0, byteSlot);
+  return false;
+}
+
+uint32_t PhysicalFile::readerSlot() const { return impl_->readerSlot; }
+bool PhysicalFile::holdsReaderSlot() const { return impl_->slotHeld; }
+
+void PhysicalFile::SetCommitStageHook(std::function<void(CommitStage)> hook) {
+  StageHook() = std::move(hook);
 }
 
 void PhysicalFile::SetEnlisted(bool enlisted) { impl_->enlisted = enlisted; }

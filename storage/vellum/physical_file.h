@@ -44,6 +44,9 @@ struct PageInfo {
 constexpr uint32_t kAccessWriteBits = 0x03;  // 0: read only, else read and write
 constexpr uint32_t kAccessShareBits = 0x30;  // 0 shared, 0x20 deny-write, else exclusive
 
+// Points of a commit that crash tests stop a process at.
+enum class CommitStage { AfterPhase1 };
+
 class PhysicalFile {
  public:
   // Opens (or joins, when this process has it open already) the data file at
@@ -83,6 +86,35 @@ class PhysicalFile {
   int Commit();
   // Drops every uncommitted change.
   void Rollback();
+
+  // The two phases apart, for a transaction over several files. Prepare runs
+  // phase 1 up to this file's commit point, keeping the transaction entry
+  // the caller stored (nothing when unchanged); every reader slot stays
+  // locked until Apply (phase 2) or Abandon (the pending region is given up
+  // and the last committed state stays; an unprepared file just drops its
+  // changes).
+  int Prepare();
+  int Apply();
+  void Abandon();
+  bool prepared() const;
+
+  // Hold and table-lock bytes (byte slot = record or table number + 1),
+  // counted per byte: the byte is locked by the first taker in this process
+  // and unlocked when the last one lets go. LockByte tries three times, or
+  // waits; 5 when another process holds the byte.
+  int LockByte(uint32_t byteSlot, bool wait);
+  void UnlockByte(uint32_t byteSlot);
+  // True when another process holds the byte (this process's own holds do
+  // not count).
+  bool ByteHeldElsewhere(uint32_t byteSlot);
+
+  // The reader slot this file tries next (or holds, inside a read access).
+  uint32_t readerSlot() const;
+  bool holdsReaderSlot() const;
+
+  // Called at each CommitStage of every commit in the process (tests stop a
+  // process there); an empty hook removes it.
+  static void SetCommitStageHook(std::function<void(CommitStage)> hook);
   // Enlisted in a transaction (LOGOUT): EndAccess leaves changes pending.
   void SetEnlisted(bool enlisted);
   bool enlisted() const;

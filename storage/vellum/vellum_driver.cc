@@ -10,6 +10,7 @@
 #include "storage/vellum/driver_options.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/key_codec.h"
+#include "storage/vellum/record_holds.h"
 #include "storage/vellum/table_name.h"
 #include "storage/vellum/vellum_navigation.h"
 
@@ -155,6 +156,7 @@ int VellumDriver::Call(int op, FileControlBlock& fcb, DriverArgs& args) {
 
 void VellumDriver::Destroy(FileControlBlock& fcb) {
   if (VellumState* s = StateOf(fcb)) {
+    ReleaseAll(*s);
     if (fcb.record == s->ownBuffer.data()) fcb.record = nullptr;
     const auto it = openTables_.find({s->file.get(), s->table.number()});
     if (it != openTables_.end() && --it->second == 0) openTables_.erase(it);
@@ -278,24 +280,9 @@ int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {
   return ec ? storage::AccessDeniedErr : 0;
 }
 
-int VellumDriver::Commit() {
-  while (!enlisted_.empty()) {
-    PhysicalFile& file = *enlisted_.back();
-    const int rc = file.Commit();
-    if (rc != 0) return rc;  // the rest stay enlisted for ROLLBACK
-    file.SetEnlisted(false);
-    enlisted_.pop_back();
-  }
-  return 0;
-}
+int VellumDriver::Commit() { return transaction_.Commit(); }
 
-void VellumDriver::Rollback() {
-  for (auto& file : enlisted_) {
-    file->Rollback();
-    file->SetEnlisted(false);
-  }
-  enlisted_.clear();
-}
+void VellumDriver::Rollback() { transaction_.Rollback(); }
 
 int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, DriverArgs& args) {
   PhysicalFile& file = *s.file;
@@ -307,13 +294,27 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
     case storage::SETkey: case storage::SETkeykey: case storage::SETkeyptr:
     case storage::SETkeykeyptr: case storage::RESETfile: case storage::RESETkey:
       return InAccess(file, false, [&] { return SetSequence(op, fcb, s, args); });
-    case storage::NEXT: case storage::PREVIOUS: case storage::SKIP:
-      if (args.hold) s.holdNext = true;
-      return InAccess(file, false, [&] { return ReadSequence(op, fcb, s, args); });
+    case storage::NEXT: case storage::PREVIOUS: case storage::SKIP: {
+      // A held read retries for the hold time; when the hold is refused the
+      // position stays, so the next read meets the same record again.
+      const bool hold = args.hold || s.holdNext;
+      const int64_t wait = s.holdWaitHundredths;
+      s.holdWaitHundredths = 0;
+      const Cursor before = s.cursor;
+      const int rc = InAccess(file, false, [&] { return ReadSequence(op, fcb, s, args); });
+      if (rc != 0 || !hold) return rc;
+      const int held = TakeHold(fcb, s, wait);
+      if (held == storage::RecordHeldErr) s.cursor = before;
+      return held;
+    }
     case storage::GETfilekey: case storage::GETfileptr: case storage::GETkeyptr:
-    case storage::REGETfile: case storage::REGETkey:
-      if (args.hold) s.holdNext = true;
-      return InAccess(file, false, [&] { return ReadDirect(op, fcb, s, args); });
+    case storage::REGETfile: case storage::REGETkey: {
+      const bool hold = args.hold || s.holdNext;
+      s.holdWaitHundredths = 0;
+      const int rc = InAccess(file, false, [&] { return ReadDirect(op, fcb, s, args); });
+      if (rc != 0 || !hold) return rc;
+      return TakeHold(fcb, s, 0);
+    }
     case storage::POSITIONfile: case storage::POSITIONkey:
       return InAccess(file, false, [&] { return PositionOf(op, fcb, s, args); });
 
@@ -333,6 +334,7 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
     case storage::PUT: {
       if (s.current == 0) return storage::RecordNotAvailableErr;
       if (!s.writable) return storage::AccessDeniedErr;
+      if (HeldElsewhere(s, s.current)) return storage::AccessDeniedErr;
       return InAccess(file, true, [&] {
         if (s.watching) {
           const int rc = CheckWatched(fcb, s);
@@ -340,16 +342,21 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
         }
         const int rc = s.table.Update(store, fcb, s.current, fcb.record, fcb.memoValues,
                                       !s.currentWithoutMemos);
-        if (rc == 0) s.watching = false;
+        if (rc == 0) {
+          s.watching = false;
+          ReleaseHold(s);
+        }
         return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
       });
     }
     case storage::DELETE: {
       if (s.current == 0) return storage::RecordNotAvailableErr;
       if (!s.writable) return storage::AccessDeniedErr;
+      if (HeldElsewhere(s, s.current)) return storage::RecordNotAvailableErr;
       return InAccess(file, true, [&] {
         const int rc = s.table.Remove(store, fcb, s.current);
         if (rc == 0 || rc == storage::RecordNotFoundErr) {
+          ReleaseHold(s);
           s.current = 0;
           s.watching = false;
         }
@@ -397,13 +404,21 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       return 0;
 
     case storage::HOLDfile: case storage::HOLDfilesec:
-      // Holds matter between processes; within one they are kept as a flag.
+      // The next read holds its record; a sequence read waits for it
+      // without limit (HOLDfile) or for the seconds given.
       s.holdNext = true;
+      s.holdWaitHundredths = op == storage::HOLDfile ? -1 : int64_t{args.seconds} * 100;
       return 0;
     case storage::RELEASE:
       s.holdNext = false;
+      ReleaseHold(s);
       return 0;
-    case storage::LOCKfile: case storage::LOCKfilesec: case storage::UNLOCK:
+    case storage::LOCKfile:
+      return LockTable(s, 0);
+    case storage::LOCKfilesec:
+      return LockTable(s, int64_t{args.seconds} * 100);
+    case storage::UNLOCK:
+      UnlockTable(s);
       return 0;
     case storage::WATCH:
       s.watchArmed = true;
@@ -417,10 +432,7 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       return file.enlisted() ? 0 : file.Commit();
     case storage::LOGOUT:
       if (!s.writable) return storage::AccessDeniedErr;
-      if (std::find(enlisted_.begin(), enlisted_.end(), s.file) == enlisted_.end()) {
-        enlisted_.push_back(s.file);
-        file.SetEnlisted(true);
-      }
+      transaction_.Enlist(s.file);
       return 0;
 
     case storage::BUILDfile: case storage::BUILDdyn: case storage::BUILDdynfilter:

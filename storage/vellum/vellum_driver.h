@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/driver.h"
+#include "storage/vellum/transaction.h"
 #include "storage/vellum/vellum_state.h"
 
 namespace ck::vellum {
@@ -34,7 +35,7 @@ class VellumDriver : public storage::Driver {
   bool IsTableOpen(const PhysicalFile* file, uint32_t n) const;
 
   // Physical files enlisted by LOGOUT, committed together by COMMIT.
-  std::vector<std::shared_ptr<PhysicalFile>> enlisted_;
+  ProcessTransaction transaction_;
   // Open tables, counted per physical file and table number: CREATE and
   // REMOVE refuse (5) to replace or drop a table that is open elsewhere.
   std::map<std::pair<const PhysicalFile*, uint32_t>, int> openTables_;

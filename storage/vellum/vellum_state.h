@@ -53,6 +53,10 @@ class VellumState : public storage::DriverState {
   bool watching = false;            // a watched image is kept for the next PUT
   RecordImage watched;
   bool noMemoNext = false;          // NOMEMO: the next read skips memos
+
+  uint32_t heldRecord = 0;          // the record this block holds against other processes; 0: none
+  int64_t holdWaitHundredths = 0;   // how long a sequence read retries its hold; < 0: no limit
+  bool tableLocked = false;         // LOCKfile took the table's lock byte
 };
 
 }  // namespace ck::vellum

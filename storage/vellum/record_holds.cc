@@ -1,0 +1,91 @@
+#include "storage/vellum/record_holds.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "storage/codes.h"
+#include "storage/vellum/lock_manager.h"
+
+namespace ck::vellum {
+namespace {
+
+// Takes byteSlot: three attempts, then retries until waitHundredths passed
+// (without limit when negative). True on success.
+bool TakeByte(PhysicalFile& file, uint32_t byteSlot, int64_t waitHundredths, bool* waited) {
+  const int64_t start = NowHundredths();
+  *waited = false;
+  while (file.LockByte(byteSlot, false) != 0) {
+    if (waitHundredths >= 0 && NowHundredths() - start >= waitHundredths) return false;
+    *waited = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+}  // namespace
+
+int TakeHold(storage::FileControlBlock& fcb, VellumState& s, int64_t waitHundredths) {
+  if (s.current == 0) return storage::RecordNotAvailableErr;
+  if (s.heldRecord == s.current) return 0;
+  ReleaseHold(s);
+  bool waited = false;
+  if (!TakeByte(*s.file, s.current + 1, waitHundredths, &waited)) return storage::RecordHeldErr;
+  s.heldRecord = s.current;
+  // The record may have changed between the read and the hold: read it again
+  // now that no other process can change it.
+  if (const int rc = s.file->BeginAccess(false); rc != 0) {
+    ReleaseHold(s);
+    return rc;
+  }
+  RecordImage image;
+  const int rc = s.table.Read(s.file->store(), fcb, s.current, &image, !s.currentWithoutMemos);
+  s.file->EndAccess();
+  if (rc != 0) {
+    ReleaseHold(s);
+    return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
+  }
+  std::memcpy(fcb.record, image.record.data(), fcb.recordLength);
+  if (!s.currentWithoutMemos) {
+    fcb.memoValues = image.memos;
+    fcb.memoValues.resize(fcb.memos.size());
+  }
+  if (s.watching) s.watched = std::move(image);
+  (void)waited;
+  return 0;
+}
+
+void ReleaseHold(VellumState& s) {
+  if (s.heldRecord == 0) return;
+  s.file->UnlockByte(s.heldRecord + 1);
+  s.heldRecord = 0;
+}
+
+bool HeldElsewhere(VellumState& s, uint32_t n) {
+  if (n == 0 || s.heldRecord == n) return false;
+  return s.file->ByteHeldElsewhere(n + 1);
+}
+
+int LockTable(VellumState& s, int64_t waitHundredths) {
+  if (s.tableLocked) return 0;
+  bool waited = false;
+  if (!TakeByte(*s.file, s.table.number() + 1, waitHundredths, &waited)) {
+    return storage::IsLockedErr;
+  }
+  s.tableLocked = true;
+  return 0;
+}
+
+void UnlockTable(VellumState& s) {
+  if (!s.tableLocked) return;
+  s.file->UnlockByte(s.table.number() + 1);
+  s.tableLocked = false;
+}
+
+void ReleaseAll(VellumState& s) {
+  if (!s.file) return;
+  ReleaseHold(s);
+  UnlockTable(s);
+}
+
+}  // namespace ck::vellum

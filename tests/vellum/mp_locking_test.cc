@@ -1,0 +1,195 @@
+// Locks between real processes: reader slots, holds, table locks and share
+// modes, each process with its own open of one data file.
+#include <gtest/gtest.h>
+
+#include "storage/vellum/lock_manager.h"
+#include "storage/vellum/physical_file.h"
+#include "storage/vellum/table_name.h"
+#include "tests/vellum/driver_fixture.h"
+#include "tests/vellum/mp_process.h"
+
+namespace ck::vellum::testing {
+namespace {
+
+constexpr uint32_t kShared = storage::ReadWrite | storage::DenyNone;
+
+class MpLockingTest : public DriverTest {
+ protected:
+  void SetUp() override {
+    DriverTest::SetUp();
+    CreateWith(fcb, {"a.example", "b.example"});
+    ASSERT_EQ(storage::Close(fcb), 0);
+    path = SplitTableName(fcb.name).path;
+  }
+  void TearDown() override {
+    SetFirstReaderSlot(-1);
+    DriverTest::TearDown();
+  }
+  std::string path;
+};
+
+TEST_F(MpLockingTest, ReaderSlotsThatCoincideMoveApart) {
+  SetFirstReaderSlot(1022);  // the next slot wraps round to 0
+  Channel go;
+  Child child([&] {
+    if (go.Receive() != 'x') return 90;
+    std::shared_ptr<PhysicalFile> file;
+    if (PhysicalFile::Open(path, kShared, "", false, &file) != 0) return 91;
+    if (file->BeginAccess(false) != 0 || !file->holdsReaderSlot()) return 92;
+    const int slot = static_cast<int>(file->readerSlot());
+    file->EndAccess();
+    return 10 + slot;
+  });
+  std::shared_ptr<PhysicalFile> mine;
+  ASSERT_EQ(PhysicalFile::Open(path, kShared, "", false, &mine), 0);
+  ASSERT_EQ(mine->BeginAccess(false), 0);
+  EXPECT_EQ(mine->readerSlot(), 1022u);
+  go.Send();
+  EXPECT_EQ(child.Wait(), 10);  // moved on from 1022 to 0
+  mine->EndAccess();
+  EXPECT_FALSE(mine->holdsReaderSlot());
+}
+
+TEST_F(MpLockingTest, FailedAttemptsAreTraced) {
+  std::vector<std::string> lines;
+  SetLockTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+  Channel held, done, check;
+  // Forked before this process opens the file, so it has an open of its own.
+  Child checker([&] {
+    if (check.Receive() != 'x') return 90;
+    std::shared_ptr<PhysicalFile> file;
+    if (PhysicalFile::Open(path, kShared, "", false, &file) != 0) return 91;
+    // Byte 6 was let go; byte 5 is still taken once.
+    return (file->ByteHeldElsewhere(5) ? 1 : 0) + (file->ByteHeldElsewhere(6) ? 2 : 0);
+  });
+  Child child([&] {
+    std::shared_ptr<PhysicalFile> file;
+    if (PhysicalFile::Open(path, kShared, "", false, &file) != 0) return 90;
+    if (file->LockByte(5, false) != 0) return 91;
+    held.Send();
+    done.Receive();
+    return 0;
+  });
+  ASSERT_EQ(held.Receive(), 'x');
+  std::shared_ptr<PhysicalFile> mine;
+  ASSERT_EQ(PhysicalFile::Open(path, kShared, "", false, &mine), 0);
+  EXPECT_EQ(mine->LockByte(5, false), 5);
+  EXPECT_TRUE(mine->ByteHeldElsewhere(5));
+  done.Send();
+  EXPECT_EQ(child.Wait(), 0);
+  SetLockTraceSink(nullptr);
+  ASSERT_GE(lines.size(), 3u);  // three attempts, each traced
+  EXPECT_EQ(lines[0], "LockFile failed with error 33");
+  // The holder is gone: the byte is free, and counted per byte here.
+  EXPECT_FALSE(mine->ByteHeldElsewhere(5));
+  EXPECT_EQ(mine->LockByte(5, false), 0);
+  EXPECT_EQ(mine->LockByte(6, false), 0);
+  EXPECT_EQ(mine->LockByte(5, false), 0);
+  mine->UnlockByte(5);
+  mine->UnlockByte(6);
+  check.Send();
+  EXPECT_EQ(checker.Wait(), 1);
+}
+
+TEST_F(MpLockingTest, HoldsAndTableLocksRefuseOtherProcesses) {
+  Channel held, done;
+  Child child([&] {
+    storage::FileControlBlock f = Declare(fcb.name);
+    if (storage::Open(f, kShared) != 0) return 90;
+    SetDomain(f, "a.example");
+    if (storage::Hold(f) != 0 || storage::GetByKey(f, 0) != 0) return 91;
+    if (storage::Lock(f) != 0) return 92;
+    held.Send();
+    if (done.Receive() != 'x') return 93;
+    storage::Release(f);
+    storage::Unlock(f);
+    held.Send();
+    done.Receive();
+    return 0;
+  });
+  ASSERT_EQ(held.Receive(), 'x');
+  ASSERT_EQ(storage::Open(fcb, kShared), 0);
+  SetDomain(fcb, "a.example");
+  ASSERT_EQ(storage::Hold(fcb), 0);
+  EXPECT_EQ(storage::GetByKey(fcb, 0), storage::RecordHeldErr);
+  EXPECT_EQ(storage::GetByKey(fcb, 0), 0);  // reading without a hold is fine
+  SetDomain(fcb, "a.example", "changed");
+  EXPECT_EQ(storage::Put(fcb), storage::AccessDeniedErr);
+  EXPECT_EQ(storage::Delete(fcb), storage::RecordNotAvailableErr);
+  EXPECT_EQ(storage::Lock(fcb), storage::IsLockedErr);
+  // A sequence read retries for the hold time, then gives up.
+  ASSERT_EQ(storage::SetKey(fcb, 0), 0);
+  ASSERT_EQ(storage::Hold(fcb, 1), 0);
+  EXPECT_EQ(storage::Next(fcb), storage::RecordHeldErr);
+  // The refused read did not move on: without a hold NEXT reads it.
+  EXPECT_EQ(storage::Next(fcb), 0);
+  EXPECT_EQ(Domain(fcb), "a.example");
+  // b.example is not held.
+  ASSERT_EQ(storage::Hold(fcb), 0);
+  EXPECT_EQ(storage::Next(fcb), 0);
+  EXPECT_EQ(Domain(fcb), "b.example");
+
+  done.Send();
+  ASSERT_EQ(held.Receive(), 'x');
+  SetDomain(fcb, "a.example");
+  ASSERT_EQ(storage::Hold(fcb), 0);
+  EXPECT_EQ(storage::GetByKey(fcb, 0), 0);
+  EXPECT_EQ(storage::Lock(fcb), 0);
+  SetDomain(fcb, "a.example", "changed");
+  EXPECT_EQ(storage::Put(fcb), 0);
+  done.Send();
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST_F(MpLockingTest, NextWithoutLimitWaitsForTheHolder) {
+  Channel held;
+  Child child([&] {
+    storage::FileControlBlock f = Declare(fcb.name);
+    if (storage::Open(f, kShared) != 0) return 90;
+    SetDomain(f, "a.example");
+    if (storage::Hold(f) != 0 || storage::GetByKey(f, 0) != 0) return 91;
+    held.Send();
+    usleep(300 * 1000);
+    SetDomain(f, "a.example", "by the holder");
+    return storage::Put(f) == 0 ? 0 : 92;  // the change lets the hold go
+  });
+  ASSERT_EQ(held.Receive(), 'x');
+  ASSERT_EQ(storage::Open(fcb, kShared), 0);
+  ASSERT_EQ(storage::SetKey(fcb, 0), 0);
+  ASSERT_EQ(storage::Hold(fcb), 0);
+  EXPECT_EQ(storage::Next(fcb), 0);
+  // Held only after the holder's change, which the read must show.
+  EXPECT_EQ(Login(fcb), "by the holder");
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST_F(MpLockingTest, ExclusiveAndDenyWriteOpensRefuseWhatTheyMust) {
+  Channel opened, done;
+  Child child([&] {
+    storage::FileControlBlock f = Declare(fcb.name);
+    if (storage::Open(f, storage::ReadWrite | storage::DenyAll) != 0) return 90;
+    opened.Send();
+    if (done.Receive() != 'x') return 91;
+    storage::Close(f);
+    if (storage::Open(f, storage::ReadWrite | storage::DenyWrite) != 0) return 92;
+    opened.Send();
+    done.Receive();
+    return 0;
+  });
+  ASSERT_EQ(opened.Receive(), 'x');
+  EXPECT_EQ(storage::Open(fcb, storage::ReadOnly | storage::DenyNone), storage::AccessDeniedErr);
+  EXPECT_EQ(storage::Open(fcb, kShared), storage::AccessDeniedErr);
+  done.Send();
+  ASSERT_EQ(opened.Receive(), 'x');
+  EXPECT_EQ(storage::Open(fcb, kShared), storage::AccessDeniedErr);
+  EXPECT_EQ(storage::Open(fcb, storage::ReadWrite | storage::DenyWrite), storage::AccessDeniedErr);
+  ASSERT_EQ(storage::Open(fcb, storage::ReadOnly | storage::DenyNone), 0);
+  SetDomain(fcb, "b.example");
+  EXPECT_EQ(storage::GetByKey(fcb, 0), 0);
+  EXPECT_EQ(storage::Close(fcb), 0);
+  done.Send();
+  EXPECT_EQ(child.Wait(), 0);
+}
+
+}  // namespace
+}  // namespace ck::vellum::testing
