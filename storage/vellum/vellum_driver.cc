@@ -335,33 +335,34 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       if (s.current == 0) return storage::RecordNotAvailableErr;
       if (!s.writable) return storage::AccessDeniedErr;
       if (HeldElsewhere(s, s.current)) return storage::AccessDeniedErr;
-      return InAccess(file, true, [&] {
+      const int rc = InAccess(file, true, [&] {
         if (s.watching) {
           const int rc = CheckWatched(fcb, s);
           if (rc != 0) return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
         }
         const int rc = s.table.Update(store, fcb, s.current, fcb.record, fcb.memoValues,
                                       !s.currentWithoutMemos);
-        if (rc == 0) {
-          s.watching = false;
-          ReleaseHold(s);
-        }
+        if (rc == 0) s.watching = false;
         return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
       });
+      // The hold goes only once the change is committed.
+      if (rc == 0) ReleaseHold(s);
+      return rc;
     }
     case storage::DELETE: {
       if (s.current == 0) return storage::RecordNotAvailableErr;
       if (!s.writable) return storage::AccessDeniedErr;
       if (HeldElsewhere(s, s.current)) return storage::RecordNotAvailableErr;
-      return InAccess(file, true, [&] {
+      const int rc = InAccess(file, true, [&] {
         const int rc = s.table.Remove(store, fcb, s.current);
         if (rc == 0 || rc == storage::RecordNotFoundErr) {
-          ReleaseHold(s);
           s.current = 0;
           s.watching = false;
         }
         return rc == storage::RecordNotFoundErr ? storage::RecordNotAvailableErr : rc;
       });
+      if (s.current == 0) ReleaseHold(s);  // gone, and committed
+      return rc;
     }
     case storage::DUPLICATE: case storage::DUPLICATEkey: {
       if (op == storage::DUPLICATEkey && !keyOk()) return storage::NoIndexAccessErr;
