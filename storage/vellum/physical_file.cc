@@ -553,6 +553,11 @@ int PhysicalFile::Open(io::Env* env, const std::string& path, uint32_t accessMod
           if (!status.ok()) return status.code;
           d.file = std::move(writable);
           d.writable = true;
+          // The locks went with the read-only open: take them again on this one.
+          for (const auto& [byteSlot, count] : d.byteCounts) {
+            LockBytes(d.file.get(), LockMode::Writer, nullptr, byteSlot, false);
+          }
+          if (d.slotHeld) LockBytes(d.file.get(), LockMode::ReaderSlot, &d.readerSlot, 0, false);
         }
         *out = existing;
         return 0;

@@ -185,5 +185,27 @@ TEST_F(MpTwoFileTest, CompletedTransactionCommitsBothAndLeavesNoNumberBehind) {
   EXPECT_EQ(DomainsOf(alpha), (std::vector<std::string>{"first", "second", "third"}));
 }
 
+TEST_F(MpTwoFileTest, UnreadableControlFileFailsTheAccessAndKeepsThePendingRegion) {
+  ASSERT_EQ(TransactionDyingAt(TransactionStage::FilesPrepared), kDied);
+  const std::string control = (dir / "vellum.tcf").string();
+  Channel held, done;
+  Child holder([&] {
+    std::shared_ptr<PhysicalFile> file;
+    if (PhysicalFile::Open(control, storage::ReadWrite | storage::DenyAll, "", false, &file) != 0)
+      return 90;
+    held.Send();
+    done.Receive();
+    return 0;
+  });
+  ASSERT_EQ(held.Receive(), 'x');
+  storage::FileControlBlock a = Declare(alpha);
+  EXPECT_EQ(storage::Open(a, kShared), storage::AccessDeniedErr);
+  EXPECT_TRUE(RawHeader(SplitTableName(alpha).path).pending());
+  done.Send();
+  EXPECT_EQ(holder.Wait(), 0);
+  // Readable again: the transaction never reached its commit point.
+  EXPECT_EQ(DomainsOf(alpha), std::vector<std::string>{"first"});
+}
+
 }  // namespace
 }  // namespace ck::vellum::testing
