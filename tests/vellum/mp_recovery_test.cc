@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "storage/vellum/driver_options.h"
 #include "storage/vellum/file_header.h"
 #include "storage/vellum/physical_file.h"
 #include "storage/vellum/table_name.h"
@@ -111,8 +112,10 @@ class MpTwoFileTest : public MpRecoveryTest {
   }
 
   // A child changes both files in one transaction and dies at stage.
-  int TransactionDyingAt(TransactionStage stage) {
+  // tcf: the control file named for the child's process ("" for the default).
+  int TransactionDyingAt(TransactionStage stage, const std::string& tcf = "") {
     Child child([&] {
+      if (!tcf.empty()) SetTransactionControlFileName(tcf);
       storage::FileControlBlock a = Declare(alpha);
       storage::FileControlBlock b = Declare(beta);
       if (storage::Open(a, kShared) != 0 || storage::Open(b, kShared) != 0) return 90;
@@ -183,6 +186,17 @@ TEST_F(MpTwoFileTest, CompletedTransactionCommitsBothAndLeavesNoNumberBehind) {
   std::filesystem::remove(dir / "vellum.tcf");
   ASSERT_EQ(AddAndDieAfterPhaseOne(alpha, "third"), kDied);
   EXPECT_EQ(DomainsOf(alpha), (std::vector<std::string>{"first", "second", "third"}));
+}
+
+TEST_F(MpTwoFileTest, ControlFileNamedForTheProcessServesEveryFolder) {
+  const std::string named = (dir / "other" / "shared.tcf").string();
+  ASSERT_EQ(TransactionDyingAt(TransactionStage::FilesPrepared, named), kDied);
+  EXPECT_TRUE(std::filesystem::exists(named));
+  EXPECT_FALSE(std::filesystem::exists(dir / "vellum.tcf"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "other" / "vellum.tcf"));
+  // The data files name the control file themselves: this process needs no option.
+  EXPECT_EQ(DomainsOf(alpha), std::vector<std::string>{"first"});
+  EXPECT_EQ(DomainsOf(beta, kReader), std::vector<std::string>{"first"});
 }
 
 TEST_F(MpTwoFileTest, UnreadableControlFileFailsTheAccessAndKeepsThePendingRegion) {
