@@ -61,7 +61,9 @@ bool ParseListFormat(std::string_view s, std::vector<ListColumn>* columns, std::
       } else if (c == '_' || c == 'Y' || c == 'y' || c == 'Z' || c == 'z' || c == 'F' ||
                  c == 'f' || c == 'S' || c == 's' || c == 'T' || c == 't' || c == 'I' ||
                  c == 'i') {
-        ++i;  // style flags the presenters do not draw
+        ++i;  // style flags the presenters do not draw; some take "(n)", e.g. S(255)
+        int ignored = 0;
+        if (!ReadIndent(s, &i, &ignored)) return fail("bad flag value");
       } else if (c == '~') {
         size_t end = s.find('~', i + 1);
         if (end == std::string_view::npos) return fail("unterminated header");

@@ -41,6 +41,18 @@ TEST(ListFormat, AlignmentsHeaderAlignmentAndFaults) {
   EXPECT_FALSE(cols[0].resizable);
   EXPECT_EQ(cols[1].align, Align::Center);
 
+  // The error history's list: a scroll width after the header, a header alignment.
+  ASSERT_TRUE(ParseListFormat("217L(2)|M~Message~S(255)@s255@42L(2)|M~Category~L(1)@s255@",
+                              &cols, &error))
+      << error;
+  ASSERT_EQ(cols.size(), 2u);
+  EXPECT_EQ(cols[0].width, 217);
+  EXPECT_EQ(cols[0].header, "Message");
+  EXPECT_EQ(cols[0].picture, "@s255");
+  EXPECT_EQ(cols[1].header, "Category");
+  EXPECT_TRUE(cols[1].resizable);
+  EXPECT_FALSE(ParseListFormat("80LS(9", &cols, &error));
+
   EXPECT_FALSE(ParseListFormat("80L~Open header", &cols, &error));
   EXPECT_FALSE(ParseListFormat("80Q", &cols, &error));
   EXPECT_FALSE(ParseListFormat("L(2)", &cols, &error));
