@@ -20,6 +20,7 @@ struct Page {
   PageImage image;
   bool dirty = false;
   uint64_t lastUse = 0;  // operation count of the last use (cache victim rule)
+  uint64_t changes = 0;  // counts the store's Touch and Release of the page
   PageBlockInfo stored;  // the block's header as read from the file (zero for new pages)
 };
 

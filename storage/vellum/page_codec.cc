@@ -165,6 +165,11 @@ std::vector<TreeEntry> UnpackEntries(std::string_view bytes, uint32_t count) {
 }
 
 std::string EncodePage(const PageImage& page, uint64_t offset) {
+  if (const std::string* memo = page.encoded.Find()) {
+    std::string out = *memo;
+    PutLe32(&out, 0, static_cast<uint32_t>(offset));
+    return out;
+  }
   const uint32_t header = HeaderSize(page);
   const std::string plain = PackEntries(page.entries);
   std::string packed;
@@ -183,6 +188,13 @@ std::string EncodePage(const PageImage& page, uint64_t offset) {
     PutLe32(&out, kPageHeaderSize + 4 * i, i < page.children.size() ? page.children[i] : 0);
   }
   out += body;
+  if (offset == 0) {
+    page.encoded.Keep(out);
+  } else if (page.encoded.tracked()) {
+    std::string plainOffset = out;
+    PutLe32(&plainOffset, 0, 0);
+    page.encoded.Keep(plainOffset);
+  }
   return out;
 }
 

@@ -22,12 +22,59 @@ constexpr uint32_t kSplitEstimate = 0x3AF6;   // a page above this splits
 constexpr uint32_t kSplitSoftEstimate = 0x1000;
 constexpr uint32_t kSplitSoftEntries = 20;
 
+// The last encoding of a page image (own offset field 0), so that a commit
+// that sizes, places and then writes a page packs it once. It only serves
+// once Changed() has been called: the owner promises to call it after every
+// change of the image. A copied or moved image starts without one (the copy
+// may change on its own).
+class EncodedMemo {
+ public:
+  EncodedMemo() = default;
+  EncodedMemo(const EncodedMemo&) {}
+  EncodedMemo(EncodedMemo&&) noexcept {}
+  EncodedMemo& operator=(const EncodedMemo&) {
+    Reset();
+    return *this;
+  }
+  EncodedMemo& operator=(EncodedMemo&&) noexcept {
+    Reset();
+    return *this;
+  }
+
+  void Changed() {
+    tracked_ = true;
+    valid_ = false;
+    block_.clear();
+  }
+  bool tracked() const { return tracked_; }
+  const std::string* Find() const { return valid_ ? &block_ : nullptr; }
+  void Keep(const std::string& block) const {
+    if (!tracked_) return;
+    block_ = block;
+    valid_ = true;
+  }
+
+ private:
+  void Reset() {
+    tracked_ = valid_ = false;
+    block_.clear();
+  }
+
+  bool tracked_ = false;
+  mutable bool valid_ = false;
+  mutable std::string block_;
+};
+
 // A decoded page.
 struct PageImage {
   uint8_t level = 0;                 // 0 leaf; index pages count up from 1
   std::vector<TreeEntry> entries;    // ascending; separators on index pages have no data part
   std::vector<uint32_t> children;    // index pages: the child unit of each entry
+  EncodedMemo encoded;               // see EncodedMemo
   bool isIndex() const { return level != 0; }
+  // REQUIRES: called after every change of level, entries or children once
+  // the image is tracked (the page store does it when a page is touched).
+  void Changed() { encoded.Changed(); }
 };
 
 // 13 + sum(total + 5) + 4 per entry on an index page.

@@ -15,6 +15,7 @@ PagePtr PageStore::Load(uint32_t id) {
   page->id = id;
   page->slotClass = sizeClass;
   page->image = DecodePage(source_->ReadBlock(id, sizeClass), sizeClass, &page->stored);
+  page->image.Changed();  // from here on every change goes through Touch
   cache_.Insert(page);
   return page;
 }
@@ -40,6 +41,12 @@ PagePtr PageStore::Create(uint8_t level) {
 }
 
 void PageStore::Touch(const PagePtr& page) {
+  page->image.Changed();
+  MarkDirty(page);
+}
+
+void PageStore::MarkDirty(const PagePtr& page) {
+  ++page->changes;
   if (page->dirty && dirty_.count(page->id)) return;
   page->dirty = true;
   cache_.Erase(page->id);
@@ -47,6 +54,7 @@ void PageStore::Touch(const PagePtr& page) {
 }
 
 void PageStore::Release(const PagePtr& page) {
+  ++page->changes;
   dirty_.erase(page->id);
   cache_.Erase(page->id);
   if (!IsTemporaryId(page->id) && page->slotClass != 0) {
@@ -63,7 +71,7 @@ void PageStore::Rekey(const PagePtr& page, uint32_t newId) {
     cache_.Erase(page->id);
   }
   page->id = newId;
-  Touch(page);
+  MarkDirty(page);  // the entries stay as they are, and so does their encoding
 }
 
 std::vector<PagePtr> PageStore::DirtyPages() const {
@@ -88,6 +96,7 @@ void PageStore::MarkAllClean() {
 }
 
 void PageStore::DropAll() {
+  ++epoch_;
   dirty_.clear();
   freed_.clear();
   cache_.Clear();

@@ -39,7 +39,8 @@ class PageStore {
   PagePtr Root();
   // A new, empty, changed page under a temporary id.
   PagePtr Create(uint8_t level);
-  // Marks a page changed (kept in memory until the commit).
+  // Marks a page changed (kept in memory until the commit). REQUIRES: called
+  // after every change of the page's image (its encoding is remembered).
   void Touch(const PagePtr& page);
   // The page left the tree; its slot is given back at the commit.
   void Release(const PagePtr& page);
@@ -56,16 +57,25 @@ class PageStore {
   // Forgets every page (rollback, or another process changed the file).
   void DropAll();
 
+  // Rises when every page is dropped. A page remembered at one epoch, whose
+  // own change count has not moved since, still holds the same entries and
+  // is still in the tree.
+  uint64_t epoch() const { return epoch_; }
+
   PageCache& cache() { return cache_; }
   FileHeader& header() { return *header_; }
 
  private:
+  // Keeps the page with the changed ones under its current id.
+  void MarkDirty(const PagePtr& page);
+
   BlockSource* source_;
   FileHeader* header_;
   PageCache cache_;
   std::map<uint32_t, PagePtr> dirty_;
   std::vector<std::pair<uint32_t, int>> freed_;
   uint32_t nextTemporary_ = kFirstTemporaryId;
+  uint64_t epoch_ = 1;
 };
 
 }  // namespace ck::vellum
