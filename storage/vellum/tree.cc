@@ -75,6 +75,42 @@ Tree::Path Tree::Descend(std::string_view key, int level) {
   }
 }
 
+PagePtr Tree::HintedLeaf(std::string_view key) {
+  for (const LeafHint& hint : hints_) {
+    PagePtr leaf = hint.leaf.lock();
+    if (!leaf || hint.epoch != store_->epoch() || hint.changes != leaf->changes) continue;
+    const auto& entries = leaf->image.entries;
+    if (entries.empty() || CompareKeys(key, entries.front().key()) < 0 ||
+        CompareKeys(key, entries.back().key()) > 0) {
+      continue;
+    }
+    return leaf;
+  }
+  return nullptr;
+}
+
+void Tree::RememberLeaf(const PagePtr& leaf) {
+  LeafHint* slot = nullptr;
+  for (LeafHint& hint : hints_) {
+    if (hint.leaf.lock() == leaf) slot = &hint;
+  }
+  if (slot == nullptr) {
+    slot = &hints_[nextHint_];
+    nextHint_ = (nextHint_ + 1) % kLeafHints;
+  }
+  slot->leaf = leaf;
+  slot->changes = leaf->changes;
+  slot->epoch = store_->epoch();
+}
+
+PagePtr Tree::FindLeaf(std::string_view key) {
+  if (PagePtr leaf = HintedLeaf(key)) return leaf;
+  PagePtr page = store_->Root();
+  while (page->image.isIndex()) page = Child(page, ChildIndex(page->image, key));
+  RememberLeaf(page);
+  return page;
+}
+
 PagePtr Tree::NextLeaf(Path& path, bool forward) {
   // Climb to the nearest ancestor with a neighbour child, then go down the
   // near edge of that child's subtree.
@@ -99,8 +135,8 @@ PagePtr Tree::NextLeaf(Path& path, bool forward) {
 }
 
 int Tree::Get(std::string_view key, TreeEntry* out) {
-  Path path = Descend(key, 0);
-  const auto& entries = path.back().page->image.entries;
+  const PagePtr leaf = FindLeaf(key);
+  const auto& entries = leaf->image.entries;
   const size_t i = LowerBound(entries, key);
   if (i == entries.size() || CompareKeys(entries[i].key(), key) != 0) return kNotFound;
   *out = entries[i];
@@ -108,7 +144,16 @@ int Tree::Get(std::string_view key, TreeEntry* out) {
 }
 
 int Tree::SeekGE(std::string_view key, TreeEntry* out) {
+  if (const PagePtr leaf = HintedLeaf(key)) {
+    const auto& entries = leaf->image.entries;
+    const size_t i = LowerBound(entries, key);
+    if (i < entries.size()) {
+      *out = entries[i];
+      return 0;
+    }
+  }
   Path path = Descend(key, 0);
+  RememberLeaf(path.back().page);
   const auto& entries = path.back().page->image.entries;
   const size_t i = LowerBound(entries, key);
   if (i < entries.size()) {
@@ -125,7 +170,16 @@ int Tree::SeekGE(std::string_view key, TreeEntry* out) {
 }
 
 int Tree::SeekGT(std::string_view key, TreeEntry* out) {
+  if (const PagePtr leaf = HintedLeaf(key)) {
+    const auto& entries = leaf->image.entries;
+    const size_t i = UpperBound(entries, key);
+    if (i < entries.size()) {
+      *out = entries[i];
+      return 0;
+    }
+  }
   Path path = Descend(key, 0);
+  RememberLeaf(path.back().page);
   const auto& entries = path.back().page->image.entries;
   const size_t i = UpperBound(entries, key);
   if (i < entries.size()) {
@@ -142,7 +196,16 @@ int Tree::SeekGT(std::string_view key, TreeEntry* out) {
 }
 
 int Tree::SeekLT(std::string_view key, TreeEntry* out) {
+  if (const PagePtr leaf = HintedLeaf(key)) {
+    const auto& entries = leaf->image.entries;
+    const size_t i = LowerBound(entries, key);
+    if (i > 0) {
+      *out = entries[i - 1];
+      return 0;
+    }
+  }
   Path path = Descend(key, 0);
+  RememberLeaf(path.back().page);
   const auto& entries = path.back().page->image.entries;
   const size_t i = LowerBound(entries, key);
   if (i > 0) {
@@ -159,7 +222,16 @@ int Tree::SeekLT(std::string_view key, TreeEntry* out) {
 }
 
 int Tree::SeekLE(std::string_view key, TreeEntry* out) {
+  if (const PagePtr leaf = HintedLeaf(key)) {
+    const auto& entries = leaf->image.entries;
+    const size_t i = UpperBound(entries, key);
+    if (i > 0) {
+      *out = entries[i - 1];
+      return 0;
+    }
+  }
   Path path = Descend(key, 0);
+  RememberLeaf(path.back().page);
   const auto& entries = path.back().page->image.entries;
   const size_t i = UpperBound(entries, key);
   if (i > 0) {
@@ -182,8 +254,14 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
   if (entry.totalLength() >= kMaxEntryLength || entry.keyLength > entry.totalLength()) {
     ConsistencyStop(824);
   }
-  Path path = Descend(entry.key(), 0);
-  const PagePtr& leaf = path.back().page;
+  // A hinted leaf holds a key at or below this one, so the entry never
+  // becomes its first and no separator changes.
+  PagePtr leaf = HintedLeaf(entry.key());
+  Path path;
+  if (!leaf) {
+    path = Descend(entry.key(), 0);
+    leaf = path.back().page;
+  }
   auto& entries = leaf->image.entries;
   const size_t i = LowerBound(entries, entry.key());
   if (i < entries.size() && CompareKeys(entries[i].key(), entry.key()) == 0) {
@@ -191,10 +269,17 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
     entries[i] = entry;
   } else {
     entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(i), entry);
-    if (i == 0) AfterFirstKeyChange(path, path.size() - 1);
+    if (i == 0 && !path.empty()) AfterFirstKeyChange(path, path.size() - 1);
   }
   store_->Touch(leaf);
-  CheckSplit(std::string(entries.front().key()), 0);
+  if (NeedsSplit(leaf->image)) {
+    const std::string firstKey(entries.front().key());
+    path.clear();
+    leaf.reset();
+    CheckSplit(firstKey, 0);
+  } else {
+    RememberLeaf(leaf);
+  }
   return 0;
 }
 

@@ -10,7 +10,9 @@
 // entries) ends in ConsistencyStop. Not copyable.
 #pragma once
 
+#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,7 +62,22 @@ class Tree final : public EntryStore {
   };
   using Path = std::vector<Step>;
 
+  // A leaf that a recent search or insertion ended in, as it was then.
+  // While the page has not changed since and the store dropped nothing, a
+  // key between its first and last keys (both included) belongs to it, so
+  // key-order reads and appends skip the descent from the root.
+  struct LeafHint {
+    std::weak_ptr<Page> leaf;
+    uint64_t changes = 0;
+    uint64_t epoch = 0;
+  };
+  static constexpr size_t kLeafHints = 4;
+
   Path Descend(std::string_view key, int level);
+  // The leaf for key without keeping the path: a hinted one or a descent.
+  PagePtr FindLeaf(std::string_view key);
+  PagePtr HintedLeaf(std::string_view key);
+  void RememberLeaf(const PagePtr& leaf);
   PagePtr Child(const PagePtr& parent, size_t index);
   PagePtr NextLeaf(Path& path, bool forward);
   void AfterFirstKeyChange(Path& path, size_t depth);
@@ -69,6 +86,8 @@ class Tree final : public EntryStore {
   int InsertOrPut(const TreeEntry& entry, bool replace);
 
   PageStore* store_;
+  std::array<LeafHint, kLeafHints> hints_;
+  size_t nextHint_ = 0;
 };
 
 // Whether a page's size estimate asks for a split.
