@@ -12,12 +12,10 @@ namespace {
 
 // Takes byteSlot: three attempts, then retries until waitHundredths passed
 // (without limit when negative). True on success.
-bool TakeByte(PhysicalFile& file, uint32_t byteSlot, int64_t waitHundredths, bool* waited) {
+bool TakeByte(PhysicalFile& file, uint32_t byteSlot, int64_t waitHundredths) {
   const int64_t start = NowHundredths();
-  *waited = false;
   while (file.LockByte(byteSlot, false) != 0) {
     if (waitHundredths >= 0 && NowHundredths() - start >= waitHundredths) return false;
-    *waited = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
@@ -29,8 +27,7 @@ int TakeHold(storage::FileControlBlock& fcb, VellumState& s, int64_t waitHundred
   if (s.current == 0) return storage::RecordNotAvailableErr;
   if (s.heldRecord == s.current) return 0;
   ReleaseHold(s);
-  bool waited = false;
-  if (!TakeByte(*s.file, s.current + 1, waitHundredths, &waited)) return storage::RecordHeldErr;
+  if (!TakeByte(*s.file, s.current + 1, waitHundredths)) return storage::RecordHeldErr;
   s.heldRecord = s.current;
   // The record may have changed between the read and the hold: read it again
   // now that no other process can change it.
@@ -51,7 +48,6 @@ int TakeHold(storage::FileControlBlock& fcb, VellumState& s, int64_t waitHundred
     fcb.memoValues.resize(fcb.memos.size());
   }
   if (s.watching) s.watched = std::move(image);
-  (void)waited;
   return 0;
 }
 
@@ -68,8 +64,7 @@ bool HeldElsewhere(VellumState& s, uint32_t n) {
 
 int LockTable(VellumState& s, int64_t waitHundredths) {
   if (s.tableLocked) return 0;
-  bool waited = false;
-  if (!TakeByte(*s.file, s.table.number() + 1, waitHundredths, &waited)) {
+  if (!TakeByte(*s.file, s.table.number() + 1, waitHundredths)) {
     return storage::IsLockedErr;
   }
   s.tableLocked = true;

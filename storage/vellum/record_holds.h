@@ -13,8 +13,8 @@ namespace ck::vellum {
 
 // Holds s.current, the record just read, releasing a hold on another
 // record first. Tries three times, or retries for waitHundredths (< 0: no
-// limit). After waiting the record is read again, so the caller holds the
-// stored record, not an image read before the holder let go.
+// limit). Once held the record is read again, so the caller has the stored
+// record, not an image read before another holder let go.
 // Returns 0, or 43 when another process keeps the hold.
 int TakeHold(storage::FileControlBlock& fcb, VellumState& s, int64_t waitHundredths);
 void ReleaseHold(VellumState& s);
