@@ -11,6 +11,12 @@
 // A commit cut off by a crash is rolled forward (or abandoned when its
 // journal is broken) at the next access.
 //
+// Between processes (lock_manager.h): in shared mode a read access holds a
+// reader slot and an update access the writer byte; a commit holds every
+// reader slot from phase 1 to the end of phase 2. The header's change
+// counter tells an access when another process's commit made the cached
+// pages stale.
+//
 // Every operation returns 0 or an error code of the record-file interface;
 // a damaged file ends in ConsistencyStop. Not copyable.
 #pragma once
