@@ -318,12 +318,23 @@ bool Engine::UserGeometry(WindowId id, Rect r, bool maximized, bool minimized) {
   if (!w) return false;
   WindowModel& m = w->model;
   bool stateChanged = m.maximized != maximized || m.minimized != minimized;
-  if (!maximized && !minimized) m.at = r;  // keep the restored size while maximised
+  bool sized = false;
+  if (!maximized && !minimized) {  // keep the restored size while maximised
+    // The window's limits hold whatever the presenter allowed.
+    if (m.minW > 0 && r.w >= 0 && r.w < m.minW) r.w = m.minW;
+    if (m.minH > 0 && r.h >= 0 && r.h < m.minH) r.h = m.minH;
+    if (m.maxW > 0 && r.w > m.maxW) r.w = m.maxW;
+    if (m.maxH > 0 && r.h > m.maxH) r.h = m.maxH;
+    sized = r.w != m.at.w || r.h != m.at.h;
+    m.at = r;
+  }
   if (stateChanged) {
     m.maximized = maximized;
     m.minimized = minimized;
     int e = maximized ? event::Maximized : minimized ? event::Iconized : event::Restored;
     s_->Push(*w, {e, 0, 0});
+  } else if (sized) {
+    s_->Push(*w, {event::Sized, 0, 0});
   }
   return true;
 }

@@ -189,6 +189,15 @@ TEST_F(WindowTest, GeometryAndWindowStateFromTheUser) {
   ASSERT_TRUE(E().UserGeometry(w.Id(), {30, 40, 200, 120}, false, false));
   EXPECT_EQ(w.Position().x, 30);
   EXPECT_EQ(w.Position().h, 120);
+  EXPECT_EQ(Next(w).event, event::Sized);  // the resizer follows plain resizes
+  // The window's limits hold against whatever size the user dragged.
+  w.ModifyWindow([](WindowModel& m) { m.minW = 150, m.maxH = 300; });
+  ASSERT_TRUE(E().UserGeometry(w.Id(), {30, 40, 90, 500}, false, false));
+  EXPECT_EQ(w.Position().w, 150);
+  EXPECT_EQ(w.Position().h, 300);
+  EXPECT_EQ(Next(w).event, event::Sized);
+  ASSERT_TRUE(E().UserGeometry(w.Id(), {30, 40, 200, 120}, false, false));
+  EXPECT_EQ(Next(w).event, event::Sized);
   // Maximising keeps the restored size for the settings file, and says so once.
   ASSERT_TRUE(E().UserGeometry(w.Id(), {0, 0, 640, 480}, true, false));
   ASSERT_TRUE(E().UserGeometry(w.Id(), {0, 0, 640, 480}, true, false));
