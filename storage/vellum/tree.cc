@@ -3,6 +3,7 @@
 #include "storage/vellum/tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "storage/vellum/consistency.h"
@@ -10,10 +11,20 @@
 namespace ck::vellum {
 namespace {
 
+// CompareKeys through memcmp (the same unsigned byte order, shorter first):
+// the searches below call it for every step.
+int Compare(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  if (n != 0) {
+    if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return c;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 size_t LowerBound(const std::vector<TreeEntry>& entries, std::string_view key) {
   auto it = std::lower_bound(entries.begin(), entries.end(), key,
                              [](const TreeEntry& e, std::string_view k) {
-                               return CompareKeys(e.key(), k) < 0;
+                               return Compare(e.key(), k) < 0;
                              });
   return static_cast<size_t>(it - entries.begin());
 }
@@ -21,7 +32,7 @@ size_t LowerBound(const std::vector<TreeEntry>& entries, std::string_view key) {
 size_t UpperBound(const std::vector<TreeEntry>& entries, std::string_view key) {
   auto it = std::upper_bound(entries.begin(), entries.end(), key,
                              [](std::string_view k, const TreeEntry& e) {
-                               return CompareKeys(k, e.key()) < 0;
+                               return Compare(k, e.key()) < 0;
                              });
   return static_cast<size_t>(it - entries.begin());
 }
@@ -77,11 +88,12 @@ Tree::Path Tree::Descend(std::string_view key, int level) {
 
 PagePtr Tree::HintedLeaf(std::string_view key) {
   for (const LeafHint& hint : hints_) {
+    if (hint.epoch != store_->epoch()) continue;
     PagePtr leaf = hint.leaf.lock();
-    if (!leaf || hint.epoch != store_->epoch() || hint.changes != leaf->changes) continue;
+    if (!leaf || hint.changes != leaf->changes) continue;
     const auto& entries = leaf->image.entries;
-    if (entries.empty() || CompareKeys(key, entries.front().key()) < 0 ||
-        CompareKeys(key, entries.back().key()) > 0) {
+    if (entries.empty() || Compare(key, entries.front().key()) < 0 ||
+        Compare(key, entries.back().key()) > 0) {
       continue;
     }
     return leaf;
@@ -92,7 +104,8 @@ PagePtr Tree::HintedLeaf(std::string_view key) {
 void Tree::RememberLeaf(const PagePtr& leaf) {
   LeafHint* slot = nullptr;
   for (LeafHint& hint : hints_) {
-    if (hint.leaf.lock() == leaf) slot = &hint;
+    const bool same = !hint.leaf.owner_before(leaf) && !leaf.owner_before(hint.leaf);
+    if (same && !hint.leaf.expired()) slot = &hint;
   }
   if (slot == nullptr) {
     slot = &hints_[nextHint_];
