@@ -54,6 +54,7 @@ TEST_F(MpStressTest, ReadersNeverSeeAHalfMadeCommit) {
     ASSERT_EQ(CountEntries(*file, &base), 0);
   }
   Channel started;
+  Channel counted;  // the reader's word that it has seen the latest state
   Child writer([&] {
     storage::FileControlBlock f = Declare(fcb.name);
     if (storage::Open(f, kShared) != 0) return 90;
@@ -64,6 +65,9 @@ TEST_F(MpStressTest, ReadersNeverSeeAHalfMadeCommit) {
         SetDomain(f, "batch" + std::to_string(c) + "." + std::to_string(i));
         if (storage::Add(f) != 0) return 92;
       }
+      // Commit only once the reader has counted the state before, so the
+      // reader is sure to run beside the writer (waits at most 5 s).
+      counted.Receive(5000);
       if (storage::Commit() != 0) return 93;
     }
     return 0;
@@ -81,7 +85,7 @@ TEST_F(MpStressTest, ReadersNeverSeeAHalfMadeCommit) {
     ASSERT_EQ((count - base) % (kPerCommit * 2), 0) << "a commit seen half made: " << count;
     ASSERT_GE(count, last);
     last = count;
-    seen.insert(count);
+    if (seen.insert(count).second) counted.Send();
   }
   EXPECT_EQ(writer.Wait(), 0);
   EXPECT_EQ(last, base + kPerCommit * kCommits * 2);
