@@ -8,4 +8,5 @@ dir="${1:-build}"; shift || true
 "$root/scripts/build.sh" "$dir" "$@"
 cd "$root/$dir"
 export QT_QPA_PLATFORM=offscreen
-ctest --output-on-failure -j "$(nproc)" --timeout 600
+# CELLARKEY_CTEST_ARGS passes extra arguments to ctest (e.g. "-E ^Qt").
+ctest --output-on-failure -j "$(nproc)" --timeout 600 ${CELLARKEY_CTEST_ARGS:-}
