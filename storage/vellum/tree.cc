@@ -156,104 +156,38 @@ int Tree::Get(std::string_view key, TreeEntry* out) {
   return 0;
 }
 
-int Tree::SeekGE(std::string_view key, TreeEntry* out) {
-  if (const PagePtr leaf = HintedLeaf(key)) {
-    const auto& entries = leaf->image.entries;
-    const size_t i = LowerBound(entries, key);
-    if (i < entries.size()) {
-      *out = entries[i];
-      return 0;
-    }
-  }
-  Path path = Descend(key, 0);
-  RememberLeaf(path.back().page);
-  const auto& entries = path.back().page->image.entries;
-  const size_t i = LowerBound(entries, key);
-  if (i < entries.size()) {
-    *out = entries[i];
-    return 0;
-  }
-  for (PagePtr leaf = NextLeaf(path, true); leaf; leaf = NextLeaf(path, true)) {
-    if (!leaf->image.entries.empty()) {
-      *out = leaf->image.entries.front();
-      return 0;
-    }
-  }
-  return kNotFound;
-}
+int Tree::SeekGE(std::string_view key, TreeEntry* out) { return Seek(key, true, true, out); }
+int Tree::SeekGT(std::string_view key, TreeEntry* out) { return Seek(key, true, false, out); }
+int Tree::SeekLT(std::string_view key, TreeEntry* out) { return Seek(key, false, false, out); }
+int Tree::SeekLE(std::string_view key, TreeEntry* out) { return Seek(key, false, true, out); }
 
-int Tree::SeekGT(std::string_view key, TreeEntry* out) {
+// The nearest entry to key in one direction, the key itself included or not:
+// first in a remembered leaf, else by descending and stepping across leaves.
+int Tree::Seek(std::string_view key, bool forward, bool inclusive, TreeEntry* out) {
+  auto pick = [&](const std::vector<TreeEntry>& entries) -> const TreeEntry* {
+    if (forward) {
+      const size_t i = inclusive ? LowerBound(entries, key) : UpperBound(entries, key);
+      return i < entries.size() ? &entries[i] : nullptr;
+    }
+    const size_t i = inclusive ? UpperBound(entries, key) : LowerBound(entries, key);
+    return i > 0 ? &entries[i - 1] : nullptr;
+  };
   if (const PagePtr leaf = HintedLeaf(key)) {
-    const auto& entries = leaf->image.entries;
-    const size_t i = UpperBound(entries, key);
-    if (i < entries.size()) {
-      *out = entries[i];
+    if (const TreeEntry* e = pick(leaf->image.entries)) {
+      *out = *e;
       return 0;
     }
   }
   Path path = Descend(key, 0);
   RememberLeaf(path.back().page);
-  const auto& entries = path.back().page->image.entries;
-  const size_t i = UpperBound(entries, key);
-  if (i < entries.size()) {
-    *out = entries[i];
+  if (const TreeEntry* e = pick(path.back().page->image.entries)) {
+    *out = *e;
     return 0;
   }
-  for (PagePtr leaf = NextLeaf(path, true); leaf; leaf = NextLeaf(path, true)) {
-    if (!leaf->image.entries.empty()) {
-      *out = leaf->image.entries.front();
-      return 0;
-    }
-  }
-  return kNotFound;
-}
-
-int Tree::SeekLT(std::string_view key, TreeEntry* out) {
-  if (const PagePtr leaf = HintedLeaf(key)) {
+  for (PagePtr leaf = NextLeaf(path, forward); leaf; leaf = NextLeaf(path, forward)) {
     const auto& entries = leaf->image.entries;
-    const size_t i = LowerBound(entries, key);
-    if (i > 0) {
-      *out = entries[i - 1];
-      return 0;
-    }
-  }
-  Path path = Descend(key, 0);
-  RememberLeaf(path.back().page);
-  const auto& entries = path.back().page->image.entries;
-  const size_t i = LowerBound(entries, key);
-  if (i > 0) {
-    *out = entries[i - 1];
-    return 0;
-  }
-  for (PagePtr leaf = NextLeaf(path, false); leaf; leaf = NextLeaf(path, false)) {
-    if (!leaf->image.entries.empty()) {
-      *out = leaf->image.entries.back();
-      return 0;
-    }
-  }
-  return kNotFound;
-}
-
-int Tree::SeekLE(std::string_view key, TreeEntry* out) {
-  if (const PagePtr leaf = HintedLeaf(key)) {
-    const auto& entries = leaf->image.entries;
-    const size_t i = UpperBound(entries, key);
-    if (i > 0) {
-      *out = entries[i - 1];
-      return 0;
-    }
-  }
-  Path path = Descend(key, 0);
-  RememberLeaf(path.back().page);
-  const auto& entries = path.back().page->image.entries;
-  const size_t i = UpperBound(entries, key);
-  if (i > 0) {
-    *out = entries[i - 1];
-    return 0;
-  }
-  for (PagePtr leaf = NextLeaf(path, false); leaf; leaf = NextLeaf(path, false)) {
-    if (!leaf->image.entries.empty()) {
-      *out = leaf->image.entries.back();
+    if (!entries.empty()) {
+      *out = forward ? entries.front() : entries.back();
       return 0;
     }
   }

@@ -56,6 +56,7 @@ class Tree final : public EntryStore {
   int Check(std::vector<std::string>* problems);
 
  private:
+  int Seek(std::string_view key, bool forward, bool inclusive, TreeEntry* out);
   struct Step {
     PagePtr page;
     size_t index = 0;  // child taken on index pages
