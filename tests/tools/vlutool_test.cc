@@ -14,9 +14,9 @@
 #include "storage/vellum/collation.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/physical_file.h"
-#include "tools/vlutool_commands.h"
-#include "tools/vlutool_csv.h"
-#include "tools/vlutool_decl.h"
+#include "tools/vlutool/vlutool_commands.h"
+#include "tools/vlutool/vlutool_csv.h"
+#include "tools/vlutool/vlutool_decl.h"
 
 namespace ck::vlutool {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/vlutool_table.h"
+#include "tools/vlutool/vlutool_table.h"
 
 #include <cctype>
 #include <cstring>
