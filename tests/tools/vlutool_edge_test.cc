@@ -24,5 +24,21 @@ TEST_F(VlutoolTest, EmptyAndFreshFilesAreSoundAndEmpty) {
   }
 }
 
+TEST_F(VlutoolTest, OemTablesRefuseWhatCodePage437CannotHold) {
+  const std::string decl = Write("oem.decl",
+                                 "prefix OE\noem\nfield OE:Name STRING(10)\nmemo OE:Note MEMO(20)\n"
+                                 "key OE:ByName DUP : OE:Name\n");
+  ASSERT_EQ(Run({"create", db, decl}).code, 0);
+  for (const char* value : {"Name=\xC5\xA0" "b", "Note=\xE2\x82\xAC" "5"}) {  // S with caron, euro
+    const Result r = Run({"add", db, value});
+    EXPECT_EQ(r.code, kExitFailed) << value;
+    EXPECT_NE(r.err.find("code page 437 cannot hold"), std::string::npos) << r.err;
+  }
+  ASSERT_EQ(Run({"add", db, "Name=caf\xC3\xA9", "Note=\xC3\xBC"}).code, 0);  // é and ü are in 437
+  const Result r = Run({"get", db, "Name=caf\xC3\xA9"});
+  EXPECT_EQ(r.out, "OE:Name,OE:Note\ncaf\xC3\xA9,\xC3\xBC\n") << r.err;
+  EXPECT_EQ(Run({"check", db}).out, "ok\n");
+}
+
 }  // namespace
 }  // namespace ck::vlutool
