@@ -1,4 +1,4 @@
-#include "tools/vlutool_commands.h"
+#include "tools/vlutool/vlutool_commands.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,9 +13,9 @@
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/table_name.h"
 #include "storage/vellum/vellum_driver.h"
-#include "tools/vlutool_csv.h"
-#include "tools/vlutool_decl.h"
-#include "tools/vlutool_table.h"
+#include "tools/vlutool/vlutool_csv.h"
+#include "tools/vlutool/vlutool_decl.h"
+#include "tools/vlutool/vlutool_table.h"
 
 namespace ck::vlutool {
 
@@ -35,6 +35,8 @@ constexpr char kUsage[] =
     "  delete FILE (@N | FIELD=VALUE...) delete the one matching record\n"
     "  import FILE CSVFILE               add the rows of a CSV file (header: field names)\n"
     "  export FILE CSVFILE               write the records to a CSV file\n"
+    "  builder [STRING]                  the driver string builder dialog; prints the string\n"
+    "  choose                            choose a file and table in dialogs; prints FILE[\\!TABLE]\n"
     "FILE may name a table inside the file as FILE\\!TABLE.\n";
 
 std::string CodeText(int rc) {
