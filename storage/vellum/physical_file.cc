@@ -7,9 +7,11 @@
 #include <optional>
 #include <thread>
 
+#include "storage/codes.h"
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/cipher.h"
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/entry_keys.h"
 #include "storage/vellum/lock_area.h"
 #include "storage/vellum/lock_manager.h"
 #include "storage/vellum/page_codec.h"
@@ -672,11 +674,13 @@ bool PhysicalFile::inAccess() const { return impl_->depth > 0; }
 EntryStore& PhysicalFile::store() { return impl_->tree; }
 
 int PhysicalFile::TakeRecordNumber(uint32_t* out) {
+  // The limit is tested before a number is taken, so a counter at it (or
+  // damaged past it) never wraps round to numbers already in use.
+  if (impl_->header.LastRecordNumber() >= kLastRecordNumber) return storage::FileSystemErr;
   auto& counter = impl_->header.lastRecord;
   for (int i = 3; i >= 0; --i) {
     if (++counter[i] != 0) break;
   }
-  if (counter[0] >= 0xFE) ConsistencyStop(1173);
   impl_->headerChanged = true;
   *out = impl_->header.LastRecordNumber();
   return 0;

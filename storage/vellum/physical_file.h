@@ -85,7 +85,8 @@ class PhysicalFile {
   EntryStore& store();
 
   // Hands out the next record number (also used for table numbers).
-  // REQUIRES: inside an update access. Check 1173 when the file is full.
+  // REQUIRES: inside an update access. 90 when the file is full (the last
+  // number, 0xFDFFFFFF, was handed out), taking nothing.
   int TakeRecordNumber(uint32_t* out);
 
   // Commits the pending changes (two phases; nothing when unchanged).

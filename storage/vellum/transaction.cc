@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "storage/codes.h"
 #include "storage/vellum/collation.h"
-#include "storage/vellum/consistency.h"
 #include "storage/vellum/driver_options.h"
 #include "storage/vellum/lock_manager.h"
 
@@ -119,7 +119,7 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
     const bool known = std::any_of(controlPaths.begin(), controlPaths.end(),
                                    [&](const std::string& p) { return SameNoCase(p, path); });
     if (known) continue;
-    if (controlPaths.size() >= kMaxControlFiles) ConsistencyStop(2183);
+    if (controlPaths.size() >= kMaxControlFiles) return storage::LogFileErr;
     controlPaths.push_back(path);
   }
   const std::string recordedName = named.empty() ? kDefaultControlFilePlaceholder : named;
