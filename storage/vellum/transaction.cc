@@ -141,7 +141,9 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
     bool clash = false;
     for (const std::string& path : controlPaths) {
       std::shared_ptr<PhysicalFile> control;
-      if (const int rc = PhysicalFile::Open(path, kControlMode, "", true, &control); rc != 0) {
+      if (const int rc = PhysicalFile::Open(changed.front()->env(), path, kControlMode, "", true,
+                                            &control);
+          rc != 0) {
         RemoveNumber(listed, key);
         return rc == 5 ? 5 : 48;
       }
@@ -174,7 +176,7 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
   for (const auto& file : changed) {
     int rc = file->BeginAccess(true);
     if (rc == 0) {
-      rc = file->store().Put(TreeEntry(entryKey, recordedName));
+      rc = file->SetTransactionEntry(entryKey, recordedName);
       const int end = file->EndAccess();
       if (rc == 0) rc = end;
     }
