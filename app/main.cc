@@ -76,6 +76,9 @@ int RunScripted(std::ifstream& script) {
 int RunQt(int argc, char** argv, std::ifstream* script) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cellarkey"));
+  // The program ends when its procedure does: between two windows (the gate
+  // and the frame, a file dialog and a list) none may be open.
+  QApplication::setQuitOnLastWindowClosed(false);
   ck::ui::QtPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
   std::unique_ptr<ck::ui::ScriptPresenter> box;
