@@ -1,14 +1,13 @@
 // Cellarkey's program entry point. The main thread runs the presenter (the
 // Qt event loop, or the automation script); the program procedure runs on the
-// runtime's first thread.
-//   cellarkey                      the windows, drawn by Qt
-//   cellarkey --script FILE        driven by an automation script, nothing drawn
-//   cellarkey --qt --script FILE   driven by a script while Qt draws (screenshots)
+// runtime's first thread. The options are described by Help() below.
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <future>
 #include <iostream>
 #include <memory>
 
@@ -29,11 +28,33 @@
 
 namespace {
 
+constexpr const char* kUsage = "usage: cellarkey [--demo] [--qt] [--script FILE]\n";
+
 int gExitCode = 0;
+std::atomic<bool> gProgramEnded{false};
+bool gDemo = false;
 
 int Usage() {
-  std::fprintf(stderr, "usage: cellarkey [--qt] [--script FILE]\n");
+  std::fputs(kUsage, stderr);
+  std::fputs("Try 'cellarkey --help'.\n", stderr);
   return 2;
+}
+
+int Help() {
+  std::fputs(kUsage, stdout);
+  std::fputs(
+      "Keeps a private list of logins in PASSWORD.VLU in the current folder.\n"
+      "\n"
+      "  --script FILE  drive the program with an automation script instead of the\n"
+      "                 mouse and keyboard (commands: docs/script.md); nothing is drawn\n"
+      "  --qt           with --script: draw the windows with Qt as well (screenshots)\n"
+      "  --demo         start the demonstration frame of the window engine\n"
+      "  --help         show this text\n"
+      "\n"
+      "Exit codes: the program's own (0 when it ends normally, 9 after a wrong master\n"
+      "password); 2 for a wrong command line or a script step that failed.\n",
+      stdout);
+  return 0;
 }
 
 // A script that cannot go on ends the process: procedure threads may be
@@ -45,27 +66,27 @@ int Usage() {
 
 void ProgramProcedure() { gExitCode = ck::app::RunDemoProgram(); }
 
-int RunScripted(std::ifstream& script) {
+void ProgramEnded() { gProgramEnded = true; }
+
+// Runs the script through the program; ends the process when it failed.
+void RunScript(ck::ui::ScriptDriver& driver, std::istream& script) {
+  ck::ui::ScriptRunner runner(&driver, &std::cout);
+  if (!runner.RunProgram(script, [] { return gProgramEnded.load(); })) ScriptFailed();
+}
+
+int RunScripted(std::istream& script) {
   ck::ui::ScriptPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
-  std::promise<void> ended;
-  auto programEnded = ended.get_future();
-  if (!ck::StartFirstThread(ProgramProcedure, [&ended] { ended.set_value(); })) return 1;
+  if (!ck::StartFirstThread(ProgramProcedure, ProgramEnded)) return 1;
   ck::ui::ScriptDriver driver(&presenter);
-  ck::ui::ScriptRunner runner(&driver, &std::cout);
-  if (!runner.Run(script)) ScriptFailed();
+  RunScript(driver, script);
   // The program keeps its own exit code once the script is through.
-  if (!driver.WaitAllClosed().ok) {
-    std::cout << "error: the script ended while windows were still open" << std::endl;
-    ScriptFailed();
-  }
-  programEnded.wait();
   ck::WaitForThreads();
   return gExitCode;
 }
 
 #ifdef CELLARKEY_HAVE_QT
-int RunQt(int argc, char** argv, std::ifstream* script) {
+int RunQt(int argc, char** argv, std::istream* script) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cellarkey"));
   ck::ui::QtPresenter presenter;
@@ -77,6 +98,7 @@ int RunQt(int argc, char** argv, std::ifstream* script) {
     presenter.SetScriptRequests(box.get());
   }
   if (!ck::StartFirstThread(ProgramProcedure, [] {
+        ProgramEnded();
         QMetaObject::invokeMethod(qApp, [] { QApplication::quit(); }, Qt::QueuedConnection);
       }))
     return 1;
@@ -86,12 +108,7 @@ int RunQt(int argc, char** argv, std::ifstream* script) {
       driver.SetScreenshot([&](ck::ui::WindowId id, const std::string& file, std::string* why) {
         return presenter.Screenshot(id, file, why);
       });
-      ck::ui::ScriptRunner runner(&driver, &std::cout);
-      if (!runner.Run(*script)) ScriptFailed();
-      if (!driver.WaitAllClosed().ok) {
-        std::cout << "error: the script ended while windows were still open" << std::endl;
-        ScriptFailed();
-      }
+      RunScript(driver, *script);
     });
   }
   QApplication::exec();
@@ -112,6 +129,10 @@ int main(int argc, char** argv) {
       scriptFile = argv[++i];
     else if (std::strcmp(argv[i], "--qt") == 0)
       qt = true;
+    else if (std::strcmp(argv[i], "--demo") == 0)
+      gDemo = true;
+    else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+      return Help();
     else
       return Usage();
   }
@@ -121,6 +142,11 @@ int main(int argc, char** argv) {
   });
   std::ifstream script;
   if (scriptFile) {
+    struct stat st;
+    if (stat(scriptFile, &st) == 0 && !S_ISREG(st.st_mode)) {
+      std::fprintf(stderr, "cellarkey: %s is not a file\n", scriptFile);
+      return 2;
+    }
     script.open(scriptFile);
     if (!script) {
       std::fprintf(stderr, "cellarkey: cannot read %s\n", scriptFile);
