@@ -1,6 +1,11 @@
 // Cellarkey's program entry point. The main thread runs the presenter (the
 // Qt event loop, or the automation script); the program procedure runs on the
-// runtime's first thread. The options are described by Help() below.
+// runtime's first thread, between the thread hooks.
+//   cellarkey                      the windows, drawn by Qt; files in the current folder
+//   cellarkey --user-data          the same, files in the per-user data folder
+//   cellarkey --script FILE        driven by an automation script, nothing drawn
+//   cellarkey --qt --script FILE   driven by a script while Qt draws (screenshots)
+//   cellarkey --demo ...           the window engine's demonstration frame instead
 #include <sys/stat.h>
 
 #include <atomic>
@@ -10,8 +15,11 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <string>
 
+#include "app/data_folder.h"
 #include "app/demo_frame.h"
+#include "app/program.h"
 #include "runtime/thread.h"
 #include "ui/dialogs.h"
 #include "ui/engine.h"
@@ -28,11 +36,11 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: cellarkey [--demo] [--qt] [--script FILE]\n";
+constexpr const char* kUsage = "usage: cellarkey [--user-data] [--demo] [--qt] [--script FILE]\n";
 
 int gExitCode = 0;
-std::atomic<bool> gProgramEnded{false};
 bool gDemo = false;
+std::atomic<bool> gProgramEnded{false};
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -43,12 +51,14 @@ int Usage() {
 int Help() {
   std::fputs(kUsage, stdout);
   std::fputs(
-      "Keeps a private list of logins in PASSWORD.VLU in the current folder.\n"
+      "Keeps a private list of logins, guarded by a master password. Its data and\n"
+      "settings files are kept in the folder it is started from.\n"
       "\n"
+      "  --user-data    keep the files in the per-user data folder instead\n"
       "  --script FILE  drive the program with an automation script instead of the\n"
       "                 mouse and keyboard (commands: docs/script.md); nothing is drawn\n"
       "  --qt           with --script: draw the windows with Qt as well (screenshots)\n"
-      "  --demo         start the demonstration frame of the window engine\n"
+      "  --demo         start the window engine's demonstration frame instead\n"
       "  --help         show this text\n"
       "\n"
       "Exit codes: the program's own (0 when it ends normally, 9 after a wrong master\n"
@@ -64,11 +74,13 @@ int Help() {
   std::_Exit(2);
 }
 
-void ProgramProcedure() { gExitCode = ck::app::RunDemoProgram(); }
+void ProgramProcedure() {
+  gExitCode = gDemo ? ck::app::RunDemoProgram() : ck::app::ProgramProcedure();
+}
 
 void ProgramEnded() { gProgramEnded = true; }
 
-// Runs the script through the program; ends the process when it failed.
+// Runs the script through the program; ends the process when a step failed.
 void RunScript(ck::ui::ScriptDriver& driver, std::istream& script) {
   ck::ui::ScriptRunner runner(&driver, &std::cout);
   if (!runner.RunProgram(script, [] { return gProgramEnded.load(); })) ScriptFailed();
@@ -89,6 +101,9 @@ int RunScripted(std::istream& script) {
 int RunQt(int argc, char** argv, std::istream* script) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cellarkey"));
+  // The program ends when its procedure does: between two windows (the gate
+  // and the frame, a file dialog and a list) none may be open.
+  QApplication::setQuitOnLastWindowClosed(false);
   ck::ui::QtPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
   std::unique_ptr<ck::ui::ScriptPresenter> box;
@@ -124,6 +139,7 @@ int RunQt(int argc, char** argv, std::istream* script) {
 int main(int argc, char** argv) {
   const char* scriptFile = nullptr;
   bool qt = false;
+  bool userData = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--script") == 0 && i + 1 < argc)
       scriptFile = argv[++i];
@@ -131,14 +147,18 @@ int main(int argc, char** argv) {
       qt = true;
     else if (std::strcmp(argv[i], "--demo") == 0)
       gDemo = true;
+    else if (std::strcmp(argv[i], "--user-data") == 0)
+      userData = true;
     else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
       return Help();
     else
       return Usage();
   }
   // A halt shows its text in a message box of the engine before the process ends.
+  // The terminal is told too, so whatever started the program learns why.
   ck::SetHaltHandler([](std::string_view text) {
     ck::ui::Message(text, "Cellarkey", ck::ui::MessageIcon::Hand);
+    std::cerr << "cellarkey: " << text << std::endl;
   });
   std::ifstream script;
   if (scriptFile) {
@@ -153,6 +173,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // The script is opened first: a relative name means the folder the user is in.
+  std::string why;
+  if (userData && !ck::app::EnterUserDataFolder(&why)) {
+    std::fprintf(stderr, "cellarkey: %s\n", why.c_str());
+    return 1;
+  }
+  if (!gDemo) ck::app::PrepareProcess();
 #ifdef CELLARKEY_HAVE_QT
   if (!scriptFile || qt) return RunQt(argc, argv, scriptFile ? &script : nullptr);
 #else

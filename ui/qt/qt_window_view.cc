@@ -114,7 +114,11 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     f->allowClose = allow;
     f->setFont(font);
     ownMdi_ = new QMdiArea(f);
-    ownMdi_->setBackground(QColor(96, 112, 128));
+    const QPixmap background = ImageFor(m.background);
+    if (background.isNull())
+      ownMdi_->setBackground(QColor(96, 112, 128));
+    else
+      ownMdi_->setBackground(background);
     f->setCentralWidget(ownMdi_);
     status_ = f->statusBar();
     BuildMenuBar(f->menuBar(), m);
