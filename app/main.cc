@@ -29,6 +29,7 @@
 
 #ifdef CELLARKEY_HAVE_QT
 #include <QApplication>
+#include <QIcon>
 #include <thread>
 
 #include "ui/qt/qt_presenter.h"
@@ -101,6 +102,9 @@ int RunScripted(std::istream& script) {
 int RunQt(int argc, char** argv, std::istream* script) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cellarkey"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("cellarkey"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cellarkey"),
+                                               QIcon(QStringLiteral(":/images/cellarkey-48.png"))));
   // The program ends when its procedure does: between two windows (the gate
   // and the frame, a file dialog and a list) none may be open.
   QApplication::setQuitOnLastWindowClosed(false);
