@@ -56,6 +56,10 @@ struct ControlModel {
   int mouseRow = 0;            // row under the last mouse click
   int thumb = 50;              // vertical thumb position, percent
   bool hasThumb = true;
+  // Page images: the page image file is `text`; zoom 0 fits the whole page
+  // into the control, -1 fits its width (scrolling down), 50 ... 300 shows it
+  // at that percentage of its size (scrolling both ways).
+  int zoom = 0;
 };
 
 struct MenuModel {
@@ -99,6 +103,8 @@ struct WindowModel {
   int focus = 0;               // the control with the focus; 0 none
   std::vector<int> alerts;     // key codes that raise AlertKey events
   bool blocked = false;        // in snapshots: the window takes no input now
+  bool dimmed = false;         // in snapshots: drawn disabled (a later window or a
+                               // message box of its thread; not for a popup menu)
   int thread = 0;              // in snapshots: the owning engine thread
 
   // Layout helpers. Each returns the new control, numbered in order; the

@@ -173,7 +173,7 @@ TEST_F(ChooserTest, ListsTheFilesTablesAndReturnsTheChosenOne) {
           Check(driver.WaitWindow("Select Vellum Table"));
           const int unnamed = rows.find("Archive") < rows.find("UNNAMED") ? 2 : 1;
           Check(driver.SelectRow("?TABLES", unnamed));
-          Check(driver.Press("?OK"));
+          Check(driver.Key("?TABLES", "MouseLeft2"));  // a double click chooses
         });
       },
       out, err);

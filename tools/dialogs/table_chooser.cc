@@ -71,17 +71,17 @@ std::optional<ChosenTable> ChooseVellumTable(const std::string& owner) {
   w.SetRows(kList, rows);
   if (!rows.empty()) w.SetChoice(kList, 1);
   w.Select(kList);
-  auto take = [&] {
-    const int row = w.Choice(kList);
+  w.Alert(key::MouseLeft2);  // a double click on a name chooses it
+  auto take = [&](int row) {
     if (row < 1 || row > static_cast<int>(names.size())) return;
     const std::string& name = names[row - 1];
     chosen = ChosenTable{file, name == kUnnamedTable ? std::string() : name};
     w.Post(event::CloseWindow);
   };
   while (w.Accept()) {
-    if (w.Event() == event::Accepted && w.Field() == kOk) take();
-    if (w.Event() == event::NewSelection && w.Field() == kList && w.Keycode() == key::MouseLeft2)
-      take();
+    if (w.Event() == event::Accepted && w.Field() == kOk) take(w.Choice(kList));
+    if (w.Event() == event::AlertKey && w.Keycode() == key::MouseLeft2)
+      take(w.MouseRow(kList) != 0 ? w.MouseRow(kList) : w.Choice(kList));
   }
   return chosen;
 }

@@ -19,6 +19,9 @@ int RunWithQt(int argc, char** argv, const std::function<int()>& procedure) {
     return 1;
   }
   QApplication app(argc, argv);
+  // The program ends when its procedure does: between two windows (the gate
+  // and the frame, a file dialog and a list) none may be open.
+  QApplication::setQuitOnLastWindowClosed(false);
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
   int result = 1;
