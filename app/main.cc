@@ -94,6 +94,10 @@ int RunScripted(std::istream& script) {
   // Nothing is drawn on screen, but reports still print to PDF files and
   // pictures: Qt draws them without a display.
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The toolkit's notes about a display it does not have stay out of the transcript.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+  });
   int argc = 1;
   char arg0[] = "cellarkey";
   char* argv[] = {arg0, nullptr};
