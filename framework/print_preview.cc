@@ -441,7 +441,8 @@ Level PrintPreview::SaveAs() {
     converter = ownConverter_.get();
   }
   converter->Init(Errors);
-  REPORTTARGET = target;
+  savedTarget_ = *target;  // the choice outlives a selector made for this save
+  REPORTTARGET = &savedTarget_;
   return converter->Convert(pages_, *target, file, DocumentTitle, &OUTPUTFILEQUEUE);
 }
 

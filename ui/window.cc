@@ -1,6 +1,7 @@
 #include "ui/window.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/dialogs.h"
 #include "ui/engine.h"
@@ -100,6 +101,9 @@ void Window::DisplayOne(int feq) {
         if (IsCheckLike(c.type)) {
           bool on = value.find_first_not_of(" 0") != std::string::npos;
           c.screen.assign(1, on ? '1' : '0');
+        } else if (c.type == ControlType::Progress) {
+          // A progress bar shows its variable's number within its range.
+          c.progress = std::clamp(std::atoi(value.c_str()), c.rangeLow, c.rangeHigh);
         } else {
           c.screen = ToScreen(c.picture, value);
         }

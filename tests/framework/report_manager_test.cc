@@ -77,6 +77,7 @@ TEST_F(ReportManagerTest, ThePercentageIsCappedAtOneHundred) {
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.percents, (std::vector<std::string>{"50% Complete", "100% Complete"}));
   EXPECT_EQ(run.percentile, 100);
+  EXPECT_EQ(run.thermometer, 100);
 
   // With a string step the percentage follows the names, ending at 100.
   ReportRun stepped;
