@@ -327,6 +327,31 @@ void Window::SetMinimized(bool on) {
     if (on) m.maximized = false;
   });
 }
+Rect Window::ShownSize() const {
+  WindowModel m = Snapshot();
+  Rect r = m.at;
+  if (m.shownW > 0 && m.shownH > 0) {
+    r.w = m.shownW;
+    r.h = m.shownH;
+  }
+  return r;
+}
+void Window::SetHidden(bool on) {
+  ModifyWindow([&](WindowModel& m) { m.hidden = on; });
+}
+bool Window::Hidden() const { return Snapshot().hidden; }
+void Window::SetStatus(int field, std::string text) {
+  if (field < 2) return;
+  ModifyWindow([&](WindowModel& m) {
+    if (m.status.size() < static_cast<size_t>(field - 1)) m.status.resize(field - 1);
+    m.status[field - 2] = std::move(text);
+  });
+}
+std::string Window::Status(int field) const {
+  WindowModel m = Snapshot();
+  return field >= 2 && static_cast<size_t>(field - 1) <= m.status.size() ? m.status[field - 2]
+                                                                          : std::string();
+}
 void Window::SetTimer(int hundredths) {
   ModifyWindow([&](WindowModel& m) { m.timer = std::max(0, hundredths); });
 }
