@@ -109,6 +109,7 @@ class Manager : public ReportManager {
     const Level r = ReportManager::TakeTimer();
     if (PROCESS != nullptr) run_.cycles.emplace_back(PROCESS->RECORDSPROCESSED, RECORDSPERCYCLE);
     run_.thermometer = Win->State(1).progress;
+    run_.hidden.push_back(Win->Hidden());
     return r;
   }
 
