@@ -197,7 +197,8 @@ void BrowseManager::SetListAlerts() {
   if (SELECTING && SELECTCONTROL != 0) POPUP->AddMenuItemMimic("&Select", "!&Select", SELECTCONTROL);
   if (TOOLCONTROL != 0) {
     POPUP->AddMenuSeparator();
-    POPUP->AddMenuItemMimic("&Toolbox", "!&Toolbox", TOOLCONTROL);
+    const std::string toolbox = POPUP->AddMenuItemMimic("&Toolbox", "!&Toolbox", TOOLCONTROL);
+    POPUP->Find(toolbox)->ONTOOLBOX = 0;  // the toolbox does not offer itself
   }
 }
 
