@@ -169,6 +169,7 @@ Level BrowseManager::TakeListKey(int keycode) {
 void BrowseManager::TakeNewSelection(int keycode) {
   const int choice = ILC->Choice();
   if (choice >= 1 && choice <= LISTQUEUE->Records()) CURRENTCHOICE = choice;
+  PREVCHOICE = LASTCHOICE;
   LASTCHOICE = CURRENTCHOICE;
   shownChoice_ = CURRENTCHOICE;
   thumbDownward_ = false;
