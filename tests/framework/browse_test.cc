@@ -192,5 +192,26 @@ TEST_F(BrowseTest, AnEmptyListDisablesItsActionsAndInsertStartsAnInsert) {
   EXPECT_EQ(StoredLogin("kilo0001"), "k");
 }
 
+TEST_F(BrowseTest, AFileLoadedListHoldsEveryRowAndOnlyMovesItsHighlight) {
+  Fill(25);
+  ListRun run;
+  run.configure = [](BrowseManager& b) { b.FILELOADED = 1; };
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  int choice = 0;
+  EXPECT_EQ(Shown(&choice), Range(0, 24));
+  EXPECT_EQ(Thumb(), 0);
+  Ok(script.Scroll("?LIST", "pagedown"));
+  EXPECT_EQ(Shown(&choice), Range(0, 24));
+  EXPECT_EQ(choice, 11);  // ten rows show at once
+  EXPECT_EQ(Thumb(), 41);  // row 11 of 25
+  Ok(script.Scroll("?LIST", "bottom"));
+  Shown(&choice);
+  EXPECT_EQ(choice, 25);
+  EXPECT_EQ(Thumb(), 100);
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
+}
+
 }  // namespace
 }  // namespace ck::fixture
