@@ -440,6 +440,9 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
     case ControlType::PageImage: {
       auto* v = new QtPageImageView(content_);
       connect(v, &QtPageImageView::clicked, this, [this, feq] { E().UserAccept(id_, feq); });
+      connect(v, &QtPageImageView::rightClicked, this, [this, feq] {
+        if (E().IsAlertKey(id_, key::MouseRight)) E().UserKey(id_, feq, key::MouseRight);
+      });
       return v;
     }
     default: {
