@@ -441,7 +441,7 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
       auto* v = new QtPageImageView(content_);
       connect(v, &QtPageImageView::clicked, this, [this, feq] { E().UserAccept(id_, feq); });
       connect(v, &QtPageImageView::rightClicked, this, [this, feq] {
-        if (E().IsAlertKey(id_, key::MouseRight)) E().UserKey(id_, feq, key::MouseRight);
+        if (E().IsAlertKey(id_, feq, key::MouseRight)) E().UserKey(id_, feq, key::MouseRight);
       });
       return v;
     }
