@@ -144,6 +144,24 @@ TEST_F(BrowseTest, TheLocatorFindsTheTypedTextWithoutRegardToCase) {
   ASSERT_TRUE(Finished(f));
 }
 
+TEST_F(BrowseTest, CharactersTypedOnTheListGoToTheLocator) {
+  Fill(3000);
+  ListRun run;
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  Ok(script.Keys("?LIST", "gol"));
+  EXPECT_EQ(script.Print("?LOCATOR").output, "?LOCATOR = \"gol\"\n");
+  auto m = ui::Engine::Get().Snapshot(script.current());
+  ASSERT_TRUE(m.has_value());
+  EXPECT_EQ(m->focus, kLocator);  // the typing went on in the entry
+  Ok(script.Key("?LOCATOR", "Enter"));
+  int choice = 0;
+  EXPECT_EQ(Shown(&choice), Range(1800, 1809));
+  EXPECT_EQ(ui::Engine::Get().Snapshot(script.current())->focus, kList);  // back on the list
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
+}
+
 TEST_F(BrowseTest, ADescendingOrderLocatesAfterEveryValueBeginningWithTheText) {
   Fill(3000, true, true);
   ListRun run;
