@@ -169,6 +169,7 @@ Level BrowseManager::TakeListKey(int keycode) {
 void BrowseManager::TakeNewSelection(int keycode) {
   const int choice = ILC->Choice();
   if (choice >= 1 && choice <= LISTQUEUE->Records()) CURRENTCHOICE = choice;
+  PREVCHOICE = LASTCHOICE;
   LASTCHOICE = CURRENTCHOICE;
   shownChoice_ = CURRENTCHOICE;
   thumbDownward_ = false;
@@ -197,7 +198,8 @@ void BrowseManager::SetListAlerts() {
   if (SELECTING && SELECTCONTROL != 0) POPUP->AddMenuItemMimic("&Select", "!&Select", SELECTCONTROL);
   if (TOOLCONTROL != 0) {
     POPUP->AddMenuSeparator();
-    POPUP->AddMenuItemMimic("&Toolbox", "!&Toolbox", TOOLCONTROL);
+    const std::string toolbox = POPUP->AddMenuItemMimic("&Toolbox", "!&Toolbox", TOOLCONTROL);
+    POPUP->Find(toolbox)->ONTOOLBOX = 0;  // the toolbox does not offer itself
   }
 }
 
