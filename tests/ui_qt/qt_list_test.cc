@@ -19,21 +19,6 @@
 namespace ck::ui {
 namespace {
 
-struct Log {
-  std::mutex mu;
-  std::vector<std::string> lines;
-  void Add(std::string s) {
-    std::lock_guard lock(mu);
-    lines.push_back(std::move(s));
-  }
-  bool Has(const std::string& s) {
-    std::lock_guard lock(mu);
-    for (auto& l : lines)
-      if (l == s) return true;
-    return false;
-  }
-};
-
 void Click(QWidget* viewport, QPoint at, Qt::MouseButton b) {
   QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), b, b, Qt::NoModifier);
   QCoreApplication::sendEvent(viewport, &press);
@@ -43,7 +28,7 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
   test::App();
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
-  Log log;
+  test::Log log;
   std::thread proc([&] {
     WindowModel m;
     m.title = "Listing";

@@ -23,6 +23,7 @@ class QMenuBar;
 class QStatusBar;
 class QTableView;
 class QScrollBar;
+class QLineEdit;
 class QMdiSubWindow;
 
 namespace ck::ui {
@@ -96,6 +97,8 @@ class QtWindowView : public QObject {
   Rect DialogRect(const QRect& px) const;
   int FeqOf(QObject* o) const;
   void AcceptIfDirty(int feq);
+  // Typing, Enter and leaving an entry (also a combo box's) become the engine's.
+  void WireEntry(QLineEdit* e, int feq);
 
   WindowId id_;
   WindowKind kind_;
