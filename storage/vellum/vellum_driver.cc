@@ -264,7 +264,7 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
     }
     if (file.use_count() > 1) return storage::AccessDeniedErr;  // open elsewhere in this process
   }
-  return env->Remove(name.path).code;
+  return PostedCode(env->Remove(name.path));
 }
 
 int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
@@ -282,7 +282,7 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
     return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
   }
   if (env->Exists(dest.path)) return storage::AccessDeniedErr;
-  return env->Rename(from.path, dest.path).code;
+  return PostedCode(env->Rename(from.path, dest.path));
 }
 
 int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {
