@@ -32,9 +32,10 @@ struct Log {
     std::lock_guard lock(mu);
     lines.push_back(std::move(s));
   }
-  bool Has(const std::string& s) {
+  bool Has(const std::string& s) { return Count(s) > 0; }
+  int Count(const std::string& s) {
     std::lock_guard lock(mu);
-    return std::find(lines.begin(), lines.end(), s) != lines.end();
+    return static_cast<int>(std::count(lines.begin(), lines.end(), s));
   }
 };
 

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -441,7 +442,7 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
       auto* v = new QtPageImageView(content_);
       connect(v, &QtPageImageView::clicked, this, [this, feq] { E().UserAccept(id_, feq); });
       connect(v, &QtPageImageView::rightClicked, this, [this, feq] {
-        if (E().IsAlertKey(id_, key::MouseRight)) E().UserKey(id_, feq, key::MouseRight);
+        if (E().IsAlertKey(id_, feq, key::MouseRight)) E().UserKey(id_, feq, key::MouseRight);
       });
       return v;
     }
@@ -527,10 +528,18 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
         default: return;
       }
       E().UserScroll(id_, feq, e);
+      // The thumb stays where the procedure puts it, not where Qt would step it.
+      if (auto m = E().Snapshot(id_)) lists_[feq].bar->setSliderPosition(m->Control(feq)->thumb);
     });
+    // The rows follow the thumb while it is dragged (the engine keeps only the
+    // latest place not yet taken) and once more where it is dropped.
     QScrollBar* bar = parts.bar;
+    connect(parts.bar, &QScrollBar::sliderMoved, this,
+            [this, feq](int value) { E().UserThumb(id_, feq, value); });
     connect(parts.bar, &QScrollBar::sliderReleased, this,
             [this, feq, bar] { E().UserThumb(id_, feq, bar->value()); });
+    parts.bar->installEventFilter(this);
+    feqs_[parts.bar] = feq;
   }
   if (!c.immediate) {
     // The table moves its own highlight (keys, its scroll bar): report the choice.
@@ -546,6 +555,14 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
   feqs_[parts.table->viewport()] = feq;
   lists_[feq] = parts;
   return box;
+}
+
+void QtWindowView::Wheel(int feq, ListParts& parts, int angle) {
+  parts.wheel += angle;
+  int notches = parts.wheel / 120;
+  parts.wheel -= notches * 120;
+  int lines = std::abs(notches) * std::max(1, QApplication::wheelScrollLines());
+  for (int i = 0; i < lines; ++i) E().UserScroll(id_, feq, notches > 0 ? event::ScrollUp : event::ScrollDown);
 }
 
 void QtWindowView::BuildMenu(QMenu* menu, const MenuModel& entry) {
@@ -868,6 +885,13 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       if (isList && ListScrollEventOfKey(code) && list->second.bar) return E().UserKey(id_, feq, code);
       break;
     }
+    case QEvent::Wheel:
+      // Over the rows or the thumb of a list fed page by page: the procedure scrolls.
+      if (isList && list->second.bar) {
+        Wheel(feq, list->second, static_cast<QWheelEvent*>(ev)->angleDelta().y());
+        return true;
+      }
+      break;
     case QEvent::Resize:
       if (isList && watched == list->second.table->viewport()) {
         int rowH = std::max(1, list->second.table->verticalHeader()->defaultSectionSize());

@@ -79,7 +79,10 @@ class QtWindowView : public QObject {
     QTableView* table = nullptr;
     QScrollBar* bar = nullptr;
     ListTableModel* model = nullptr;
+    int wheel = 0;  // wheel turn not yet a whole notch (eighths of a degree)
   };
+  // A wheel turn over a list fed page by page: its notches become scroll events.
+  void Wheel(int feq, ListParts& parts, int angle);
 
   void Build(const WindowModel& m);
   void AddNewControls(const WindowModel& m);
