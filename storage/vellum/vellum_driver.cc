@@ -424,8 +424,8 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       return 0;
 
     case storage::HOLDfile: case storage::HOLDfilesec:
-      // The next read holds its record; a sequence read waits for it
-      // without limit (HOLDfile) or for the seconds given.
+      // The next read holds its record; a sequence read waits for it as
+      // long as any lock request waits (HOLDfile) or for the seconds given.
       s.holdNext = true;
       s.holdWaitHundredths = op == storage::HOLDfile ? -1 : int64_t{args.seconds} * 100;
       return 0;
