@@ -267,10 +267,17 @@ Level PrintPreview::Init() {
   return level::Benign;
 }
 
+Level PrintPreview::TakeCloseEvent() {
+  const Level base = WindowManager::TakeCloseEvent();
+  // The window's place is kept while it is still there to be asked.
+  if (base == level::Benign && window_ != nullptr && window_->IsOpen() && INIMGR != nullptr &&
+      SAVESIZE)
+    INIMGR->UpdateWindow(PreviewWindowSection, *window_);
+  return base;
+}
+
 Level PrintPreview::Kill() {
   if (Dead) return level::Benign;
-  if (window_ != nullptr && window_->IsOpen() && INIMGR != nullptr && SAVESIZE)
-    INIMGR->UpdateWindow(PreviewWindowSection, *window_);
   if (ownPopup_ != nullptr) ownPopup_->Kill();
   const Level base = WindowManager::Kill();
   if (window_ != nullptr) window_->Close();

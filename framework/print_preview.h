@@ -91,6 +91,7 @@ class PrintPreview : public WindowManager {
   Level TakeAccepted() override;
   Level TakeWindowEvent() override;
   Level TakeFieldEvent() override;
+  Level TakeCloseEvent() override;
 
   // --- The preview's own operations ---
   // Lays the shown pages out again (after a move, a zoom, a resize).
