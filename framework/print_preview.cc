@@ -140,6 +140,7 @@ ui::WindowModel PrintPreview::PreviewLayout() {
   m.at = {-1, -1, 420, 300};
   m.minW = 200;
   m.minH = 100;
+  m.status = {"", ""};  // fields 2 and 3: the page and the zoom
   auto tool = [&](const char* name, const char* icon, const char* tip, int x) {
     ui::ControlModel& b = m.AddButton(name, "");
     b.icon = icon;
@@ -280,7 +281,7 @@ void PrintPreview::KeepCurrentShown() {
 void PrintPreview::LayoutPages() {
   if (window_ == nullptr || !window_->IsOpen()) return;
   ui::Window& w = *window_;
-  const ui::Rect size = w.Position();
+  const ui::Rect size = w.ShownSize();
   const int width = std::max(size.w, 100), height = std::max(size.h, kBarHeight + 40);
   const ui::Rect area{2, kBarHeight + 2, width - 4, height - kBarHeight - 4};
   const int16_t zoom = Zoom();
@@ -357,6 +358,8 @@ void PrintPreview::ShowStatus() {
   w.Display(Feq.ZoomList);
   for (size_t i = 0; i < Feq.ZoomItems.size(); ++i)
     w.CheckMenu(Feq.ZoomItems[i], userZoom_ == 0 && i + 1 == ZOOMINDEX);
+  w.SetStatus(2, PageStatus());
+  w.SetStatus(3, ZoomStatus());
   w.EnableMenu(Feq.Next, CURRENTPAGE < PageCount());
   w.EnableMenu(Feq.Previous, CURRENTPAGE > 1);
 }
@@ -441,7 +444,8 @@ Level PrintPreview::SaveAs() {
     converter = ownConverter_.get();
   }
   converter->Init(Errors);
-  REPORTTARGET = target;
+  savedTarget_ = *target;  // the choice outlives a selector made for this save
+  REPORTTARGET = &savedTarget_;
   return converter->Convert(pages_, *target, file, DocumentTitle, &OUTPUTFILEQUEUE);
 }
 

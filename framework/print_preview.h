@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/report_target.h"
 #include "framework/window_manager.h"
 #include "ui/window_model.h"
 
@@ -23,9 +24,7 @@ class PageOutput;
 }
 class PageImageConverter;
 class PopupManager;
-class ReportTargetSelector;
 class SettingsManager;
-struct ReportGenerator;
 
 // One entry of the zoom list: -2 tiles the pages, -1 fits the page width,
 // other values are percentages of the page's size.
@@ -187,6 +186,7 @@ class PrintPreview : public WindowManager {
   int zoomInIndex_ = 2;      // the entry a click on a thumbnail zooms to
   std::string zoomText_, acrossText_, downText_;
   std::vector<std::string> pages_;
+  ReportGenerator savedTarget_;
 };
 
 // The window names the preview keeps in the settings file.
