@@ -172,8 +172,10 @@ class PrintPreview : public WindowManager {
   virtual ui::WindowModel PreviewLayout();
   // Shows the status texts and the zoom's menu check marks.
   void ShowStatus();
-  // Moves FIRSTPAGE so that the current page is among the pages shown.
-  void KeepCurrentShown();
+  // Moves FIRSTPAGE so that the current page is among the pages shown;
+  // fillBlock (after the thumbnails changed): also so that the block does
+  // not run past the last page while an earlier page could fill it.
+  void KeepCurrentShown(bool fillBlock = false);
   // Shows the page of a page control at the zoomed-in view, or back to tiles.
   void TakePageClick(int control);
   long ShownCount() const;

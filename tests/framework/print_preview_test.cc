@@ -50,6 +50,7 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
   run.records = 100;  // pages of 38, 38 and 24 rows
   run.preview = true;
   run.configure = [&](ReportManager&, PrintPreview& p) {
+    p.ALLOWUSERZOOM = 1;
     p.PAGESACROSS = 2;
     p.PAGESDOWN = 1;
   };
@@ -92,6 +93,14 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
   Ok(script.Menu("Zoom/200% Zoom"));
   EXPECT_EQ(Shown("?PRTPREV:PAGE1"), "?PRTPREV:PAGE1 = page image \"page00002.ckpage\" at 200%\n");
   EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 200%\"\n");
+  // The zoom list: an entry of its own, or a percentage the user types.
+  Ok(script.Choose("?PRTPREV:ZOOMLIST", "75% Zoom"));
+  EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 75%\"\n");
+  Ok(script.Type("?PRTPREV:ZOOMLIST", "150"));
+  EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 150%\"\n");
+  Ok(script.Choose("?PRTPREV:ZOOMLIST", "Tile pages"));
+  Ok(script.Type("?PRTPREV:PAGESACROSS", "3"));
+  EXPECT_EQ(Pages(), "1 2 3");
 
   // Pages to Print: a range that chooses nothing is refused in the window.
   Ok(script.Menu("File/Print"));
