@@ -102,6 +102,7 @@ struct WindowModel {
   Rect at;                     // x, y may be -1 (centred / cascaded)
   int minW = 0, minH = 0, maxW = 0, maxH = 0;  // 0 = no limit
   bool resizable = true;
+  bool maxBox = false;         // dialogs: a maximise button on the title bar
   bool maximized = false, minimized = false;
   int timer = 0;               // hundredths of a second between timer events; 0 none
   std::string background;      // image file name for the frame's MDI area
