@@ -70,10 +70,7 @@ void Frame() {
 
 class QtActive : public ::testing::Test {
  protected:
-  void SetUp() override {
-    test::App();
-    Engine::Get().SetPresenter(&presenter_);
-  }
+  void SetUp() override { Engine::Get().SetPresenter(&presenter_); }
   void TearDown() override { Engine::Get().SetPresenter(nullptr); }
 
   QMdiArea* Area() {
@@ -111,6 +108,7 @@ class QtActive : public ::testing::Test {
     return nullptr;
   }
 
+  QApplication& app_ = test::App();  // before the presenter
   QtPresenter presenter_;
 };
 
