@@ -2,6 +2,7 @@
 // missing or wrong failing with a clear reason instead of acting elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "tests/ui/demo_procedure.h"
@@ -93,6 +94,10 @@ TEST_F(ScriptTest, EnterCompletesAnEntryAndCheckBoxesToggle) {
   EXPECT_NE(out_.str().find("?KEEPOPEN = \"0\""), std::string::npos);
   EXPECT_NE(out_.str().find("?OK = \"&OK\""), std::string::npos);
   EXPECT_NE(out_.str().find("* 1: alp | First"), std::string::npos);
+  // The focus moved by hand is news to the procedure; moved there again it is not.
+  ASSERT_TRUE(Run("focus ?LIST\nfocus ?LIST\n")) << out_.str();
+  std::vector<std::string> lines = log_.Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "selected 4"), 1) << out_.str();
   ASSERT_TRUE(Run("close\n"));
   ASSERT_TRUE(Finished(f));
 }

@@ -189,6 +189,16 @@ ScriptResult ScriptDriver::Press(std::string_view control) {
       "press");
 }
 
+ScriptResult ScriptDriver::Focus(std::string_view control) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        return E().UserFocus(w, feq) || (*why = "the control is disabled", false);
+      },
+      "focus");
+}
+
 ScriptResult ScriptDriver::Key(std::string_view control, std::string_view keyName) {
   int code = key::Parse(keyName);
   if (code < 0) return Fail("unknown key " + std::string(keyName));

@@ -42,6 +42,8 @@ class ScriptDriver {
   // Controls are named by layout name ("?OK") or number ("5").
   ScriptResult Type(std::string_view control, std::string_view text);  // and accept it
   ScriptResult Press(std::string_view control);  // buttons, check boxes, radios
+  // Moves the focus into a control, as a click or the Tab key would.
+  ScriptResult Focus(std::string_view control);
   ScriptResult Key(std::string_view control, std::string_view keyName);
   // A menu entry of the current window (or of the frame) by number ("-5")
   // or by text path ("File/Exit", "&" and case ignored).

@@ -84,6 +84,9 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   } else if (Is(cmd, "press")) {
     if (!need(1)) return false;
     r = driver_->Press(w[1]);
+  } else if (Is(cmd, "focus")) {
+    if (!need(1)) return false;
+    r = driver_->Focus(w[1]);
   } else if (Is(cmd, "key")) {
     if (!need(2)) return false;
     r = driver_->Key(w[1], w[2]);
