@@ -70,6 +70,11 @@ TEST_F(ScriptTest, FailingStepsSayWhy) {
   EXPECT_NE(out_.str().find("row number expected"), std::string::npos);
 
   auto f = RunOnThread([this] { DemoProcedure(&log_, &name_); });
+  EXPECT_FALSE(Run("wait Demo 0\n"));
+  EXPECT_NE(out_.str().find("window number (1 or more) expected"), std::string::npos);
+  ASSERT_TRUE(Run("wait Demo 1\n")) << out_.str();  // the first of one
+  EXPECT_FALSE(Run("wait Demo 2\n"));
+  EXPECT_NE(out_.str().find("no window titled \"Demo\" number 2 appeared"), std::string::npos);
   EXPECT_FALSE(Run("wait Demo\npress ?NOSUCH\n"));
   EXPECT_NE(out_.str().find("error: line 2: press: no control ?NOSUCH"), std::string::npos);
   EXPECT_FALSE(Run("menu \"File/Save\"\n"));
