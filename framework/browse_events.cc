@@ -181,10 +181,16 @@ void BrowseManager::TakeNewSelection(int keycode) {
 }
 
 void BrowseManager::SetListAlerts() {
-  if (INSERTCONTROL) win_->Alert(ui::key::Insert);
+  // The list's own keys: they do nothing while the user types into an entry.
+  if (INSERTCONTROL) win_->ControlAlert(listControl_, ui::key::Insert);
   for (int keycode : {ui::key::CtrlEnter, ui::key::Delete, ui::key::ShiftEnter, ui::key::MouseLeft2,
                       ui::key::MouseRight})
-    win_->Alert(keycode);
+    win_->ControlAlert(listControl_, keycode);
+  // Characters typed on the list go to the locator.
+  const bool locators = std::any_of(SORT.items.begin(), SORT.items.end(), [](const auto& order) {
+    return static_cast<const BrowseSortOrder&>(*order).LOCATOR != nullptr;
+  });
+  win_->ReportChars(listControl_, locators);
   if (POPUP == nullptr || !POPUP->POPUPITEMS.empty()) return;
   const std::pair<const char*, int32_t> actions[] = {{"&Insert", INSERTCONTROL},
                                                      {"&Change", CHANGECONTROL},

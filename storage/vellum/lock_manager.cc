@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "storage/trace.h"
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/lock_area.h"
 
@@ -13,6 +14,7 @@ namespace ck::vellum {
 namespace {
 
 std::atomic<int> fixedFirstSlot{-1};
+std::atomic<int64_t> maxWait{-1};
 
 std::mutex& TraceMutex() {
   static std::mutex mu;
@@ -23,9 +25,18 @@ std::function<void(std::string_view)>& TraceSink() {
   return sink;
 }
 
+// A failed attempt goes to the sink when one is set, else to the trace log
+// when the trace is on.
 void TraceFailure(int systemError) {
-  std::lock_guard<std::mutex> lock(TraceMutex());
-  if (TraceSink()) TraceSink()("LockFile failed with error " + std::to_string(systemError));
+  const std::string line = "LockFile failed with error " + std::to_string(systemError);
+  {
+    std::lock_guard<std::mutex> lock(TraceMutex());
+    if (TraceSink()) {
+      TraceSink()(line);
+      return;
+    }
+  }
+  storage::TraceLine(line);
 }
 
 }  // namespace
@@ -42,6 +53,13 @@ uint32_t FirstReaderSlot() {
 }
 
 void SetFirstReaderSlot(int slot) { fixedFirstSlot.store(slot); }
+
+int64_t MaxWaitHundredths() {
+  const int64_t set = maxWait.load();
+  return set >= 0 ? set : kMaxWaitHundredths;
+}
+
+void SetMaxWaitHundredths(int64_t hundredths) { maxWait.store(hundredths); }
 
 void SetLockTraceSink(std::function<void(std::string_view)> sink) {
   std::lock_guard<std::mutex> lock(TraceMutex());
@@ -77,7 +95,7 @@ int LockBytes(io::File* file, LockMode mode, uint32_t* readerSlot, uint32_t byte
     }
     if (!wait && attempt >= 3) return lastError;
     if (wait) {
-      if (NowHundredths() - start > kMaxWaitHundredths) return lastError;
+      if (NowHundredths() - start > MaxWaitHundredths()) return lastError;
       if (attempt >= 3) std::this_thread::yield();
       if (attempt >= 100) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }

@@ -42,14 +42,19 @@ void UnlockBytes(io::File* file, LockMode mode, uint32_t readerSlot, uint32_t by
 
 inline constexpr int64_t kMaxWaitHundredths = 3000;
 
+// How long a waiting request tries before it gives up: kMaxWaitHundredths,
+// or what tests set (a negative value returns to it).
+int64_t MaxWaitHundredths();
+void SetMaxWaitHundredths(int64_t hundredths);
+
 // The first reader slot a process tries: its elapsed time in hundredths of
 // a second, modulo 1023 (or the slot set for tests).
 uint32_t FirstReaderSlot();
 // Fixes the first reader slot (tests); a negative value returns to the clock.
 void SetFirstReaderSlot(int slot);
 
-// Failed attempts are written to the sink as "LockFile failed with error N"
-// while one is set (the storage trace sets none by default).
+// Failed attempts are written as "LockFile failed with error N" to the sink
+// while one is set, else to the trace log while the trace is on.
 void SetLockTraceSink(std::function<void(std::string_view)> sink);
 
 // Hundredths of a second on a clock that never goes back.

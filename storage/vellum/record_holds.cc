@@ -5,18 +5,22 @@
 #include <thread>
 
 #include "storage/codes.h"
+#include "storage/driver.h"
 #include "storage/vellum/lock_manager.h"
 
 namespace ck::vellum {
 namespace {
 
 // Takes byteSlot: three attempts, then retries until waitHundredths passed
-// (without limit when negative). True on success.
+// (when negative, as long as any lock request waits). Other threads' table
+// access goes on between the attempts. True on success.
 bool TakeByte(PhysicalFile& file, uint32_t byteSlot, int64_t waitHundredths) {
+  const int64_t limit = waitHundredths < 0 ? MaxWaitHundredths() : waitHundredths;
   const int64_t start = NowHundredths();
   while (file.LockByte(byteSlot, false) != 0) {
-    if (waitHundredths >= 0 && NowHundredths() - start >= waitHundredths) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (NowHundredths() - start >= limit) return false;
+    storage::WaitOutsideDriverSection(
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   }
   return true;
 }
@@ -57,9 +61,18 @@ void ReleaseHold(VellumState& s) {
   s.heldRecord = 0;
 }
 
-bool HeldElsewhere(VellumState& s, uint32_t n) {
-  if (n == 0 || s.heldRecord == n) return false;
-  return s.file->ByteHeldElsewhere(n + 1);
+ChangeHold::ChangeHold(VellumState& s) : file_(*s.file) {
+  if (s.current == 0 || s.heldRecord == s.current) {
+    taken_ = true;
+    return;
+  }
+  if (file_.LockByte(s.current + 1, false) != 0) return;
+  byteSlot_ = s.current + 1;
+  taken_ = true;
+}
+
+ChangeHold::~ChangeHold() {
+  if (byteSlot_ != 0) file_.UnlockByte(byteSlot_);
 }
 
 int LockTable(VellumState& s, int64_t waitHundredths) {

@@ -291,6 +291,7 @@ TEST(ToolbarFocusTest, PressesGoToTheTargetOfTheFocusedControl) {
   ASSERT_TRUE(d.WaitWindow("Toolbar list").ok);
   ASSERT_TRUE(d.Focus("?LIST").ok);
   ui::PostEvent(d.current(), ui::event::Accepted, toolbar::Down);
+  ASSERT_TRUE(d.Title().ok);  // waits until the window handled it
   ASSERT_TRUE(d.Focus("?LOCATOR").ok);
   ui::PostEvent(d.current(), ui::event::Accepted, toolbar::Down);
   ASSERT_TRUE(d.Title().ok);

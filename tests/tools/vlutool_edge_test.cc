@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <csignal>
+
 #include <sstream>
 #include <string>
 
@@ -111,6 +113,28 @@ TEST_F(VlutoolTest, ALeafCopiedOverAnotherEndsEveryWalk) {
     // dump reads records only: it meets the damage among them, and not otherwise.
     EXPECT_EQ(RunBounded({"dump", db}), late ? kExitFailed : kExitOk + 10) << kind;
   }
+}
+
+TEST_F(VlutoolTest, AFullDiskIsNamedAndChangesNothing) {
+  CreatePasswords();
+  std::string csv = "ClientDomain,Login\n";
+  for (int i = 0; i < 300; ++i) csv += "domain" + std::to_string(1000 + i) + ",login\n";
+  const std::string rows = Write("many.csv", csv);
+  const std::string before = Read(db);
+  // In a child whose files may not grow much: writes past the limit fail
+  // as on a full disk.
+  vellum::testing::Child child([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit size{before.size() + 4096, before.size() + 4096};
+    setrlimit(RLIMIT_FSIZE, &size);
+    const Result r = Run({"import", db, rows});
+    return r.code == kExitFailed &&
+                   r.err.find("File System Error (90): Handle Disk Full (39)") != std::string::npos
+               ? 0
+               : 1;
+  });
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(Read(db), before);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <vector>
 #include <memory>
 
 #include "ui/presenter.h"
@@ -21,8 +22,10 @@ class QAction;
 class QToolBar;
 class QMenuBar;
 class QStatusBar;
+class QLabel;
 class QTableView;
 class QScrollBar;
+class QLineEdit;
 class QMdiSubWindow;
 
 namespace ck::ui {
@@ -78,7 +81,10 @@ class QtWindowView : public QObject {
     QTableView* table = nullptr;
     QScrollBar* bar = nullptr;
     ListTableModel* model = nullptr;
+    int wheel = 0;  // wheel turn not yet a whole notch (eighths of a degree)
   };
+  // A wheel turn over a list fed page by page: its notches become scroll events.
+  void Wheel(int feq, ListParts& parts, int angle);
 
   void Build(const WindowModel& m);
   void AddNewControls(const WindowModel& m);
@@ -87,6 +93,7 @@ class QtWindowView : public QObject {
   void BuildMenu(QMenu* menu, const MenuModel& entry);
   void BuildMenuBar(QMenuBar* bar, const WindowModel& m);
   void SyncWindow(const WindowModel& m);
+  void SyncStatus(const WindowModel& m);
   void SyncControl(const ControlModel& c, const WindowModel& m);
   void SyncList(const ControlModel& c);
   void SyncTabs(const WindowModel& m);
@@ -96,6 +103,8 @@ class QtWindowView : public QObject {
   Rect DialogRect(const QRect& px) const;
   int FeqOf(QObject* o) const;
   void AcceptIfDirty(int feq);
+  // Typing, Enter and leaving an entry (also a combo box's) become the engine's.
+  void WireEntry(QLineEdit* e, int feq);
 
   WindowId id_;
   WindowKind kind_;
@@ -103,6 +112,9 @@ class QtWindowView : public QObject {
   QWidget* content_ = nullptr;  // holds the controls
   QMdiArea* ownMdi_ = nullptr;  // frames: their MDI area
   QStatusBar* status_ = nullptr;
+  std::vector<QLabel*> statusFields_;  // the model's status fields 2, 3 ...
+  bool ownStatus_ = false;  // a child's or dialog's own status bar
+  bool lastHidden_ = false;
   QToolBar* toolbar_ = nullptr;
   QMenuBar* menuBar_ = nullptr;
   double dluX_ = 1.5, dluY_ = 1.6;

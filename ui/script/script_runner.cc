@@ -93,6 +93,18 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   } else if (Is(cmd, "key")) {
     if (!need(2)) return false;
     r = driver_->Key(w[1], w[2]);
+  } else if (Is(cmd, "keys")) {
+    if (!need(2)) return false;
+    r = driver_->Keys(w[1], w[2]);
+  } else if (Is(cmd, "choose")) {
+    if (!need(2)) return false;
+    r = driver_->Choose(w[1], w[2]);
+  } else if (Is(cmd, "tab")) {
+    if (!need(1)) return false;
+    r = driver_->Tab(w[1]);
+  } else if (Is(cmd, "items")) {
+    if (!need(1)) return false;
+    r = driver_->Items(w[1]);
   } else if (Is(cmd, "menu")) {
     if (!need(1)) return false;
     r = driver_->Menu(w[1]);
@@ -132,6 +144,9 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   } else if (Is(cmd, "title")) {
     if (!need(0)) return false;
     r = driver_->Title();
+  } else if (Is(cmd, "status")) {
+    if (!need(0)) return false;
+    r = driver_->Status();
   } else if (Is(cmd, "close")) {
     if (!need(0)) return false;
     r = driver_->Close();
