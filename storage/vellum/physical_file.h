@@ -137,6 +137,9 @@ class PhysicalFile {
   bool enlisted() const;
   bool changed() const;
 
+  // The size of the file in bytes.
+  int FileSize(uint64_t* size);
+
   // For tools: the header as cached (the pending one inside an access).
   const FileHeader& header() const;
   const std::string& path() const;
