@@ -1,9 +1,11 @@
 // Cellarkey's program entry point. The main thread runs the presenter (the
 // Qt event loop, or the automation script); the program procedure runs on the
-// runtime's first thread.
-//   cellarkey                      the windows, drawn by Qt
+// runtime's first thread, between the thread hooks.
+//   cellarkey                      the windows, drawn by Qt; files in the current folder
+//   cellarkey --user-data          the same, files in the per-user data folder
 //   cellarkey --script FILE        driven by an automation script, nothing drawn
 //   cellarkey --qt --script FILE   driven by a script while Qt draws (screenshots)
+//   cellarkey --demo ...           the window engine's demonstration frame instead
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +13,11 @@
 #include <future>
 #include <iostream>
 #include <memory>
+#include <string>
 
+#include "app/data_folder.h"
 #include "app/demo_frame.h"
+#include "app/program.h"
 #include "runtime/thread.h"
 #include "ui/dialogs.h"
 #include "ui/engine.h"
@@ -30,9 +35,10 @@
 namespace {
 
 int gExitCode = 0;
+bool gDemo = false;
 
 int Usage() {
-  std::fprintf(stderr, "usage: cellarkey [--qt] [--script FILE]\n");
+  std::fprintf(stderr, "usage: cellarkey [--user-data] [--demo] [--qt] [--script FILE]\n");
   return 2;
 }
 
@@ -43,7 +49,9 @@ int Usage() {
   std::_Exit(2);
 }
 
-void ProgramProcedure() { gExitCode = ck::app::RunDemoProgram(); }
+void ProgramProcedure() {
+  gExitCode = gDemo ? ck::app::RunDemoProgram() : ck::app::ProgramProcedure();
+}
 
 int RunScripted(std::ifstream& script) {
   ck::ui::ScriptPresenter presenter;
@@ -107,17 +115,24 @@ int RunQt(int argc, char** argv, std::ifstream* script) {
 int main(int argc, char** argv) {
   const char* scriptFile = nullptr;
   bool qt = false;
+  bool userData = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--script") == 0 && i + 1 < argc)
       scriptFile = argv[++i];
     else if (std::strcmp(argv[i], "--qt") == 0)
       qt = true;
+    else if (std::strcmp(argv[i], "--demo") == 0)
+      gDemo = true;
+    else if (std::strcmp(argv[i], "--user-data") == 0)
+      userData = true;
     else
       return Usage();
   }
   // A halt shows its text in a message box of the engine before the process ends.
+  // The terminal is told too, so whatever started the program learns why.
   ck::SetHaltHandler([](std::string_view text) {
     ck::ui::Message(text, "Cellarkey", ck::ui::MessageIcon::Hand);
+    std::cerr << "cellarkey: " << text << std::endl;
   });
   std::ifstream script;
   if (scriptFile) {
@@ -127,6 +142,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // The script is opened first: a relative name means the folder the user is in.
+  std::string why;
+  if (userData && !ck::app::EnterUserDataFolder(&why)) {
+    std::fprintf(stderr, "cellarkey: %s\n", why.c_str());
+    return 1;
+  }
+  if (!gDemo) ck::app::PrepareProcess();
 #ifdef CELLARKEY_HAVE_QT
   if (!scriptFile || qt) return RunQt(argc, argv, scriptFile ? &script : nullptr);
 #else

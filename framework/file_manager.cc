@@ -573,7 +573,15 @@ uint16_t FileManager::SaveFile() {
   entry.ID = Saved.empty() ? 1 : static_cast<uint16_t>(Saved.back().ID + 1);
   entry.BUFFER = static_cast<uint16_t>(SaveBuffer());
   entry.AUTOINCDONE = AutoIncDone;
-  if (Used && TakePosition(&entry.POS) == 0) entry.STATE = 1;
+  if (Used && File != nullptr) {
+    // The driver's read state (order, place in it, current record) and the
+    // current record's position; a driver without read states leaves STATE 0.
+    const ErrorState kept = ThreadErrorState();
+    int64_t handle = 0;
+    if (storage::GetState(*File, &handle) == 0 && handle > 0) entry.STATE = static_cast<int32_t>(handle);
+    TakePosition(&entry.POS);
+    ThreadErrorState() = kept;
+  }
   Saved.push_back(std::move(entry));
   return Saved.back().ID;
 }
@@ -582,12 +590,19 @@ void FileManager::RestoreFile(uint16_t id) {
   for (auto it = Saved.begin(); it != Saved.end(); ++it) {
     if (it->ID != id) continue;
     InRestore = 1;
-    if (it->STATE && Used) {
-      // Re-establish the sequence at the saved record and read it again.
+    if (Used && File != nullptr) {
       const ErrorState kept = ThreadErrorState();
-      const int rc = PrimaryKey != 0 ? storage::ResetKey(*File, PrimaryKey - 1, it->POS)
-                                     : storage::Reset(*File, it->POS);
-      if (rc == 0) storage::Next(*File);
+      // Read the saved record again (it becomes current), then put the
+      // driver's sequence back as it was.
+      if (!it->POS.empty()) ReadPosition(it->POS);
+      if (it->STATE != 0) {
+        storage::RestoreState(*File, it->STATE);
+        storage::FreeState(*File, it->STATE);
+      } else if (!it->POS.empty()) {
+        const int rc = PrimaryKey != 0 ? storage::ResetKey(*File, PrimaryKey - 1, it->POS)
+                                       : storage::Reset(*File, it->POS);
+        if (rc == 0) storage::Next(*File);
+      }
       ThreadErrorState() = kept;
     }
     RestoreBuffer(it->BUFFER);

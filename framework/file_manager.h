@@ -79,7 +79,7 @@ struct FileStateEntry {
   uint16_t BUFFER = 0;  // identifier of the buffer copy in Buffers
   uint16_t ID = 0;
   uint8_t AUTOINCDONE = 0;
-  int32_t STATE = 0;    // 1 when the table had a current record
+  int32_t STATE = 0;    // the driver's read-state handle; 0 when none was kept
   std::string POS;
 };
 
@@ -155,6 +155,9 @@ class FileManager {
   // --- State saving ---
   virtual long SaveBuffer();
   virtual void RestoreBuffer(long id);
+  // The whole table state: the record buffer, the driver's read state (the
+  // order being read and the place in it, so a view reading through the
+  // table goes on where it was), the current record and AutoIncDone.
   virtual uint16_t SaveFile();
   virtual void RestoreFile(uint16_t id);
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "storage/io/fault_env.h"
+#include "storage/io/fault/fault_env.h"
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/physical_file.h"
 

@@ -275,6 +275,13 @@ int Pointer(FileControlBlock& fcb, int64_t* pointer) {
 int PointerKey(FileControlBlock& fcb, int key, int64_t* pointer) {
   return WithNumber(POINTERkey, fcb, key, pointer);
 }
+int GetState(FileControlBlock& fcb, int64_t* handle) { return WithNumber(GETSTATE, fcb, -1, handle); }
+int RestoreState(FileControlBlock& fcb, int64_t handle) {
+  return WithPointer(RESTORESTATE, fcb, -1, static_cast<uint32_t>(handle));
+}
+int FreeState(FileControlBlock& fcb, int64_t handle) {
+  return WithPointer(FREESTATE, fcb, -1, static_cast<uint32_t>(handle));
+}
 int Position(FileControlBlock& fcb, std::string* position) {
   return WithResult(POSITIONfile, fcb, -1, {}, position);
 }

@@ -90,6 +90,13 @@ int PointerKey(FileControlBlock& fcb, int key, int64_t* pointer);
 int Position(FileControlBlock& fcb, std::string* position);
 int PositionKey(FileControlBlock& fcb, int key, std::string* position);
 
+// Read states: GetState keeps the block's sequence and current record under
+// a handle, RestoreState puts them back (the record buffer is not read
+// again), FreeState forgets the handle.
+int GetState(FileControlBlock& fcb, int64_t* handle);
+int RestoreState(FileControlBlock& fcb, int64_t handle);
+int FreeState(FileControlBlock& fcb, int64_t handle);
+
 // Maintenance.
 int Flush(FileControlBlock& fcb);
 int Stream(FileControlBlock& fcb);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/vlutool_commands.h"
+#include "tools/vlutool/vlutool_commands.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -160,8 +160,10 @@ bool Engine::IsAsking(WindowId id) const {
 bool Engine::Idle() const {
   std::lock_guard lock(s_->mu);
   for (auto& [id, w] : s_->windows) {
-    if (!w->queue.empty()) return false;
-    if (!s_->waiting.count(w->thread) && !s_->asking.count(w->thread)) return false;
+    // A thread waiting for an answer takes its queued events only after it.
+    const bool asking = s_->asking.count(w->thread) != 0;
+    if (!w->queue.empty() && !asking) return false;
+    if (!s_->waiting.count(w->thread) && !asking) return false;
   }
   return true;
 }

@@ -124,6 +124,7 @@ int View::SetOrder(std::string_view text) {
   reading_ = false;
   hasCurrent_ = false;
   rows_.clear();
+  rowsBuilt_ = false;
   return 0;
 }
 
@@ -165,6 +166,7 @@ int View::Close() {
   reading_ = false;
   hasCurrent_ = false;
   rows_.clear();
+  rowsBuilt_ = false;
   if (openedTable_) {
     openedTable_ = false;
     return storage::Close(fcb_);
@@ -251,19 +253,35 @@ int View::Reset(std::string_view position) {
   return 0;
 }
 
-int View::Position(std::string* position) const {
-  if (!hasCurrent_)
-    return Refuse(storage::RecordNotAvailableErr,
-                  std::string(storage::ErrorText(storage::RecordNotAvailableErr)));
-  std::string out = "R" + std::to_string(currentRecno_);
+std::string View::PositionText(uint32_t recno, const std::vector<std::string>& values) const {
+  std::string out = "R" + std::to_string(recno);
   const std::vector<int> fields = PositionFields();
-  for (size_t k = 0; k < fields.size() && k < currentValues_.size(); ++k) {
-    std::string_view v = currentValues_[k];
+  for (size_t k = 0; k < fields.size() && k < values.size(); ++k) {
+    std::string_view v = values[k];
     if (fields_.field(static_cast<size_t>(fields[k])).type() == fieldtype::STRING)
       while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
     out += ':' + Escape(v);
   }
-  *position = std::move(out);
+  return out;
+}
+
+int View::Position(std::string* position) const {
+  if (!hasCurrent_)
+    return Refuse(storage::RecordNotAvailableErr,
+                  std::string(storage::ErrorText(storage::RecordNotAvailableErr)));
+  *position = PositionText(currentRecno_, currentValues_);
+  return 0;
+}
+
+int View::CurrentPosition(std::string* position) const {
+  int64_t recno = 0;
+  if (const int rc = storage::Pointer(fcb_, &recno); rc != 0) return rc;
+  if (recno <= 0)
+    return Refuse(storage::RecordNotAvailableErr,
+                  std::string(storage::ErrorText(storage::RecordNotAvailableErr)));
+  std::vector<std::string> values;
+  for (int f : PositionFields()) values.push_back(Bytes(fields_.field(static_cast<size_t>(f))));
+  *position = PositionText(static_cast<uint32_t>(recno), values);
   return 0;
 }
 
@@ -363,8 +381,19 @@ int View::FirstKeyed(bool forward) {
   }
 }
 
+bool View::RowsCurrent() {
+  std::string stamp;
+  const int rc = storage::Send(fcb_, "CHANGES", &stamp);
+  if (rc != 0) ClearError();
+  if (rc != 0 || stamp.empty()) return false;  // the driver cannot tell: build again
+  const bool current = rowsBuilt_ && stamp == rowsStamp_;
+  rowsStamp_ = std::move(stamp);
+  return current;
+}
+
 int View::BuildRows() {
   rows_.clear();
+  rowsBuilt_ = false;
   int rc = storage::Set(fcb_);
   while (rc == 0) {
     rc = storage::Next(fcb_);
@@ -383,6 +412,7 @@ int View::BuildRows() {
     const int c = CompareRow(a, b.values, order_.size());
     return c != 0 ? c < 0 : a.recno < b.recno;
   });
+  rowsBuilt_ = true;
   return 0;
 }
 
@@ -425,8 +455,9 @@ size_t View::FirstRow(bool forward) const {
 
 int View::ReadMemory(bool forward) {
   if (!reading_) {
-    const int rc = BuildRows();
-    if (rc != 0) return rc;
+    if (!RowsCurrent()) {
+      if (const int rc = BuildRows(); rc != 0) return rc;
+    }
     cursor_ = static_cast<long>(FirstRow(forward));
     start_ = Start::None;
     reading_ = true;

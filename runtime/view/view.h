@@ -6,8 +6,10 @@
 // previous setting in force. Reading goes through the record statements:
 // an order that a key's leading components deliver is read through that key
 // (backwards when every component runs the other way); any other order is
-// read through an ordering of record numbers built in memory each time the
-// view is set or reset. The filter is parsed once and tested on every record
+// read through an ordering of record numbers built in memory, which is built
+// again only when the order changes or the driver reports that the data file
+// changed since (a driver that cannot tell rebuilds it at every set or
+// reset). The filter is parsed once and tested on every record
 // read; records that fail it are passed over in both directions.
 //
 // Set(n) starts at the first record (in the view's order) whose first n
@@ -65,6 +67,9 @@ class View {
   int Previous();
   // The position of the record read last (33 when none).
   int Position(std::string* position) const;
+  // The position of the record in the record buffer, taken as the driver's
+  // current record (the one a GET, ADD or PUT left there).
+  int CurrentPosition(std::string* position) const;
   int Reset(std::string_view position);
 
   // The view's fields: the primary table's, by their declared names.
@@ -86,6 +91,9 @@ class View {
   int ReadMemory(bool forward);
   int FirstKeyed(bool forward);
   int BuildRows();
+  // Whether the ordering in memory still holds for the table as it is now.
+  bool RowsCurrent();
+  std::string PositionText(uint32_t recno, const std::vector<std::string>& values) const;
   int CompareRow(const Row& row, const std::string& values, size_t components) const;
   size_t FirstRow(bool forward) const;
   std::vector<int> PositionFields() const;
@@ -116,6 +124,8 @@ class View {
 
   // Ordering in memory.
   std::vector<Row> rows_;
+  bool rowsBuilt_ = false;
+  std::string rowsStamp_;  // the driver's change count when rows_ was built
   long cursor_ = -1;
 };
 

@@ -1,7 +1,7 @@
 // Env and File: every byte the storage engine reads or writes, and every
 // byte-range lock it takes, goes through these two interfaces. PosixEnv
 // (Env::Default) works on real files with pread/pwrite/fsync and
-// open-file-description locks; FaultEnv (fault_env.h) keeps files in memory
+// open-file-description locks; FaultEnv (fault/fault_env.h) keeps files in memory
 // and injects failures and power cuts for tests.
 //
 // Every call returns an IoStatus: code 0 on success, otherwise an error code

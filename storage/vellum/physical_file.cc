@@ -782,6 +782,8 @@ const std::string& PhysicalFile::path() const { return impl_->path; }
 
 int PhysicalFile::WalkPages(const std::function<void(const PageInfo&)>& visit) {
   impl_->tree.Walk([&](const PagePtr& page, int) {
+    // The empty root leaf of a file without pages is not stored: nothing to list.
+    if (IsTemporaryId(page->id) && page->image.entries.empty()) return;
     PageInfo info;
     info.unit = page->id;
     info.sizeClass = page->slotClass;

@@ -150,6 +150,7 @@ int Table::Open(EntryStore& store, std::string_view name, FileControlBlock& fcb,
   std::string stream;
   if ((rc = ReadDefinitionStream(store, t.number_, &stream)) != 0) return rc;
   if (fcb.fields.empty()) {
+    fcb.oem = t.oem_;
     rc = ReadDefinition(stream, fcb);
     if (rc == 0) rc = ValidateDeclaration(fcb) == 0 ? 0 : storage::BadRecErr;
   } else {
@@ -188,7 +189,12 @@ std::string Table::OrderPrefix(int key) const {
 }
 
 std::string Table::KeyValue(const FileControlBlock& fcb, int key, const char* record) const {
-  return EncodeKeyValue(fcb, key, record, collation_);
+  if (!oem_) return EncodeKeyValue(fcb, key, record, collation_);
+  // Text that code page 437 cannot hold is stored changed (S for S with
+  // caron): keys are built from the record as it reads back, so a record
+  // and its key entries always agree.
+  const std::string stored = BufferImage(fcb, StoredImage(fcb, record, true), true);
+  return EncodeKeyValue(fcb, key, stored.data(), collation_);
 }
 
 std::string Table::KeyPart(const FileControlBlock& fcb, int key, const char* record,

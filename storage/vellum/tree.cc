@@ -380,7 +380,8 @@ int Tree::Check(std::vector<std::string>* problems) {
     problems->push_back(text);
   };
   const FileHeader& header = store_->header();
-  const uint32_t rootId = header.rootPage;
+  // A file without pages gets its empty root leaf here, under a temporary id.
+  const uint32_t rootId = store_->Root()->id;
   std::set<uint32_t> ids;
   size_t slotted = 0;
   std::string lastLeafKey;

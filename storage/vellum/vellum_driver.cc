@@ -98,6 +98,20 @@ int CheckWatched(FileControlBlock& fcb, VellumState& s) {
 // SEND (and the property forms): reads or sets one option. The process-wide
 // TCF works without an open table.
 int SendOption(FileControlBlock& fcb, DriverArgs& args) {
+  // CHANGES (read only): the data file's commit count, which every committed
+  // change of any process raises; readers use it to tell that a table may
+  // have changed since they last looked.
+  if (const OptionItem item = SplitOption(args.text); EqualNoCase(item.name, "CHANGES")) {
+    VellumState* s = StateOf(fcb);
+    if (!s) return storage::NotOpenErr;
+    uint32_t changes = 0;
+    const int rc = InAccess(*s->file, false, [&] {
+      changes = s->file->header().changeCounter;
+      return 0;
+    });
+    if (rc == 0 && args.result) *args.result = std::to_string(changes);
+    return rc;
+  }
   OptionTarget target;
   if (VellumState* s = StateOf(fcb)) {
     target.table = &s->options;
@@ -426,6 +440,22 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       return 0;
     case storage::NOMEMO:
       s.noMemoNext = true;
+      return 0;
+
+    case storage::GETSTATE:
+      s.readStates[++s.lastReadState] = {s.cursor, s.current, s.currentWithoutMemos};
+      if (args.number) *args.number = s.lastReadState;
+      return 0;
+    case storage::RESTORESTATE: {
+      const auto it = s.readStates.find(args.pointer);
+      if (it == s.readStates.end()) return storage::BadParameterCountErr;
+      s.cursor = it->second.cursor;
+      s.current = it->second.current;
+      s.currentWithoutMemos = it->second.currentWithoutMemos;
+      return 0;
+    }
+    case storage::FREESTATE:
+      s.readStates.erase(args.pointer);
       return 0;
 
     case storage::FLUSH:

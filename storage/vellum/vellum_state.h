@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,16 @@ class VellumState : public storage::DriverState {
   bool watching = false;            // a watched image is kept for the next PUT
   RecordImage watched;
   bool noMemoNext = false;          // NOMEMO: the next read skips memos
+
+  // Read states kept by GETSTATE until FREESTATE: the sequence and the
+  // current record, so that a caller can read elsewhere and come back.
+  struct ReadState {
+    Cursor cursor;
+    uint32_t current = 0;
+    bool currentWithoutMemos = false;
+  };
+  std::map<int64_t, ReadState> readStates;
+  int64_t lastReadState = 0;
 
   uint32_t heldRecord = 0;          // the record this block holds against other processes; 0: none
   int64_t holdWaitHundredths = 0;   // how long a sequence read retries its hold; < 0: no limit

@@ -297,6 +297,27 @@ TEST_F(FileManagerTest, SavedStateBringsBackBufferAndPosition) {
   EXPECT_EQ(fm.EqualBuffer(buffer), 1);  // the copy is gone
 }
 
+TEST_F(FileManagerTest, SavedStateKeepsTheOrderBeingRead) {
+  Fill({{"A", "two"}, {"B", "one"}, {"C", "zed"}});
+  fm.PrimaryKey = 1;
+  storage::SetKey(items.fcb, 1);  // by name: one, two, zed
+  ASSERT_EQ(fm.TryNext(), level::Benign);
+  EXPECT_EQ(items.Get(0), "B");
+  const uint16_t id = fm.SaveFile();
+  // A second read in another order meanwhile.
+  storage::SetKey(items.fcb, 0);
+  ASSERT_EQ(fm.TryNext(), level::Benign);
+  ASSERT_EQ(fm.TryNext(), level::Benign);
+  items.Set(1, "scribbled");
+  fm.RestoreFile(id);
+  EXPECT_EQ(items.Get(1), "one");
+  ASSERT_EQ(fm.TryNext(), level::Benign);
+  EXPECT_EQ(items.Get(1), "two");  // the name order goes on, not the code order
+  ASSERT_EQ(fm.TryNext(), level::Benign);
+  EXPECT_EQ(items.Get(1), "zed");
+  EXPECT_EQ(fm.TryNext(), level::Notify);
+}
+
 TEST_F(FileManagerTest, PreviousBufferFollowsReadsWhenAsked) {
   Fill({{"A", "one"}});
   fm.SavePreviousBuffer = 1;

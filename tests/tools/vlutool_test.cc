@@ -14,75 +14,12 @@
 #include "storage/vellum/collation.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/physical_file.h"
-#include "tools/vlutool_commands.h"
-#include "tools/vlutool_csv.h"
-#include "tools/vlutool_decl.h"
+#include "tests/tools/vlutool_fixture.h"
+#include "tools/vlutool/vlutool_csv.h"
+#include "tools/vlutool/vlutool_decl.h"
 
 namespace ck::vlutool {
 namespace {
-
-namespace fs = std::filesystem;
-
-constexpr char kPasswords[] =
-    "# the program's table\n"
-    "prefix PAS\n"
-    "field PAS:ClientDomain STRING(100) @s100\n"
-    "field PAS:Login STRING(100)\n"
-    "field PAS:Password STRING(20)\n"
-    "field PAS:OtherInfo STRING(255)\n"
-    "key PAS:KeyClientDomain DUP NAME(PAS:KEYCLIENTDOMAIN) : PAS:ClientDomain\n";
-
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class VlutoolTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() / ("ck_vlutool_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    db = Path("PASSWORD.VLU");
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
-  std::string Path(const std::string& name) const { return (dir / name).string(); }
-
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
-    return Path(name);
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-
-  static Result Run(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    Result r;
-    r.code = RunVlutool(args, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-  }
-
-  void CreatePasswords() {
-    const Result r = Run({"create", db, Write("passwords.decl", kPasswords)});
-    ASSERT_EQ(r.code, 0) << r.err;
-  }
-  void AddDomain(const std::string& domain, const std::string& login) {
-    const Result r = Run({"add", db, "ClientDomain=" + domain, "PAS:Login=" + login});
-    ASSERT_EQ(r.code, 0) << r.err;
-  }
-
-  fs::path dir;
-  std::string db;
-};
 
 TEST(VlutoolDeclaration, LaysOutFieldsAndKeys) {
   Declaration d;
@@ -364,26 +301,6 @@ TEST_F(VlutoolTest, EntriesAndPagesShowTheTree) {
   EXPECT_GE(rootLevel, 1);  // 400 records of 475 bytes need more than one page
   EXPECT_GT(leaves, 1);
   EXPECT_EQ(leafEntries, 400u * 2 + 2 + 1 + 1 + static_cast<uint64_t>(kinds["definition"]));
-}
-
-// True when text is exactly prefix + "check N: Possible data corruption in
-// file (N)" and a line end, with the same check number N twice.
-bool IsStopLine(const std::string& text, const std::string& prefix) {
-  const std::string head = prefix + "check ";
-  if (text.rfind(head, 0) != 0) return false;
-  const size_t digits = text.find_first_not_of("0123456789", head.size());
-  if (digits == head.size() || digits == std::string::npos) return false;
-  const std::string n = text.substr(head.size(), digits - head.size());
-  return text.substr(digits) == ": Possible data corruption in file (" + n + ")\n";
-}
-
-// Changes the tree behind the driver's back, as damage or a faulty writer would.
-void Tamper(const std::string& path, const std::function<void(vellum::EntryStore&)>& change) {
-  std::shared_ptr<vellum::PhysicalFile> file;
-  ASSERT_EQ(vellum::PhysicalFile::Open(path, storage::ReadWrite | storage::DenyNone, "", false, &file), 0);
-  ASSERT_EQ(file->BeginAccess(true), 0);
-  change(file->store());
-  ASSERT_EQ(file->EndAccess(), 0);
 }
 
 TEST_F(VlutoolTest, CheckNamesEachInconsistency) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "storage/io/env.h"
-#include "storage/io/fault_env.h"
+#include "storage/io/fault/fault_env.h"
 
 namespace ck::io {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "storage/io/fault_env.h"
+#include "storage/io/fault/fault_env.h"
 #include "storage/vellum/consistency.h"
 
 namespace ck::vellum {

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "storage/io/fault_env.h"
+#include "storage/io/fault/fault_env.h"
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/page_codec.h"

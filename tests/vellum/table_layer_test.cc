@@ -223,7 +223,7 @@ TEST_F(TableLayer, BuildAndEmpty) {
   EXPECT_EQ(AddDomain("c"), 4u);  // record numbers are never reused
 }
 
-TEST_F(TableLayer, OemTablesStoreTextInCodePage437) {
+TEST_F(TableLayer, OemTablesStoreTextInCodePage437AndKeyWhatTheyStore) {
   decl.oem = true;
   ASSERT_EQ(Table::Create(store, take, "OEM", decl, &table), 0);
   const uint32_t n = AddDomain("caf\xE9");  // é in 1252 is 0x82 in 437
@@ -233,6 +233,24 @@ TEST_F(TableLayer, OemTablesStoreTextInCodePage437) {
   RecordImage img;
   ASSERT_EQ(table.Read(store, decl, n, &img, true), 0);
   EXPECT_EQ(img.record.substr(0, 4), "caf\xE9");
+
+  // 437 has no \x8A (S with caron): the record keeps S, and so must its key,
+  // whether it is built from the text given or from the record read back.
+  std::string given(475, ' ');
+  SetText(given, 0, 100, "\x8A" "b");
+  uint32_t s = 0;
+  ASSERT_EQ(table.Add(store, take, decl, given.data(), {}, true, &s), 0);
+  ASSERT_EQ(table.Read(store, decl, s, &img, true), 0);
+  EXPECT_EQ(img.record.substr(0, 2), "Sb");
+  EXPECT_EQ(table.KeyPart(decl, 0, given.data(), s), table.KeyPart(decl, 0, img.record.data(), s));
+  TreeEntry key;
+  EXPECT_EQ(store.Get(table.KeyPart(decl, 0, img.record.data(), s), &key), 0);
+  // A change and a removal leave no stale key entry behind.
+  SetText(img.record, 0, 100, "\x8C" "x");  // OE ligature, not in 437 either
+  ASSERT_EQ(table.Update(store, decl, s, img.record.data(), {}, false), 0);
+  ASSERT_EQ(table.Remove(store, decl, s), 0);
+  EXPECT_EQ(KeyOrder(0), (std::vector<uint32_t>{n}));
+  EXPECT_EQ(Count(0), 1u);
 }
 
 TEST_F(TableLayer, OptKeysLeaveBlankValuesOut) {

@@ -17,6 +17,17 @@ namespace {
 
 using Rows = std::vector<std::string>;
 
+// Forwards to the Vellum driver and counts the sequential reads.
+class CountingDriver : public storage::Driver {
+ public:
+  int Call(int op, storage::FileControlBlock& fcb, storage::DriverArgs& args) override {
+    if (op == storage::NEXT) ++nexts;
+    return storage::FindDriver("VELLUM")->Call(op, fcb, args);
+  }
+  void Destroy(storage::FileControlBlock& fcb) override { storage::FindDriver("VELLUM")->Destroy(fcb); }
+  int nexts = 0;
+};
+
 class VellumViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -191,6 +202,51 @@ TEST_F(VellumViewTest, AnOrderNoKeyServesIsBuiltInMemory) {
   EXPECT_EQ(Row(), "bank/eve");
   ASSERT_EQ(v.Previous(), 0);
   EXPECT_EQ(Row(), "ebay/zed");
+}
+
+TEST_F(VellumViewTest, AnOrderingInMemoryIsBuiltAgainOnlyAfterTheFileChanged) {
+  auto counting = std::make_shared<CountingDriver>();
+  storage::RegisterDriver("COUNTVELLUM", counting);
+  fcb_.driverName = "COUNTVELLUM";
+  View v(fcb_);
+  ASSERT_EQ(v.Open(), 0);
+  ASSERT_EQ(v.SetOrder("PAS:Login"), 0);
+  ASSERT_EQ(v.Set(), 0);
+  EXPECT_EQ(ReadAll(v, true, 1), Rows{"ebay/amy"});
+  const int built = counting->nexts;
+  EXPECT_GE(built, 7);
+  // Setting and resetting again reads no record in sequence.
+  std::string position;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(v.Set(), 0);
+    ASSERT_EQ(v.Next(), 0);
+    ASSERT_EQ(v.Position(&position), 0);
+    ASSERT_EQ(v.Reset(position), 0);
+    ASSERT_EQ(v.Previous(), 0);
+  }
+  EXPECT_EQ(counting->nexts, built);
+  // A record added (here through another open) is in the next ordering.
+  {
+    std::string other(475, ' ');
+    storage::FileControlBlock second;
+    second.name = fcb_.name;
+    second.fields = fcb_.fields;
+    second.keys = fcb_.keys;
+    second.record = other.data();
+    second.recordLength = fcb_.recordLength;
+    ASSERT_EQ(storage::Open(second, storage::ReadWrite | storage::DenyNone), 0);
+    std::memcpy(other.data(), "zoo", 3);
+    std::memcpy(other.data() + 100, "aaron", 5);
+    ASSERT_EQ(storage::Add(second), 0);
+    storage::Close(second);
+  }
+  ASSERT_EQ(v.Set(), 0);
+  EXPECT_EQ(ReadAll(v, true, 2), (Rows{"zoo/aaron", "ebay/amy"}));
+  EXPECT_GT(counting->nexts, built);
+  v.Close();
+  storage::Close(fcb_);
+  fcb_.driverName = "VELLUM";
+  ASSERT_EQ(storage::Open(fcb_, storage::ReadWrite | storage::DenyNone), 0);
 }
 
 }  // namespace

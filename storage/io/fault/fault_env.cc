@@ -1,5 +1,5 @@
 // The in-memory, fault-injecting file system for tests.
-#include "storage/io/fault_env.h"
+#include "storage/io/fault/fault_env.h"
 
 #include <algorithm>
 #include <cstring>

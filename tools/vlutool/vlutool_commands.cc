@@ -1,4 +1,4 @@
-#include "tools/vlutool_commands.h"
+#include "tools/vlutool/vlutool_commands.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,9 +13,9 @@
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/table_name.h"
 #include "storage/vellum/vellum_driver.h"
-#include "tools/vlutool_csv.h"
-#include "tools/vlutool_decl.h"
-#include "tools/vlutool_table.h"
+#include "tools/vlutool/vlutool_csv.h"
+#include "tools/vlutool/vlutool_decl.h"
+#include "tools/vlutool/vlutool_table.h"
 
 namespace ck::vlutool {
 

@@ -1,4 +1,4 @@
-#include "tools/vlutool_table.h"
+#include "tools/vlutool/vlutool_table.h"
 
 #include <cctype>
 #include <cstring>
@@ -47,6 +47,18 @@ bool FromHex(std::string_view text, std::string* out) {
       else return false;
     }
     out->push_back(static_cast<char>(v));
+  }
+  return true;
+}
+
+// An OEM table stores its text in code page 437: a character that 437
+// cannot hold would be stored changed, so it is refused like one that 1252
+// cannot hold.
+bool FitsCodePage(const storage::FileControlBlock& fcb, std::string_view text) {
+  if (!fcb.oem) return true;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (OemToAnsi(AnsiToOem(byte)) != byte) return false;
   }
   return true;
 }
@@ -128,6 +140,10 @@ bool ToolTable::Assign(int c, std::string_view text, std::string* error) {
       *error = col.name + ": " + (decl.binary || decl.blob ? "not hex bytes" : "not Windows-1252 text");
       return false;
     }
+    if (!decl.binary && !FitsCodePage(fcb_, value)) {
+      *error = col.name + ": a character that the table's code page 437 cannot hold";
+      return false;
+    }
     if (!decl.blob && value.size() > decl.size) {
       *error = col.name + ": longer than its " + std::to_string(decl.size) + " bytes";
       return false;
@@ -154,6 +170,10 @@ bool ToolTable::Assign(int c, std::string_view text, std::string* error) {
   // A text longer than its field is refused rather than cut, so that what
   // is stored is what was given.
   if (ref.IsText()) {
+    if (!FitsCodePage(fcb_, value)) {
+      *error = col.name + ": a character that the table's code page 437 cannot hold";
+      return false;
+    }
     const size_t room = f.type == storage::STRING ? f.length : f.length - 1;
     if (value.size() > room) {
       *error = col.name + ": longer than its " + std::to_string(room) + " characters";

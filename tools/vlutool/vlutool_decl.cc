@@ -1,4 +1,4 @@
-#include "tools/vlutool_decl.h"
+#include "tools/vlutool/vlutool_decl.h"
 
 #include <algorithm>
 #include <cctype>

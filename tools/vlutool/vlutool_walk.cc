@@ -8,7 +8,7 @@
 #include "storage/vellum/file_check.h"
 #include "storage/vellum/physical_file.h"
 #include "storage/vellum/table_name.h"
-#include "tools/vlutool_commands.h"
+#include "tools/vlutool/vlutool_commands.h"
 
 namespace ck::vlutool {
 

@@ -1,4 +1,4 @@
-#include "tools/vlutool_csv.h"
+#include "tools/vlutool/vlutool_csv.h"
 
 namespace ck::vlutool {
 

@@ -1,0 +1,97 @@
+// The master password gate and "Set New Password", end to end: the program
+// started in a folder of its own and driven by a script, as a user would.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/app/program_run.h"
+
+namespace ck::test {
+namespace {
+
+const std::string kGate = "wait \"Please enter your password\"\n";
+const std::string kFrame =
+    "wait \"Cellarkey - By Ada Quillon ---- DO NOT USE THIS PROGRAM IF YOU WERE NOT "
+    "AUTHORIZED ---- \"\ntitle\n";
+const std::string kRefused = "Incorrect Password! This program will be terminated.";
+const std::string kExit = "menu File/Exit\n";
+
+std::string Enter(const std::string& typed) {
+  return kGate + "type ?G:PASS \"" + typed + "\"\npress ?BUTTON2\n";
+}
+
+// The frame came up: its title was printed and the program ended normally.
+void ExpectAdmitted(const ProgramRun& run) {
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("title \"Cellarkey - By Ada Quillon"), std::string::npos) << run.out;
+}
+
+void ExpectRefused(const ProgramRun& run) {
+  EXPECT_EQ(run.exitCode, 9) << run.out << run.err;
+  EXPECT_NE(run.err.find(kRefused), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find("title \"Cellarkey"), std::string::npos) << "the frame opened";
+}
+
+class GateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (ProgramPath().empty()) GTEST_SKIP() << "the program is not built";
+  }
+  RunFolder folder;
+};
+
+TEST_F(GateTest, FirstStartAdmitsOnlyTheDefaultAndWritesNoPasswordFile) {
+  ExpectRefused(RunScript(folder, Enter("Qelvant") + "answer ok\n"));  // case counts
+  ExpectRefused(RunScript(folder, kGate + "press ?BUTTON2\nanswer ok\n"));  // empty entry
+  ExpectRefused(RunScript(folder, Enter("qelvan") + "answer ok\n"));
+  EXPECT_FALSE(folder.Has("AQuilon.ini"));
+  ExpectAdmitted(RunScript(folder, Enter("qelvant   ") + kFrame + kExit));  // trailing spaces
+  // The close box is taken as Enter: the verdict decides.
+  ExpectAdmitted(RunScript(folder, kGate + "type ?G:PASS qelvant\nclose\n" + kFrame + kExit));
+  EXPECT_FALSE(folder.Has("AQuilon.ini")) << "the gate created the password file";
+  EXPECT_FALSE(folder.Has("PASSWORD.VLU")) << "the data file is made at its first use only";
+}
+
+TEST_F(GateTest, TheStoredPasswordRulesAndAnEmptyOneAdmitsAnEmptyEntry) {
+  folder.Write("AQuilon.ini", "[ada quillon - password control]\r\npwd=S3cret word\r\n");
+  ExpectRefused(RunScript(folder, Enter("qelvant") + "answer ok\n"));
+  ExpectRefused(RunScript(folder, Enter("s3cret word") + "answer ok\n"));
+  ExpectAdmitted(RunScript(folder, Enter("S3cret word") + kFrame + kExit));
+  folder.Write("AQuilon.ini", "[Ada Quillon - Password Control]\nPwd=\n");
+  ExpectAdmitted(RunScript(folder, kGate + "press ?BUTTON2\n" + kFrame + kExit));
+}
+
+TEST_F(GateTest, SetNewPasswordTakesEffectAtTheNextStartOnly) {
+  const std::string setNew = "menu \"File/Set New Password\"\nwait \"Set up new Password\"\n";
+  ProgramRun run = RunScript(
+      folder, Enter("qelvant") + kFrame +
+                  // Mismatch: message, both entries cleared, the window closes.
+                  setNew + "type ?WPASS abc\ntype ?WPASS1 abd\npress ?OK\nanswer ok\n" + kFrame +
+                  // Blank on both sides.
+                  setNew + "type ?WPASS \"  \"\npress ?OK\nanswer ok\n" + kFrame +
+                  // Cancel writes nothing.
+                  setNew + "type ?WPASS abc\ntype ?WPASS1 abc\npress ?CANCEL\n" + kFrame + kExit);
+  ExpectAdmitted(run);
+  EXPECT_NE(run.out.find("message \"ERROR\": Passwords do not match, please try again!"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("message \"Invalid password procedure\": Password can not be blank... "
+                         "set up a new password or quit!"),
+            std::string::npos)
+      << run.out;
+  EXPECT_FALSE(folder.Has("AQuilon.ini"));
+
+  // Success: the running program goes on; the file holds the new password.
+  run = RunScript(folder, Enter("qelvant") + kFrame + setNew +
+                              "type ?WPASS \"New One\"\ntype ?WPASS1 \"New One  \"\npress ?OK\n" +
+                              kFrame + setNew + "press ?CANCEL\n" + kFrame + kExit);
+  ExpectAdmitted(run);
+  EXPECT_EQ(run.out.find("message"), std::string::npos) << run.out;
+  EXPECT_NE(folder.Read("AQuilon.ini").find("Pwd=New One"), std::string::npos)
+      << folder.Read("AQuilon.ini");
+  ExpectRefused(RunScript(folder, Enter("qelvant") + "answer ok\n"));
+  ExpectAdmitted(RunScript(folder, Enter("New One") + kFrame + kExit));
+}
+
+}  // namespace
+}  // namespace ck::test

@@ -1,3 +1,0 @@
-// The tool's commands source compiled into the test program, so that the tests
-// run the commands in-process (main() stays in tools/vlutool.cc).
-#include "tools/vlutool_commands.cc"
