@@ -27,6 +27,7 @@
 
 #ifdef CELLARKEY_HAVE_QT
 #include <QApplication>
+#include <QIcon>
 #include <thread>
 
 #include "ui/qt/qt_presenter.h"
@@ -76,6 +77,12 @@ int RunScripted(std::ifstream& script) {
 int RunQt(int argc, char** argv, std::ifstream* script) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cellarkey"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("cellarkey"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cellarkey"),
+                                               QIcon(QStringLiteral(":/images/cellarkey-48.png"))));
+  // The program ends when its procedure does: between two windows (the gate
+  // and the frame, a file dialog and a list) none may be open.
+  QApplication::setQuitOnLastWindowClosed(false);
   ck::ui::QtPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
   std::unique_ptr<ck::ui::ScriptPresenter> box;

@@ -32,9 +32,11 @@ WindowModel GateLayout() {
   enter.icon = "WAOK.ICO";
   enter.isDefault = true;
   w.AddPrompt("?G:PASS:PROMPT", "Password:").at = {26, 22, 60, 10};
-  w.AddString("?STRING1", "DO NOT USE THIS PROGRAM IF YOU WERE NOT AUTHORIZED").at =
-      {12, 60, 172, 10};
-  w.Add(ControlType::Box, "?BOX1").at = {6, 54, 184, 22};
+  ControlModel& warning =
+      w.AddString("?STRING1", "DO NOT USE THIS PROGRAM IF YOU WERE NOT AUTHORIZED");
+  warning.at = {6, 60, 184, 10};
+  warning.font = {"Arial", 6};
+  w.Add(ControlType::Box, "?BOX1").at = {3, 54, 190, 22};
   ControlModel& by = w.AddString("?STRING2:2", "by Ada Quillon");
   by.at = {6, 84, 184, 10};
   by.font = {"Arial", 8};

@@ -107,6 +107,7 @@ enum class ControlType : int {
   Sheet = 37,
   Tab = 38,
   Panel = 39,
+  PageImage = 40,  // a report page image (ui/report), drawn to a zoom
 };
 
 // Message box buttons: a set of these bits is offered, the pressed one returned.

@@ -171,6 +171,19 @@ bool Window::Read(const std::function<void(const WindowModel&)>& fn) const {
   return E().ReadWindow(id_, fn);
 }
 
+int Window::AddControl(ControlModel control) {
+  int feq = 0;
+  auto add = [&](WindowModel& m) {
+    control.feq = static_cast<int>(m.controls.size()) + 1;
+    feq = control.feq;
+    m.controls.push_back(control);
+  };
+  if (id_ != 0 && (!opened_ || !E().ModifyWindow(id_, add, ChangeKind::Control, 0))) return 0;
+  add(layout_);  // the layout keeps the names Feq looks up
+  vars_.resize(feq);
+  return feq;
+}
+
 void Window::Modify(int feq, const std::function<void(ControlModel&)>& fn) {
   Edit([&](WindowModel& m) { fn(*m.Control(feq)); }, ChangeKind::Control, feq);
 }

@@ -84,6 +84,9 @@ class Window {
   // REQUIRES: fn does not call back into the engine and does not change feq.
   void Modify(int feq, const std::function<void(ControlModel&)>& fn);
   ControlModel State(int feq) const;  // a copy; a default ControlModel when unknown
+  // Adds a control after the last one (also to an open window, whose
+  // presenter then shows it); returns its number.
+  int AddControl(ControlModel control);
 
   // --- Lists ---
   // Replaces the rows: one value per column, shown through the column's picture.

@@ -160,6 +160,7 @@ Rect DefaultSize(const ControlModel& c) {
     case ControlType::Text: w = 120; h = 30; break;
     case ControlType::List: w = 150; h = 80; break;
     case ControlType::Image: w = 20; h = 20; break;
+    case ControlType::PageImage: w = 85; h = 110; break;
     case ControlType::Progress: w = 100; h = 10; break;
     case ControlType::Line: w = 100; h = 1; break;
     case ControlType::Box:

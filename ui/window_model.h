@@ -56,6 +56,10 @@ struct ControlModel {
   int mouseRow = 0;            // row under the last mouse click
   int thumb = 50;              // vertical thumb position, percent
   bool hasThumb = true;
+  // Page images: the page image file is `text`; zoom 0 fits the whole page
+  // into the control, -1 fits its width (scrolling down), 50 ... 300 shows it
+  // at that percentage of its size (scrolling both ways).
+  int zoom = 0;
 };
 
 struct MenuModel {

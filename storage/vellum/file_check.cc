@@ -217,6 +217,10 @@ int CheckFile(PhysicalFile& file, std::vector<CheckFinding>* findings) {
 
   EntryStore& store = file.store();
   const uint32_t lastNumber = file.header().LastRecordNumber();
+  if (lastNumber > kLastRecordNumber)
+    findings->push_back({"header", "the record counter " + Num(lastNumber) +
+                                       " is past the last number a file may hand out, " +
+                                       Num(kLastRecordNumber)});
   // Name entries: table name -> number.
   std::map<uint32_t, std::string> tables;
   const std::string nameStart(1, static_cast<char>(kNameEntry));

@@ -7,9 +7,11 @@
 #include <optional>
 #include <thread>
 
+#include "storage/codes.h"
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/cipher.h"
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/entry_keys.h"
 #include "storage/vellum/lock_area.h"
 #include "storage/vellum/lock_manager.h"
 #include "storage/vellum/page_codec.h"
@@ -51,6 +53,33 @@ Registry& TheRegistry() {
 
 std::string RegistryKey(io::Env* env, const std::string& absolutePath) {
   return std::to_string(reinterpret_cast<uintptr_t>(env)) + ":" + absolutePath;
+}
+
+bool IsTransactionEntry(const TreeEntry& entry) {
+  return !entry.key().empty() && static_cast<uint8_t>(entry.key()[0]) == 0xFF;
+}
+
+// Every transaction entry of the tree, in key order.
+int TransactionEntries(EntryStore& store, std::vector<TreeEntry>* out) {
+  TreeEntry entry;
+  int rc = store.SeekGE(std::string(1, '\xFF'), &entry);
+  while (rc == 0 && IsTransactionEntry(entry)) {
+    out->push_back(entry);
+    const std::string key(entry.key());
+    rc = store.SeekGT(key, &entry);
+  }
+  return rc == kNotFound ? 0 : rc;
+}
+
+// Removes every transaction entry: one left by an earlier transaction must
+// not decide whether a later pending region rolls forward.
+int EraseTransactionEntries(EntryStore& store) {
+  std::vector<TreeEntry> stale;
+  if (const int rc = TransactionEntries(store, &stale); rc != 0) return rc;
+  for (const TreeEntry& entry : stale) {
+    if (const int rc = store.Erase(entry.key()); rc != 0) return rc;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -177,6 +206,7 @@ struct PhysicalFile::Impl final : BlockSource {
   int LoadHeader(bool forUpdate);
   int Recover(const FileHeader& disk, bool forUpdate);
   Verdict CheckControlFile();
+  Verdict CheckOneTransaction(const TreeEntry& entry);
   int CloseJournal(FileHeader closed);
   int Prepare(bool keepTransactionEntry);
   int Apply();
@@ -331,15 +361,22 @@ int PhysicalFile::Impl::CloseJournal(FileHeader closed) {
 // The transaction entry of the pending state names a control file; while
 // that file still lists the transaction, the transaction never reached its
 // commit point and the pending region must be rolled back. A control file
-// that keeps answering "Access Denied" decides nothing (Denied).
+// that keeps answering "Access Denied" decides nothing (Denied). A file
+// written before a transaction entry replaced the earlier ones may hold
+// several: the pending region rolls forward only when none is in flight.
 Verdict PhysicalFile::Impl::CheckControlFile() {
-  TreeEntry entry;
-  if (tree.SeekGE(std::string(1, '\xFF'), &entry) != 0 || entry.key().empty() ||
-      static_cast<uint8_t>(entry.key()[0]) != 0xFF) {
-    pages.DropAll();
-    return Verdict::RollForward;
-  }
+  std::vector<TreeEntry> entries;
+  const int listed = TransactionEntries(tree, &entries);
   pages.DropAll();
+  if (listed != 0) return Verdict::RollBack;
+  for (const TreeEntry& entry : entries) {
+    const Verdict verdict = CheckOneTransaction(entry);
+    if (verdict != Verdict::RollForward) return verdict;
+  }
+  return Verdict::RollForward;
+}
+
+Verdict PhysicalFile::Impl::CheckOneTransaction(const TreeEntry& entry) {
   const std::string number(entry.key().substr(1));
   std::string name(entry.data());
   while (!name.empty() && name.back() == '\0') name.pop_back();
@@ -375,12 +412,7 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
   if (!keepTransactionEntry) {
     // A transaction entry left by an earlier transaction must not make a
     // later single-file commit depend on a control file.
-    TreeEntry stale;
-    if (tree.SeekGE(std::string(1, '\xFF'), &stale) == 0 && !stale.key().empty() &&
-        static_cast<uint8_t>(stale.key()[0]) == 0xFF) {
-      const std::string key(stale.key());
-      if (const int rc = tree.Erase(key); rc != 0) return rc;
-    }
+    if (const int rc = EraseTransactionEntries(tree); rc != 0) return rc;
   }
   if (const int rc = LockAllSlots(); rc != 0) return rc;
   const FileHeader old = committed;
@@ -672,14 +704,21 @@ bool PhysicalFile::inAccess() const { return impl_->depth > 0; }
 EntryStore& PhysicalFile::store() { return impl_->tree; }
 
 int PhysicalFile::TakeRecordNumber(uint32_t* out) {
+  // The limit is tested before a number is taken, so a counter at it (or
+  // damaged past it) never wraps round to numbers already in use.
+  if (impl_->header.LastRecordNumber() >= kLastRecordNumber) return storage::FileSystemErr;
   auto& counter = impl_->header.lastRecord;
   for (int i = 3; i >= 0; --i) {
     if (++counter[i] != 0) break;
   }
-  if (counter[0] >= 0xFE) ConsistencyStop(1173);
   impl_->headerChanged = true;
   *out = impl_->header.LastRecordNumber();
   return 0;
+}
+
+int PhysicalFile::SetTransactionEntry(const std::string& key, const std::string& controlFile) {
+  if (const int rc = EraseTransactionEntries(impl_->tree); rc != 0) return rc;
+  return impl_->tree.Insert(TreeEntry(key, controlFile));
 }
 
 int PhysicalFile::Commit() {
@@ -779,6 +818,7 @@ bool PhysicalFile::enlisted() const { return impl_->enlisted; }
 bool PhysicalFile::changed() const { return impl_->changed(); }
 const FileHeader& PhysicalFile::header() const { return impl_->header; }
 const std::string& PhysicalFile::path() const { return impl_->path; }
+io::Env* PhysicalFile::env() const { return impl_->env; }
 
 int PhysicalFile::WalkPages(const std::function<void(const PageInfo&)>& visit) {
   impl_->tree.Walk([&](const PagePtr& page, int) {

@@ -85,8 +85,14 @@ class PhysicalFile {
   EntryStore& store();
 
   // Hands out the next record number (also used for table numbers).
-  // REQUIRES: inside an update access. Check 1173 when the file is full.
+  // REQUIRES: inside an update access. 90 when the file is full (the last
+  // number, 0xFDFFFFFF, was handed out), taking nothing.
   int TakeRecordNumber(uint32_t* out);
+
+  // Makes key (0xFF and a transaction number) the file's one transaction
+  // entry, naming controlFile; every earlier one goes. REQUIRES: inside an
+  // update access.
+  int SetTransactionEntry(const std::string& key, const std::string& controlFile);
 
   // Commits the pending changes (two phases; nothing when unchanged).
   int Commit();
@@ -129,6 +135,7 @@ class PhysicalFile {
   // For tools: the header as cached (the pending one inside an access).
   const FileHeader& header() const;
   const std::string& path() const;
+  io::Env* env() const;
 
   // Calls visit for every page of the tree, parents before children.
   // REQUIRES: inside an access.

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "storage/codes.h"
 #include "storage/vellum/collation.h"
-#include "storage/vellum/consistency.h"
 #include "storage/vellum/driver_options.h"
 #include "storage/vellum/lock_manager.h"
 
@@ -119,7 +119,7 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
     const bool known = std::any_of(controlPaths.begin(), controlPaths.end(),
                                    [&](const std::string& p) { return SameNoCase(p, path); });
     if (known) continue;
-    if (controlPaths.size() >= kMaxControlFiles) ConsistencyStop(2183);
+    if (controlPaths.size() >= kMaxControlFiles) return storage::LogFileErr;
     controlPaths.push_back(path);
   }
   const std::string recordedName = named.empty() ? kDefaultControlFilePlaceholder : named;
@@ -141,7 +141,9 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
     bool clash = false;
     for (const std::string& path : controlPaths) {
       std::shared_ptr<PhysicalFile> control;
-      if (const int rc = PhysicalFile::Open(path, kControlMode, "", true, &control); rc != 0) {
+      if (const int rc = PhysicalFile::Open(changed.front()->env(), path, kControlMode, "", true,
+                                            &control);
+          rc != 0) {
         RemoveNumber(listed, key);
         return rc == 5 ? 5 : 48;
       }
@@ -174,7 +176,7 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
   for (const auto& file : changed) {
     int rc = file->BeginAccess(true);
     if (rc == 0) {
-      rc = file->store().Put(TreeEntry(entryKey, recordedName));
+      rc = file->SetTransactionEntry(entryKey, recordedName);
       const int end = file->EndAccess();
       if (rc == 0) rc = end;
     }

@@ -26,7 +26,8 @@ enum class TransactionStage {
 
 // The name a data file records for the control file beside it.
 inline constexpr const char* kDefaultControlFilePlaceholder = "C:\\vElluM.TCF";
-// At most this many distinct control files take part in one transaction.
+// At most this many distinct control files take part in one transaction;
+// a commit that needs more fails with 48 and commits nothing.
 inline constexpr size_t kMaxControlFiles = 100;
 
 class ProcessTransaction {

@@ -2,6 +2,7 @@
 // started in a folder of its own and driven by a script, as a user would.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tests/app/program_run.h"
@@ -91,6 +92,21 @@ TEST_F(GateTest, SetNewPasswordTakesEffectAtTheNextStartOnly) {
       << folder.Read("AQuilon.ini");
   ExpectRefused(RunScript(folder, Enter("qelvant") + "answer ok\n"));
   ExpectAdmitted(RunScript(folder, Enter("New One") + kFrame + kExit));
+}
+
+// The windows drawn by Qt: the frame opens after the gate has closed (no
+// window is open in between), and both can be pictured.
+TEST_F(GateTest, UnderQtTheFrameFollowsTheGate) {
+  const std::string gate = (folder / "gate.png").string();
+  const std::string frame = (folder / "frame.png").string();
+  ProgramRun run = RunScript(folder,
+                             kGate + "screenshot \"" + gate + "\"\ntype ?G:PASS qelvant\n" +
+                                 "press ?BUTTON2\n" + kFrame + "screenshot \"" + frame + "\"\n" +
+                                 kExit,
+                             true);
+  ExpectAdmitted(run);
+  EXPECT_GT(std::filesystem::file_size(gate), 1000u);
+  EXPECT_GT(std::filesystem::file_size(frame), 1000u);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ void RunFolder::Write(const std::string& name, const std::string& text) const {
   std::ofstream(dir_ / name, std::ios::binary) << text;
 }
 
-ProgramRun RunScript(const RunFolder& folder, const std::string& script) {
+ProgramRun RunScript(const RunFolder& folder, const std::string& script, bool qt) {
   ProgramRun run;
   const std::string program = ProgramPath();
   const fs::path scriptFile = folder / "run.ck";
@@ -57,6 +57,11 @@ ProgramRun RunScript(const RunFolder& folder, const std::string& script) {
     if (out < 0 || err < 0) ::_exit(121);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    if (qt) {
+      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      ::execl(program.c_str(), program.c_str(), "--qt", "--script", "run.ck",
+              static_cast<char*>(nullptr));
+    }
     ::execl(program.c_str(), program.c_str(), "--script", "run.ck", static_cast<char*>(nullptr));
     ::_exit(122);
   }

@@ -34,7 +34,8 @@ class RunFolder {
 };
 
 // Runs `cellarkey --script` in folder with the script's text (one command a
-// line). Waits for the program to end.
-ProgramRun RunScript(const RunFolder& folder, const std::string& script);
+// line); with qt, Qt draws the windows (`--qt`, offscreen). Waits for the
+// program to end.
+ProgramRun RunScript(const RunFolder& folder, const std::string& script, bool qt = false);
 
 }  // namespace ck::test

@@ -35,6 +35,8 @@ constexpr char kUsage[] =
     "  delete FILE (@N | FIELD=VALUE...) delete the one matching record\n"
     "  import FILE CSVFILE               add the rows of a CSV file (header: field names)\n"
     "  export FILE CSVFILE               write the records to a CSV file\n"
+    "  builder [STRING]                  the driver string builder dialog; prints the string\n"
+    "  choose                            choose a file and table in dialogs; prints FILE[\\!TABLE]\n"
     "FILE may name a table inside the file as FILE\\!TABLE.\n";
 
 std::string CodeText(int rc) {

@@ -133,6 +133,17 @@ QIcon IconFor(std::string_view fileName) {
   return QIcon(Draw(Shape::None));
 }
 
+QPixmap ImageFor(std::string_view fileName) {
+  if (fileName.empty()) return QPixmap();
+  QString name = QString::fromLatin1(fileName.data(), static_cast<int>(fileName.size()));
+  QString base = name;
+  base.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  base = base.section(QLatin1Char('/'), -1).toLower();
+  QPixmap bundled(QStringLiteral(":/images/") + base);
+  if (!bundled.isNull()) return bundled;
+  return QPixmap(name);
+}
+
 QIcon MessageBoxIcon(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::None: return QIcon();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 #include <string_view>
 
 #include "ui/ui_codes.h"
@@ -12,5 +13,9 @@ namespace ck::ui {
 
 QIcon IconFor(std::string_view fileName);
 QIcon MessageBoxIcon(MessageIcon icon);
+// An image named in a layout (a frame's background): the program's bundled
+// image of that name (resource ":/images/NAME", name in lower case), else
+// the file itself; a null pixmap when neither exists.
+QPixmap ImageFor(std::string_view fileName);
 
 }  // namespace ck::ui

@@ -36,6 +36,7 @@
 #include "ui/engine.h"
 #include "ui/qt/list_table_model.h"
 #include "ui/qt/qt_icons.h"
+#include "ui/qt/qt_page_image_view.h"
 #include "ui/qt/qt_text.h"
 
 namespace ck::ui {
@@ -114,7 +115,11 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     f->allowClose = allow;
     f->setFont(font);
     ownMdi_ = new QMdiArea(f);
-    ownMdi_->setBackground(QColor(96, 112, 128));
+    const QPixmap background = ImageFor(m.background);
+    if (background.isNull())
+      ownMdi_->setBackground(QColor(96, 112, 128));
+    else
+      ownMdi_->setBackground(background);
     f->setCentralWidget(ownMdi_);
     status_ = f->statusBar();
     BuildMenuBar(f->menuBar(), m);
@@ -264,6 +269,20 @@ void QtWindowView::Build(const WindowModel& m) {
     });
 }
 
+void QtWindowView::AddNewControls(const WindowModel& m) {
+  // Controls the procedure added after the window opened (a preview's pages).
+  for (const ControlModel& c : m.controls) {
+    if (widgets_.count(c.feq) || c.type == ControlType::Tab) continue;
+    QWidget* w = MakeControl(c, m);
+    if (!w) continue;
+    w->setGeometry(PixelRect(DefaultSize(c)));
+    widgets_[c.feq] = w;
+    feqs_[w] = c.feq;
+    w->installEventFilter(this);
+    w->show();
+  }
+}
+
 QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) {
   int feq = c.feq;
   switch (c.type) {
@@ -364,6 +383,11 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
     }
     case ControlType::List:
       return MakeList(c);
+    case ControlType::PageImage: {
+      auto* v = new QtPageImageView(content_);
+      connect(v, &QtPageImageView::clicked, this, [this, feq] { E().UserAccept(id_, feq); });
+      return v;
+    }
     default: {
       (void)m;
       auto* l = new QLabel(content_);
@@ -491,6 +515,7 @@ void QtWindowView::Sync(const WindowModel& m, const Change& change) {
     case ChangeKind::Window: SyncWindow(m); break;
     case ChangeKind::Control:
     case ChangeKind::ListRows:
+      if (change.feq == 0) AddNewControls(m);
       if (change.feq > 0) {
         if (const ControlModel* c = m.Control(change.feq)) SyncControl(*c, m);
       } else {
@@ -580,7 +605,11 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
   w->setEnabled(c.enabled);
   w->setToolTip(FromAnsi(c.tip));
   if (!c.font.face.empty()) w->setFont(FontFor(c.font));
-  if (auto* l = qobject_cast<QLabel*>(w)) {
+  if (auto* page = qobject_cast<QtPageImageView*>(w)) {
+    page->SetPage(c.text, c.zoom);
+    Rect r = DefaultSize(c);
+    if (w->geometry() != PixelRect(r)) w->setGeometry(PixelRect(r));
+  } else if (auto* l = qobject_cast<QLabel*>(w)) {
     if (c.type == ControlType::Image) {
       Rect r = DefaultSize(c);
       int side = std::max(16, std::min(PixelRect(r).width(), PixelRect(r).height()));

@@ -66,6 +66,7 @@ class QtWindowView : public QObject {
   };
 
   void Build(const WindowModel& m);
+  void AddNewControls(const WindowModel& m);
   QWidget* MakeControl(const ControlModel& c, const WindowModel& m);
   QWidget* MakeList(const ControlModel& c);
   void BuildMenu(QMenu* menu, const MenuModel& entry);

@@ -365,6 +365,14 @@ ScriptResult ScriptDriver::Print(std::string_view control) {
   if (!c) return Fail("print: no control " + std::string(control));
   std::string label = c->name.empty() ? std::to_string(feq) : ToUtf8(c->name);
   if (c->type == ControlType::List) return Ok(label + ":\n" + ListRows(*c));
+  if (c->type == ControlType::PageImage) {
+    // The file's own name: the folder of a report's pages differs every run.
+    std::string file = c->text.substr(c->text.find_last_of('/') + 1);
+    std::string zoom = c->zoom == 0 ? "whole page" : c->zoom < 0 ? "page width"
+                                                                 : std::to_string(c->zoom) + "%";
+    return Ok(label + " = page image \"" + ToUtf8(file) + "\" at " + zoom +
+              (c->visible ? "" : " (hidden)") + "\n");
+  }
   bool valued = c->type == ControlType::Entry || c->type == ControlType::Text ||
                 c->type == ControlType::Check || c->type == ControlType::Radio ||
                 c->type == ControlType::Spin || c->type == ControlType::Combo;
