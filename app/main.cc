@@ -6,11 +6,13 @@
 //   cellarkey --script FILE        driven by an automation script, nothing drawn
 //   cellarkey --qt --script FILE   driven by a script while Qt draws (screenshots)
 //   cellarkey --demo ...           the window engine's demonstration frame instead
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -35,12 +37,35 @@
 
 namespace {
 
+constexpr const char* kUsage = "usage: cellarkey [--user-data] [--demo] [--qt] [--script FILE]\n";
+
 int gExitCode = 0;
 bool gDemo = false;
+std::atomic<bool> gProgramEnded{false};
 
 int Usage() {
-  std::fprintf(stderr, "usage: cellarkey [--user-data] [--demo] [--qt] [--script FILE]\n");
+  std::fputs(kUsage, stderr);
+  std::fputs("Try 'cellarkey --help'.\n", stderr);
   return 2;
+}
+
+int Help() {
+  std::fputs(kUsage, stdout);
+  std::fputs(
+      "Keeps a private list of logins, guarded by a master password. Its data and\n"
+      "settings files are kept in the folder it is started from.\n"
+      "\n"
+      "  --user-data    keep the files in the per-user data folder instead\n"
+      "  --script FILE  drive the program with an automation script instead of the\n"
+      "                 mouse and keyboard (commands: docs/script.md); nothing is drawn\n"
+      "  --qt           with --script: draw the windows with Qt as well (screenshots)\n"
+      "  --demo         start the window engine's demonstration frame instead\n"
+      "  --help         show this text\n"
+      "\n"
+      "Exit codes: the program's own (0 when it ends normally, 9 after a wrong master\n"
+      "password); 2 for a wrong command line or a script step that failed.\n",
+      stdout);
+  return 0;
 }
 
 // A script that cannot go on ends the process: procedure threads may be
@@ -54,27 +79,27 @@ void ProgramProcedure() {
   gExitCode = gDemo ? ck::app::RunDemoProgram() : ck::app::ProgramProcedure();
 }
 
-int RunScripted(std::ifstream& script) {
+void ProgramEnded() { gProgramEnded = true; }
+
+// Runs the script through the program; ends the process when a step failed.
+void RunScript(ck::ui::ScriptDriver& driver, std::istream& script) {
+  ck::ui::ScriptRunner runner(&driver, &std::cout);
+  if (!runner.RunProgram(script, [] { return gProgramEnded.load(); })) ScriptFailed();
+}
+
+int RunScripted(std::istream& script) {
   ck::ui::ScriptPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
-  std::promise<void> ended;
-  auto programEnded = ended.get_future();
-  if (!ck::StartFirstThread(ProgramProcedure, [&ended] { ended.set_value(); })) return 1;
+  if (!ck::StartFirstThread(ProgramProcedure, ProgramEnded)) return 1;
   ck::ui::ScriptDriver driver(&presenter);
-  ck::ui::ScriptRunner runner(&driver, &std::cout);
-  if (!runner.Run(script)) ScriptFailed();
+  RunScript(driver, script);
   // The program keeps its own exit code once the script is through.
-  if (!driver.WaitAllClosed().ok) {
-    std::cout << "error: the script ended while windows were still open" << std::endl;
-    ScriptFailed();
-  }
-  programEnded.wait();
   ck::WaitForThreads();
   return gExitCode;
 }
 
 #ifdef CELLARKEY_HAVE_QT
-int RunQt(int argc, char** argv, std::ifstream* script) {
+int RunQt(int argc, char** argv, std::istream* script) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cellarkey"));
   QGuiApplication::setDesktopFileName(QStringLiteral("cellarkey"));
@@ -92,6 +117,7 @@ int RunQt(int argc, char** argv, std::ifstream* script) {
     presenter.SetScriptRequests(box.get());
   }
   if (!ck::StartFirstThread(ProgramProcedure, [] {
+        ProgramEnded();
         QMetaObject::invokeMethod(qApp, [] { QApplication::quit(); }, Qt::QueuedConnection);
       }))
     return 1;
@@ -101,12 +127,7 @@ int RunQt(int argc, char** argv, std::ifstream* script) {
       driver.SetScreenshot([&](ck::ui::WindowId id, const std::string& file, std::string* why) {
         return presenter.Screenshot(id, file, why);
       });
-      ck::ui::ScriptRunner runner(&driver, &std::cout);
-      if (!runner.Run(*script)) ScriptFailed();
-      if (!driver.WaitAllClosed().ok) {
-        std::cout << "error: the script ended while windows were still open" << std::endl;
-        ScriptFailed();
-      }
+      RunScript(driver, *script);
     });
   }
   QApplication::exec();
@@ -132,6 +153,8 @@ int main(int argc, char** argv) {
       gDemo = true;
     else if (std::strcmp(argv[i], "--user-data") == 0)
       userData = true;
+    else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+      return Help();
     else
       return Usage();
   }
@@ -143,6 +166,11 @@ int main(int argc, char** argv) {
   });
   std::ifstream script;
   if (scriptFile) {
+    struct stat st;
+    if (stat(scriptFile, &st) == 0 && !S_ISREG(st.st_mode)) {
+      std::fprintf(stderr, "cellarkey: %s is not a file\n", scriptFile);
+      return 2;
+    }
     script.open(scriptFile);
     if (!script) {
       std::fprintf(stderr, "cellarkey: cannot read %s\n", scriptFile);

@@ -1,4 +1,4 @@
-# A tour of the demonstration frame: scripts/start.sh --script docs/demo.ck
+# A tour of the demonstration frame: scripts/start.sh --demo --script docs/demo.ck
 timeout 5
 wait "Cellarkey - demonstration"
 title

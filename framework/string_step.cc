@@ -113,8 +113,10 @@ void StringStep::StepSetLimits(std::string_view low, std::string_view high) {
   // Values compare the way StepPercentOf sees them: upper-cased unless the
   // step is case-sensitive (a table built from lower-case letters that
   // SORTCHARS lacks would stand every value at one place).
-  const std::string lo = Cased(ClipTrailing(low.substr(0, kLimitLength)));
-  const std::string hi = Cased(ClipTrailing(high.substr(0, kLimitLength)));
+  std::string lo = Cased(ClipTrailing(low.substr(0, kLimitLength)));
+  std::string hi = Cased(ClipTrailing(high.substr(0, kLimitLength)));
+  // A descending order gives its limits highest first.
+  if (CompareFixed(lo, hi) > 0) std::swap(lo, hi);
   size_t prefix = 0;
   while (prefix < lo.size() && prefix < hi.size() && prefix < kRootLength && lo[prefix] == hi[prefix])
     ++prefix;

@@ -314,9 +314,11 @@ Level ViewManager::ResetView(int n) {
 
 Level ViewManager::ResetView() { return ResetView(0); }
 
-Level ViewManager::ResetFromRange(bool atEnd) {
+Level ViewManager::ResetFromRange(bool atEnd) { return ResetView(PrimeRange(atEnd)); }
+
+int ViewManager::PrimeRange(bool atEnd) {
   const SortOrder* order = CurrentOrder();
-  if (order == nullptr) return ResetView(0);
+  if (order == nullptr) return 0;
   const std::vector<RangePair>& pairs = order->RANGELIST;
   const size_t n = pairs.size();
   const uint8_t type = order->LIMITTYPE;
@@ -329,28 +331,16 @@ Level ViewManager::ResetFromRange(bool atEnd) {
     pairs[n - 2].LEFT.Assign(atEnd ? pairs[n - 1].RIGHT : pairs[n - 2].RIGHT);
     components = static_cast<int>(n - 1);
   }
-  return ResetView(components);
+  return components;
 }
 
-Level ViewManager::ReadNext() {
-  if (VIEW == nullptr) return level::Program;
-  for (;;) {
-    const int rc = VIEW->Next();
-    if (rc == storage::RecordNotAvailableErr) return level::Notify;
-    if (rc != 0) {
-      Report(msg::RetrievalError);
-      return level::Fatal;
-    }
-    const int valid = ValidateRecord();
-    if (valid == 0) return level::Benign;
-    if (valid == 1) return level::Notify;
-  }
-}
+Level ViewManager::ReadNext() { return Read(true); }
+Level ViewManager::ReadPrevious() { return Read(false); }
 
-Level ViewManager::ReadPrevious() {
+Level ViewManager::Read(bool forward) {
   if (VIEW == nullptr) return level::Program;
   for (;;) {
-    const int rc = VIEW->Previous();
+    const int rc = forward ? VIEW->Next() : VIEW->Previous();
     if (rc == storage::RecordNotAvailableErr) return level::Notify;
     if (rc != 0) {
       Report(msg::RetrievalError);

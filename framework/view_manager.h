@@ -160,6 +160,11 @@ class ViewManager {
  protected:
   // Appends order and makes it follow key; returns its number (from 1).
   int AddOrder(std::unique_ptr<SortOrder> order, int key);
+  // Puts the range's values into the range fields (atEnd: the upper bound
+  // of a LIMITTYPE 3 range); the number of order components they fill.
+  int PrimeRange(bool atEnd);
+  // One validated record forwards or backwards (ReadNext, ReadPrevious).
+  Level Read(bool forward);
   // Reports message id through the primary table's file manager.
   Level Report(int id);
   // The number of components of the current order's key (or order text).

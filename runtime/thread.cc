@@ -40,6 +40,7 @@ struct Registry {
   int nextNumber = 1;
   int running = 0;
   std::vector<pthread_t> ended;  // finished threads not joined yet
+  std::vector<Procedure> finishedListeners;
 };
 
 Registry& TheRegistry() {
@@ -84,10 +85,15 @@ void* ThreadMain(void* arg) {
   }
   context.reset();  // what the procedure captured is gone once the thread counts as finished
   Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  --registry.running;
-  registry.ended.push_back(pthread_self());
-  registry.finished.notify_all();
+  std::vector<Procedure> listeners;
+  {
+    std::lock_guard<std::mutex> lock(registry.mutex);
+    --registry.running;
+    registry.ended.push_back(pthread_self());
+    registry.finished.notify_all();
+    listeners = registry.finishedListeners;
+  }
+  for (const Procedure& listener : listeners) listener();
   return nullptr;
 }
 
@@ -191,6 +197,12 @@ bool RunFirstThread(Procedure programProcedure, size_t stackSize) {
 }
 
 int ThreadNumber() { return tThreadNumber; }
+
+void AddThreadFinishedListener(Procedure fn) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  registry.finishedListeners.push_back(std::move(fn));
+}
 
 int RunningThreads() {
   Registry& registry = TheRegistry();

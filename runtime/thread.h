@@ -50,6 +50,11 @@ int ThreadNumber();
 // Number of runtime threads whose procedure has not finished yet.
 int RunningThreads();
 
+// Registers fn to run on every runtime thread that finishes, right after it
+// stopped counting in RunningThreads (e.g. to wake a waiter that counts
+// threads). fn must not start or wait for threads. Lives for the process.
+void AddThreadFinishedListener(Procedure fn);
+
 // Waits until every runtime thread but the caller has finished and joins
 // them. Threads started meanwhile are waited for too.
 // REQUIRES: no other thread is in WaitForThreads (main calls it at shutdown).

@@ -31,14 +31,38 @@ struct WinState {
   Clock::time_point nextTimer;
 };
 
+// What the engine knows of a procedure thread, for exact idleness.
+struct ThreadState {
+  bool runtime = false;      // started by the runtime: known until it ends
+  int windows = 0;           // open windows it owns
+  WindowId waitingOn = 0;    // in its accept loop, waiting on this window
+  int asks = 0;              // requests in progress
+  int popups = 0;            // of which popup menus
+  bool handing = false;      // its request is being handed to the presenter
+  bool answered = false;     // its request was answered; it is about to resume
+};
+
+// Tells the engine when a thread it knows ends.
+struct EngineThreadGuard {
+  int thread = 0;
+  ~EngineThreadGuard() {
+    if (thread) Engine::Get().ThreadExited(thread);
+  }
+};
+thread_local EngineThreadGuard tGuard;
+
 struct Engine::State {
   mutable std::mutex mu;
+  // Signalled with every change; waiters re-check under mu.
+  mutable std::condition_variable changed;
+  uint64_t version = 0;
   Presenter* presenter = nullptr;
   std::map<WindowId, std::unique_ptr<WinState>> windows;  // ids grow: map order is opening order
   WindowId nextId = 1;
   WindowId active = 0;
-  std::map<int, int> asking;  // engine thread -> requests in progress
-  std::map<int, int> waiting;  // engine thread -> accept loops waiting for an event
+  uint64_t activeSeq = 0;
+  std::vector<WindowId> order;  // activation order, the most recent last
+  std::map<int, ThreadState> threads;
 
   WinState* Find(WindowId id) {
     auto it = windows.find(id);
@@ -54,29 +78,104 @@ struct Engine::State {
       if (w->thread == thread) top = w.get();
     return top;
   }
-  bool Blocked(const WinState& w) const {
-    if (asking.count(w.thread) && asking.at(w.thread) > 0) return true;
+  int Asks(int thread, bool withPopups) const {
+    auto it = threads.find(thread);
+    if (it == threads.end()) return 0;
+    return it->second.asks - (withPopups ? 0 : it->second.popups);
+  }
+  bool LaterWindow(const WinState& w) const {
     for (auto it = windows.upper_bound(w.id); it != windows.end(); ++it)
       if (it->second->thread == w.thread) return true;
     return false;
   }
+  // The window takes no input now.
+  bool Blocked(const WinState& w) const { return Asks(w.thread, true) > 0 || LaterWindow(w); }
+  void Bump() {
+    ++version;
+    changed.notify_all();
+  }
   void Notify(const Change& c) {
     if (presenter) presenter->Changed(c);
+    Bump();
   }
   // Every window of the thread may have changed its blocked state.
   void NotifyThread(int thread) {
     for (auto& [id, w] : windows)
       if (w->thread == thread) Notify({ChangeKind::Window, id, 0, StdAction::None});
   }
+  // The frame's toolbar shows the active window's toolbar state.
+  void NotifyFrames() {
+    for (auto& [id, w] : windows)
+      if (w->model.kind == WindowKind::Frame) Notify({ChangeKind::Window, id, 0, StdAction::None});
+  }
   void Push(WinState& w, EventRecord e) {
     w.queue.push_back(e);
     w.cv.notify_all();
+    Bump();
   }
   // The window a user action may reach: open, not blocked.
   WinState* Input(WindowId id) {
     WinState* w = Find(id);
     if (!w || Blocked(*w)) return nullptr;
     return w;
+  }
+
+  // The calling thread's entry; it is watched until it ends.
+  ThreadState& Known(int thread) {
+    auto [it, added] = threads.try_emplace(thread);
+    if (added) {
+      it->second.runtime = ck::ThreadNumber() > 0;
+      tGuard.thread = thread;
+    }
+    return it->second;
+  }
+  // A thread the runtime did not start counts only while it has a window or
+  // waits: it may end without the engine noticing.
+  void ForgetIfDone(int thread) {
+    auto it = threads.find(thread);
+    if (it == threads.end() || it->second.runtime) return;
+    const ThreadState& t = it->second;
+    if (t.windows == 0 && t.asks == 0 && t.waitingOn == 0) threads.erase(it);
+  }
+  bool Parked(const ThreadState& t) const {
+    if (t.asks > 0) return !t.handing && !t.answered;
+    if (t.waitingOn == 0) return false;
+    const WinState* w = Find(t.waitingOn);
+    return w && w->queue.empty();
+  }
+  bool IdleLocked() const {
+    int runtimeKnown = 0;
+    for (const auto& [n, t] : threads) {
+      if (!Parked(t)) return false;
+      if (t.runtime) ++runtimeKnown;
+    }
+    return ck::RunningThreads() == runtimeKnown;
+  }
+
+  // Makes id the active window. own: the engine's own change, which the
+  // presenter must show (a presenter's report is what it shows already).
+  void SetActive(WindowId id, bool own) {
+    if (own) ++activeSeq;
+    if (id) {
+      std::erase(order, id);
+      order.push_back(id);
+    }
+    if (active == id) {
+      if (own) Bump();
+      return;
+    }
+    active = id;
+    NotifyFrames();
+    Bump();
+  }
+  // The tool button as the window shows it: a frame shows the active
+  // window's state of its toolbar entries.
+  const ToolButtonModel* ShownTool(const WinState& w, int feq) const {
+    const ToolButtonModel* own = w.model.ToolButton(feq);
+    if (!own || w.model.kind != WindowKind::Frame || active == w.id) return own;
+    const WinState* a = Find(active);
+    const ToolButtonModel* theirs = a ? a->model.ToolButton(feq) : nullptr;
+    return theirs ? theirs : own;
   }
 };
 
@@ -85,8 +184,20 @@ Engine& Engine::Get() {
   return *engine;
 }
 
-Engine::Engine() : s_(std::make_unique<State>()) {}
+Engine::Engine() : s_(std::make_unique<State>()) {
+  // A runtime thread that ends changes whether the program is idle.
+  ck::AddThreadFinishedListener([this] {
+    std::lock_guard lock(s_->mu);
+    s_->Bump();
+  });
+}
 Engine::~Engine() = default;
+
+void Engine::ThreadExited(int thread) {
+  std::lock_guard lock(s_->mu);
+  s_->threads.erase(thread);
+  s_->Bump();
+}
 
 void Engine::SetPresenter(Presenter* presenter) {
   std::lock_guard lock(s_->mu);
@@ -112,7 +223,13 @@ std::optional<WindowModel> Engine::Snapshot(WindowId id) const {
   if (!w) return std::nullopt;
   WindowModel m = w->model;
   m.blocked = s_->Blocked(*w);
+  m.dimmed = s_->Asks(w->thread, false) > 0 || s_->LaterWindow(*w);
   m.thread = w->thread;
+  for (ToolButtonModel& t : m.toolbar) {
+    const ToolButtonModel* shown = s_->ShownTool(*w, t.feq);
+    t.enabled = shown->enabled;
+    if (!shown->tip.empty()) t.tip = shown->tip;
+  }
   return m;
 }
 
@@ -143,6 +260,11 @@ int Engine::ActiveThread() const {
   return w ? w->thread : 0;
 }
 
+ActiveState Engine::Active() const {
+  std::lock_guard lock(s_->mu);
+  return {s_->active, s_->activeSeq};
+}
+
 bool Engine::IsBlocked(WindowId id) const {
   std::lock_guard lock(s_->mu);
   const WinState* w = s_->Find(id);
@@ -152,20 +274,42 @@ bool Engine::IsBlocked(WindowId id) const {
 bool Engine::IsAsking(WindowId id) const {
   std::lock_guard lock(s_->mu);
   const WinState* w = s_->Find(id);
-  if (!w) return false;
-  auto it = s_->asking.find(w->thread);
-  return it != s_->asking.end() && it->second > 0;
+  return w && s_->Asks(w->thread, true) > 0;
 }
 
 bool Engine::Idle() const {
   std::lock_guard lock(s_->mu);
-  for (auto& [id, w] : s_->windows) {
-    // A thread waiting for an answer takes its queued events only after it.
-    const bool asking = s_->asking.count(w->thread) != 0;
-    if (!w->queue.empty() && !asking) return false;
-    if (!s_->waiting.count(w->thread) && !asking) return false;
+  return s_->IdleLocked();
+}
+
+bool Engine::Asking() const {
+  std::lock_guard lock(s_->mu);
+  for (const auto& [n, t] : s_->threads)
+    if (t.asks > 0 && !t.handing && !t.answered) return true;
+  return false;
+}
+
+uint64_t Engine::Version() const {
+  std::lock_guard lock(s_->mu);
+  return s_->version;
+}
+
+bool Engine::WaitChange(uint64_t seen, Clock::time_point deadline) const {
+  std::unique_lock lock(s_->mu);
+  return s_->changed.wait_until(lock, deadline, [&] { return s_->version != seen; });
+}
+
+bool Engine::WaitUntil(const std::function<bool()>& done, Clock::time_point deadline) const {
+  for (;;) {
+    uint64_t seen = Version();
+    if (done()) return true;
+    if (!WaitChange(seen, deadline)) return done();
   }
-  return true;
+}
+
+bool Engine::WaitIdle(Clock::time_point deadline) const {
+  std::unique_lock lock(s_->mu);
+  return s_->changed.wait_until(lock, deadline, [&] { return s_->IdleLocked(); });
 }
 
 bool Engine::IsAlertKey(WindowId id, int keycode) const {
@@ -195,7 +339,7 @@ bool Engine::UserAccept(WindowId id, int feq) {
   if (feq < 0) {
     const MenuModel* m = w->model.MenuEntry(feq);
     if (!m || m->isMenu || !m->enabled) return false;
-  } else if (const ToolButtonModel* t = w->model.ToolButton(feq)) {
+  } else if (const ToolButtonModel* t = s_->ShownTool(*w, feq)) {
     if (!t->enabled) return false;
   } else {
     ControlModel* c = w->model.Control(feq);
@@ -306,11 +450,15 @@ bool Engine::UserClose(WindowId id) {
 bool Engine::UserActivate(WindowId id) {
   std::lock_guard lock(s_->mu);
   if (!s_->Find(id)) return false;
-  if (s_->active != id) {
-    s_->active = id;
-    // A script's activation must show; the presenter's own report changes nothing there.
-    s_->Notify({ChangeKind::Activate, id, 0, StdAction::None});
-  }
+  s_->SetActive(id, true);
+  s_->Notify({ChangeKind::Activate, id, 0, StdAction::None});
+  return true;
+}
+
+bool Engine::PresenterActivated(WindowId id, uint64_t appliedSeq) {
+  std::lock_guard lock(s_->mu);
+  if (!s_->Find(id) || appliedSeq != s_->activeSeq) return false;
+  s_->SetActive(id, false);
   return true;
 }
 
@@ -370,7 +518,8 @@ WindowId Engine::OpenWindow(WindowModel model) {
   w->queue.push_back({event::OpenWindow, 0, 0});
   WindowId id = w->id;
   s_->windows.emplace(id, std::move(w));
-  s_->active = id;
+  ++s_->Known(thread).windows;
+  s_->SetActive(id, true);
   s_->Notify({ChangeKind::WindowOpened, id, 0, StdAction::None});
   s_->NotifyThread(thread);
   return id;
@@ -383,11 +532,15 @@ void Engine::CloseWindow(WindowId id) {
   int thread = it->second->thread;
   it->second->cv.notify_all();
   s_->windows.erase(it);
+  std::erase(s_->order, id);
   if (s_->active == id) {
-    // The thread's earlier window takes over; else the latest window left.
+    // The thread's earlier window takes over; else the one active before.
     WinState* top = s_->TopOf(thread);
-    s_->active = top ? top->id : (s_->windows.empty() ? 0 : s_->windows.rbegin()->first);
+    s_->SetActive(top ? top->id : s_->order.empty() ? 0 : s_->order.back(), true);
   }
+  auto t = s_->threads.find(thread);
+  if (t != s_->threads.end() && t->second.windows > 0) --t->second.windows;
+  s_->ForgetIfDone(thread);
   s_->Notify({ChangeKind::WindowClosed, id, 0, StdAction::None});
   s_->NotifyThread(thread);
 }
@@ -402,15 +555,10 @@ bool Engine::WaitEvent(WindowId id, EventRecord* out) {
       w->queue.pop_front();
       return true;
     }
+    // Parked: the program may now be idle.
     int thread = w->thread;
-    ++s_->waiting[thread];
-    struct Done {
-      std::map<int, int>& waiting;
-      int thread;
-      ~Done() {
-        if (--waiting[thread] == 0) waiting.erase(thread);
-      }
-    } done{s_->waiting, thread};
+    s_->Known(thread).waitingOn = id;
+    s_->Bump();
     if (w->model.timer > 0) {
       if (w->cv.wait_until(lock, w->nextTimer) == std::cv_status::timeout) {
         w = s_->Find(id);
@@ -423,6 +571,8 @@ bool Engine::WaitEvent(WindowId id, EventRecord* out) {
     } else {
       w->cv.wait(lock);
     }
+    s_->Known(thread).waitingOn = 0;
+    s_->ForgetIfDone(thread);
   }
 }
 
@@ -453,6 +603,8 @@ bool Engine::ModifyWindow(WindowId id, const std::function<void(WindowModel&)>& 
     w->nextTimer = Clock::now() + std::chrono::milliseconds(10 * w->model.timer);
   w->cv.notify_all();  // a changed timer takes effect in a waiting accept loop
   s_->Notify({kind, id, feq, StdAction::None});
+  if (kind == ChangeKind::Window && id == s_->active && w->model.kind != WindowKind::Frame)
+    s_->NotifyFrames();
   return true;
 }
 
@@ -471,29 +623,49 @@ void Engine::Command(WindowId id, StdAction action) {
 
 int Engine::Ask(const std::shared_ptr<Request>& request) {
   int thread = ThreadNumber();
+  bool popup = request->kind == Request::Kind::Popup;
+  // The thread counts as busy again from the moment its request is answered.
+  request->OnAnswer([this, thread] {
+    std::lock_guard lock(s_->mu);
+    auto it = s_->threads.find(thread);
+    if (it != s_->threads.end()) it->second.answered = true;
+    s_->Bump();
+  });
   Presenter* p;
   {
     std::lock_guard lock(s_->mu);
     p = s_->presenter;
     WinState* top = s_->TopOf(thread);
     request->window = top ? top->id : 0;
-    if (p) {
-      ++s_->asking[thread];
-      s_->NotifyThread(thread);
-    }
+    ThreadState& t = s_->Known(thread);
+    ++t.asks;
+    if (popup) ++t.popups;
+    t.answered = false;
+    t.handing = true;
+    s_->NotifyThread(thread);
+    s_->Bump();
   }
-  if (!p) {
+  if (p) {
+    p->Ask(request);
+    // Only now does the request wait for the user: the thread may count as idle.
+    std::lock_guard lock(s_->mu);
+    s_->Known(thread).handing = false;
+    s_->Bump();
+  } else {
     // Nothing to show it: the default answer.
     int def = request->defaultButton ? request->defaultButton : request->buttons & -request->buttons;
     request->Answer(request->kind == Request::Kind::Message ? def : 0);
-    return request->Wait();
   }
-  p->Ask(request);
   int answer = request->Wait();
   {
     std::lock_guard lock(s_->mu);
-    if (--s_->asking[thread] == 0) s_->asking.erase(thread);
+    ThreadState& t = s_->Known(thread);
+    --t.asks;
+    if (popup) --t.popups;
+    t.answered = false;
+    s_->ForgetIfDone(thread);
     s_->NotifyThread(thread);
+    s_->Bump();
   }
   return answer;
 }
@@ -501,12 +673,24 @@ int Engine::Ask(const std::shared_ptr<Request>& request) {
 // ------------------------------------------------------------------ Request
 
 void Request::Answer(int value, std::string answerText) {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mu_);
+    if (answering_) return;
+    answering_ = true;
+    hook = onAnswer_;
+  }
+  if (hook) hook();
   std::lock_guard lock(mu_);
-  if (done_) return;
   done_ = true;
   value_ = value;
   answerText_ = std::move(answerText);
   cv_.notify_all();
+}
+
+void Request::OnAnswer(std::function<void()> hook) {
+  std::lock_guard lock(mu_);
+  onAnswer_ = std::move(hook);
 }
 
 int Request::Wait() {

@@ -6,6 +6,8 @@
 // procedure thread). One engine per process.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,8 +35,19 @@ struct EventRecord {
   int keycode = 0;
 };
 
+// Which window the engine holds active, and the number of the last change of
+// it that the engine made itself (a window opened or closed, a script's
+// activation): a presenter shows that window active and reports what the
+// toolkit shows active along with the number it last applied.
+struct ActiveState {
+  WindowId window = 0;
+  uint64_t seq = 0;
+};
+
 class Engine {
  public:
+  using Clock = std::chrono::steady_clock;
+
   static Engine& Get();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -50,10 +63,27 @@ class Engine {
   WindowId FindWindow(std::string_view title) const;
   WindowId ActiveWindow() const;
   int ActiveThread() const;
+  ActiveState Active() const;
   bool IsBlocked(WindowId id) const;
-  // True when every thread with a window waits for an event (or for an
-  // answer) and no event is queued: what the user did has been handled.
+  // True when the program waits for the user: every procedure thread is
+  // parked, i.e. blocked in its accept loop with nothing queued for the
+  // window it waits on, or waiting for the answer to a request that has not
+  // been answered yet. Every runtime thread counts, also one that has not
+  // opened a window yet; other threads count while they have a window.
   bool Idle() const;
+  // A request (message box, popup, dialog) waits for its answer.
+  bool Asking() const;
+
+  // --- Waiting on the program (scripts, tests): no polling ---
+  // Grows with every change of the model, event queued, request, thread
+  // parked or ended.
+  uint64_t Version() const;
+  // Waits until Version() differs from seen; false at the deadline.
+  bool WaitChange(uint64_t seen, Clock::time_point deadline) const;
+  // Waits until done() holds, checking it after every change; done runs
+  // without the engine's lock. False at the deadline.
+  bool WaitUntil(const std::function<bool()>& done, Clock::time_point deadline) const;
+  bool WaitIdle(Clock::time_point deadline) const;
   // Whether key raises an alert event in the window (the presenter asks
   // before handling a key itself).
   bool IsAlertKey(WindowId id, int keycode) const;
@@ -71,7 +101,14 @@ class Engine {
   bool UserScroll(WindowId id, int feq, int scrollEvent);  // ScrollUp ... ScrollBottom
   bool UserThumb(WindowId id, int feq, int percent);       // ScrollDrag
   bool UserClose(WindowId id);                              // CloseWindow
+  // The user brings a window forward (a script, a click the engine learns of
+  // first); the presenter is told to show it active.
   bool UserActivate(WindowId id);
+  // The toolkit shows the window active (a click, Ctrl+Tab, tile, a window
+  // closed ...). appliedSeq: the ActiveState::seq the presenter last showed;
+  // a report older than the engine's latest own change is dropped, since the
+  // presenter is about to show that change. False when dropped or unknown.
+  bool PresenterActivated(WindowId id, uint64_t appliedSeq);
   // Geometry the user gave the window (no event unless the state changed).
   bool UserGeometry(WindowId id, Rect r, bool maximized, bool minimized);
   // The presenter's measure of a list's visible rows (no event).
@@ -98,6 +135,8 @@ class Engine {
   int ThreadNumber();  // the calling thread's engine number
 
  private:
+  friend struct EngineThreadGuard;
+  void ThreadExited(int thread);
   Engine();
   ~Engine();
   struct State;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,10 +69,15 @@ class Request {
   int Wait();
   std::string answerText() const;
   bool answered() const;
+  // Engine side: runs inside the first Answer, before the waiting thread can
+  // wake (so the engine counts that thread as busy from then on).
+  void OnAnswer(std::function<void()> hook);
 
  private:
   mutable std::mutex mu_;
   std::condition_variable cv_;
+  std::function<void()> onAnswer_;
+  bool answering_ = false;
   bool done_ = false;
   int value_ = 0;
   std::string answerText_;

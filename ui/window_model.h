@@ -103,6 +103,8 @@ struct WindowModel {
   int focus = 0;               // the control with the focus; 0 none
   std::vector<int> alerts;     // key codes that raise AlertKey events
   bool blocked = false;        // in snapshots: the window takes no input now
+  bool dimmed = false;         // in snapshots: drawn disabled (a later window or a
+                               // message box of its thread; not for a popup menu)
   int thread = 0;              // in snapshots: the owning engine thread
 
   // Layout helpers. Each returns the new control, numbered in order; the

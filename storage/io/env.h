@@ -64,6 +64,8 @@ class Env {
 
   // Opens path; with create, an absent file is created empty.
   // A share mode that another open's share mode refuses returns 5 (system error 32).
+  // A path that is not a regular file (a folder, a FIFO, a device) is refused
+  // with 90 (system error 1) without waiting for anything.
   virtual IoStatus Open(const std::string& path, Access access, Share share, bool create,
                         std::unique_ptr<File>* out) = 0;
   virtual IoStatus Remove(const std::string& path) = 0;

@@ -127,10 +127,17 @@ class PosixEnv final : public Env {
   IoStatus Open(const std::string& path, Access access, Share share, bool create,
                 std::unique_ptr<File>* out) override {
     const bool writable = access == Access::ReadWrite;
-    int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+    // Non-blocking, so that a FIFO or a device at the path cannot hold the
+    // open; anything but a regular file is then refused.
+    int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
     if (create) flags |= O_CREAT;
     const int fd = open(path.c_str(), flags, 0644);
     if (fd < 0) return FromErrno(errno);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      close(fd);
+      return IoStatus{90, 1};  // "Invalid Function": not a file that holds data
+    }
     posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
     auto file = std::make_unique<PosixFile>(fd, writable);
     if (!file->TakeShareLocks(share)) return IoStatus{5, 32};

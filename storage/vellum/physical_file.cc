@@ -5,7 +5,9 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "storage/codes.h"
 #include "storage/vellum/bytes.h"
@@ -54,6 +56,33 @@ Registry& TheRegistry() {
 std::string RegistryKey(io::Env* env, const std::string& absolutePath) {
   return std::to_string(reinterpret_cast<uintptr_t>(env)) + ":" + absolutePath;
 }
+
+// Whether a pending block of length bytes aimed at target is one whole page
+// slot of the state it belongs to: on a unit, inside a region of the class
+// its length gives, aligned there, and within that state's data. Any other
+// target (header bytes, the lock area, beyond the data) is a damaged journal.
+bool IsPageSlot(const FileHeader& state, uint64_t target, uint64_t length) {
+  if (target < kHeaderSize || (target - kHeaderSize) % kUnitSize != 0) return false;
+  if (target + length > state.EndOfData()) return false;
+  const uint64_t unit = (target - kHeaderSize) / kUnitSize;
+  const int sizeClass = state.ClassOfUnit(static_cast<uint32_t>(unit));
+  return sizeClass != 0 && length == uint64_t{kUnitSize} * static_cast<uint64_t>(sizeClass) &&
+         (unit - state.regionStart[sizeClass]) % static_cast<uint64_t>(sizeClass) == 0;
+}
+
+// Registry keys of the files whose pending region this thread is deciding
+// on. A control file among them (a data file named as its own control
+// file, or a cycle of them) cannot decide and counts as unreadable.
+thread_local std::vector<std::string> deciding;
+
+// Marks one file as being decided on for the guard's lifetime. Not copyable.
+class Deciding {
+ public:
+  explicit Deciding(const std::string& key) { deciding.push_back(key); }
+  ~Deciding() { deciding.pop_back(); }
+  Deciding(const Deciding&) = delete;
+  Deciding& operator=(const Deciding&) = delete;
+};
 
 bool IsTransactionEntry(const TreeEntry& entry) {
   return !entry.key().empty() && static_cast<uint8_t>(entry.key()[0]) == 0xFF;
@@ -287,6 +316,9 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
              !TryRead(it->second.first, kHeaderSize, &bytes) ||
              !FileHeader::Decode(bytes, &pendingHeader) || !pendingHeader.RegionsValid();
   }
+  for (auto it = pendingMap.begin(); !broken && it != pendingMap.end(); ++it) {
+    broken = it->first != 0 && !IsPageSlot(pendingHeader, it->first, it->second.second);
+  }
   if (!broken) {
     header = pendingHeader;
     switch (CheckControlFile()) {
@@ -370,11 +402,12 @@ Verdict PhysicalFile::Impl::CheckControlFile() {
   const int listed = TransactionEntries(tree, &entries);
   pages.DropAll();
   if (listed != 0) return Verdict::RollBack;
-  for (const TreeEntry& entry : entries) {
-    const Verdict verdict = CheckOneTransaction(entry);
-    if (verdict != Verdict::RollForward) return verdict;
+  const Deciding self(registryKey);
+  Verdict verdict = Verdict::RollForward;
+  for (size_t i = 0; i < entries.size() && verdict == Verdict::RollForward; ++i) {
+    verdict = CheckOneTransaction(entries[i]);
   }
-  return Verdict::RollForward;
+  return verdict;
 }
 
 Verdict PhysicalFile::Impl::CheckOneTransaction(const TreeEntry& entry) {
@@ -385,6 +418,10 @@ Verdict PhysicalFile::Impl::CheckOneTransaction(const TreeEntry& entry) {
     const size_t slash = path.find_last_of('/');
     name = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
            "vellum.tcf";
+  }
+  const std::string controlKey = RegistryKey(env, env->AbsolutePath(name));
+  if (std::find(deciding.begin(), deciding.end(), controlKey) != deciding.end()) {
+    return Verdict::RollBack;
   }
   std::shared_ptr<PhysicalFile> control;
   const int64_t start = NowHundredths();

@@ -89,6 +89,10 @@ TEST(StringStepTest, RunTimeTableTakesTheSharedPrefixAsRoot) {
   EXPECT_EQ(down.StepPercentOf("SMITH"), 100);
   EXPECT_LE(down.StepPercentOf("SMYTHE"), 2);
   EXPECT_EQ(down.StepValueOf(100), "SMITHA");
+  StringStep swapped;  // the limits of a descending order come highest first
+  swapped.StepInit(stepflag::Letters | stepflag::Descending, steptable::RunTime);
+  swapped.StepSetLimits("SMYTHE", "SMITH");
+  EXPECT_EQ(swapped.REF, down.REF);
 
   // No shared prefix: the root stays empty.
   step.StepSetLimits("ADAMS", "ZORN");

@@ -263,21 +263,11 @@ TEST_F(WindowManagerTest, AChangeMadeElsewhereIsShownAndTheHistoryKeyRecallsTheO
   EXPECT_NE(message.output.find("Record Was Not Updated"), std::string::npos);
   EXPECT_NE(message.output.find("Use the Ditto Button or Ctrl+H to recall your changes."),
             std::string::npos);
-  ui::ScriptResult shown = script.Print("?LOGIN");
-  for (int i = 0; i < 50 && shown.output != "?LOGIN = \"theirs\"\n"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    shown = script.Print("?LOGIN");
-  }
-  EXPECT_EQ(shown.output, "?LOGIN = \"theirs\"\n");
+  EXPECT_EQ(Shown("?LOGIN"), "?LOGIN = \"theirs\"\n");
   EXPECT_TRUE(FormOpen());
 
   Ok(script.Key("?LOGIN", "Ctrl+H"));
-  shown = script.Print("?LOGIN");
-  for (int i = 0; i < 50 && shown.output != "?LOGIN = \"mine\"\n"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    shown = script.Print("?LOGIN");
-  }
-  EXPECT_EQ(shown.output, "?LOGIN = \"mine\"\n");
+  EXPECT_EQ(Shown("?LOGIN"), "?LOGIN = \"mine\"\n");
   Ok(script.Press("?OK"));
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.response, response::Completed);
@@ -347,11 +337,6 @@ TEST_P(CancelActionTest, ChangedRecordOnCancel) {
     if (i == 0 && c.keptOpenFirst) {
       // The form is still there with the focus on its first field; cancel again.
       Ok(script.WaitWindow("Form"));
-      for (int n = 0; n < 50 && script.Print("?DOMAIN").ok &&
-                      ui::Engine::Get().Snapshot(script.current())->focus != kDomain;
-           ++n) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
       EXPECT_EQ(ui::Engine::Get().Snapshot(script.current())->focus, kDomain);
       Ok(script.Press("?CANCEL"));
     }
@@ -386,12 +371,7 @@ TEST_F(WindowManagerTest, AddingSeveralRecordsThenClosingCompletesWithTheLastOne
     EXPECT_NE(added.output.find("Do you want to add another record?"), std::string::npos);
   }
   Ok(script.WaitWindow("Form"));
-  ui::ScriptResult shown = script.Print("?DOMAIN");
-  for (int i = 0; i < 50 && shown.output != "?DOMAIN = \"\"\n"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    shown = script.Print("?DOMAIN");
-  }
-  EXPECT_EQ(shown.output, "?DOMAIN = \"\"\n");  // a fresh record after each save
+  EXPECT_EQ(Shown("?DOMAIN"), "?DOMAIN = \"\"\n");  // a fresh record after each save
   Ok(script.Press("?CANCEL"));
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.response, response::Completed);
@@ -421,9 +401,6 @@ TEST_F(WindowManagerTest, SaveWritesAndKeepsTheFormOpen) {
   Ok(script.WaitWindow("Form"));
   Ok(script.Type("?LOGIN", "saved"));
   Ok(script.Press("?SAVE"));
-  for (int i = 0; i < 100 && StoredLogin("ebay") != "saved"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
   EXPECT_EQ(StoredLogin("ebay"), "saved");
   EXPECT_TRUE(FormOpen());
   // Nothing changed since the save: cancelling asks nothing and completes.
@@ -439,9 +416,7 @@ TEST_F(WindowManagerTest, SaveWritesAndKeepsTheFormOpen) {
   Ok(script.WaitWindow("Form"));
   Ok(script.Type("?DOMAIN", "saved-insert"));
   Ok(script.Press("?SAVE"));
-  for (int i = 0; i < 100 && Count() != 3; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  EXPECT_EQ(Count(), 3);
   EXPECT_TRUE(FormOpen());
   Ok(script.Press("?SAVE"));  // the fresh record is saved too, not the same one twice
   Ok(script.Press("?CANCEL"));
@@ -528,11 +503,6 @@ TEST_F(WindowManagerTest, TheTranslatorGetsEveryWindowText) {
   };
   auto f = Start(run);
   Ok(script.WaitWindow("FORM"));
-  for (int i = 0; i < 50 && ui::Engine::Get().Snapshot(script.current())->controls[0].text !=
-                                "&DOMAIN:";
-       ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
   EXPECT_EQ(ui::Engine::Get().Snapshot(script.current())->controls[0].text, "&DOMAIN:");
   Ok(script.Press("?CANCEL"));
   ASSERT_TRUE(Finished(f));

@@ -18,6 +18,7 @@ namespace ck::ui::test {
 namespace {
 
 Engine& E() { return Engine::Get(); }
+Engine::Clock::time_point Soon() { return Engine::Clock::now() + std::chrono::seconds(5); }
 
 // A window on the test's own thread: the test plays the procedure and the user.
 WindowModel Form() {
@@ -162,7 +163,7 @@ TEST_F(WindowTest, ActiveWindowFallsBackToTheThreadsEarlierWindow) {
     }
   });
   WindowId otherId = 0;
-  while (!(otherId = FindWindow("Other"))) std::this_thread::yield();
+  ASSERT_TRUE(E().WaitUntil([&] { return (otherId = FindWindow("Other")) != 0; }, Soon()));
   b.Open();
   EXPECT_EQ(ActiveWindow(), b.Id());
   EXPECT_EQ(ActiveThread(), ThisThread());
@@ -178,6 +179,62 @@ TEST_F(WindowTest, ActiveWindowFallsBackToTheThreadsEarlierWindow) {
   EXPECT_TRUE(a.Accept());
   EXPECT_EQ(a.Event(), event::CloseDown);
   EXPECT_FALSE(a.Accept());  // its default action closed the window
+}
+
+// A window on a thread of its own that stays until CloseDown.
+std::future<void> OpenElsewhere(const std::string& title, bool withTools = false) {
+  auto f = RunOnThread([title, withTools] {
+    WindowModel m;
+    m.title = title;
+    if (withTools) {
+      m.AddToolButton(3001, "?TOOLBAR:INSERT", "", "Child's insert");
+      m.toolbar.back().enabled = false;
+    }
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+    }
+  });
+  E().WaitUntil([&] { return FindWindow(title) != 0; }, Soon());
+  return f;
+}
+
+TEST_F(WindowTest, AClosedActiveWindowHandsOverToTheOneActiveBeforeIt) {
+  auto a = OpenElsewhere("A"), b = OpenElsewhere("B"), c = OpenElsewhere("C");
+  E().UserActivate(FindWindow("B"));
+  E().UserActivate(FindWindow("A"));
+  ActiveState before = E().Active();
+  // A presenter's report made before the engine's last change is stale.
+  EXPECT_FALSE(E().PresenterActivated(FindWindow("C"), before.seq - 1));
+  EXPECT_EQ(ActiveWindow(), FindWindow("A"));
+  EXPECT_TRUE(E().PresenterActivated(FindWindow("B"), before.seq));
+  EXPECT_EQ(ActiveWindow(), FindWindow("B"));
+  EXPECT_EQ(E().Active().seq, before.seq);  // the toolkit's own choice needs no showing
+  E().UserClose(FindWindow("B"));
+  ASSERT_TRUE(Finished(b));
+  EXPECT_EQ(ActiveWindow(), FindWindow("A"));  // not C, the latest opened
+  EXPECT_GT(E().Active().seq, before.seq);     // the presenter must show it
+  E().CloseAll();
+  EXPECT_TRUE(Finished(a) && Finished(c));
+}
+
+TEST_F(WindowTest, TheFrameShowsTheActiveWindowsToolbarState) {
+  WindowModel fm = Form();
+  fm.kind = WindowKind::Frame;
+  Window frame(fm);
+  frame.Open();
+  auto child = OpenElsewhere("Child", /*withTools=*/true);
+  auto shown = [&] { return *E().Snapshot(frame.Id())->ToolButton(3001); };
+  EXPECT_FALSE(shown().enabled);
+  EXPECT_EQ(shown().tip, "Child's insert");
+  EXPECT_FALSE(E().UserAccept(frame.Id(), 3001));
+  E().UserActivate(frame.Id());
+  EXPECT_TRUE(shown().enabled);
+  EXPECT_EQ(shown().tip, "Insert");
+  EXPECT_TRUE(E().UserAccept(frame.Id(), 3001));
+  E().CloseAll();
+  EXPECT_TRUE(Finished(child));
+  frame.Close();
 }
 
 TEST_F(WindowTest, GeometryAndWindowStateFromTheUser) {
@@ -227,7 +284,7 @@ TEST_F(WindowTest, TimerSetWhileWaitingTakesEffect) {
     }
   });
   WindowId id = 0;
-  while (!(id = FindWindow("Timed"))) std::this_thread::yield();
+  ASSERT_TRUE(E().WaitUntil([&] { return (id = FindWindow("Timed")) != 0; }, Soon()));
   // The loop waits without a timer; a timer set from here must wake it.
   E().ModifyWindow(id, [](WindowModel& m) { m.timer = 1; }, ChangeKind::Window);
   EXPECT_TRUE(Finished(f));

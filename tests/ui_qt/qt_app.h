@@ -1,10 +1,11 @@
-// The one QApplication of the Qt test program (offscreen), and a helper that
-// lets the GUI thread work until a condition holds.
+// The one QApplication of the Qt test program (offscreen), and how a test
+// waits for the program: on the engine's events, never by polling.
 #pragma once
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <functional>
+#include <string_view>
+
+#include "ui/engine.h"
 
 namespace ck::ui::test {
 
@@ -19,12 +20,37 @@ inline QApplication& App() {
   return *app;
 }
 
-// Processes GUI events until done() or five seconds passed; returns done().
-inline bool PumpUntil(const std::function<bool()>& done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
+inline Engine::Clock::time_point Deadline() {
+  return Engine::Clock::now() + std::chrono::seconds(10);
+}
+
+// Lets the procedure threads handle what the widgets reported and the widgets
+// show what the procedures changed, until neither has anything left to do.
+// (A test's GUI thread may wait for the engine: procedure threads never wait
+// for the GUI thread, only for answers, and a thread waiting for an answer
+// counts as idle.) False when the program did not settle by the deadline.
+inline bool Settle() {
+  Engine& e = Engine::Get();
+  auto deadline = Deadline();
+  for (;;) {
+    if (!e.WaitIdle(deadline)) return false;
+    uint64_t seen = e.Version();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    if (e.Idle() && e.Version() == seen) return true;
+  }
+}
+
+// Waits until a window of that title is open, then settles.
+inline bool WaitForWindow(std::string_view title) {
+  Engine& e = Engine::Get();
+  return e.WaitUntil([&] { return e.FindWindow(title) != 0; }, Deadline()) && Settle();
+}
+
+// Waits until a thread asks for an answer (a message box, a popup), then settles.
+inline bool WaitForRequest() {
+  Engine& e = Engine::Get();
+  return e.WaitUntil([&] { return e.Asking(); }, Deadline()) && Settle();
 }
 
 }  // namespace ck::ui::test

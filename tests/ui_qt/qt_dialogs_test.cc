@@ -60,21 +60,20 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
     typed = text;
   });
 
-  QMessageBox* box = nullptr;
-  ASSERT_TRUE(test::PumpUntil([&] { return (box = Visible<QMessageBox>()) != nullptr; }));
+  ASSERT_TRUE(test::WaitForRequest());
+  QMessageBox* box = Visible<QMessageBox>();
+  ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->text(), QStringLiteral("First\nSecond"));
   EXPECT_EQ(box->windowTitle(), QStringLiteral("Question"));
   ASSERT_NE(box->defaultButton(), nullptr);
   EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
   EXPECT_EQ(box->buttons().size(), 2);
   box->button(QMessageBox::Yes)->click();
-  ASSERT_TRUE(test::PumpUntil([&] { return answer != -1; }));
+  ASSERT_TRUE(test::WaitForRequest());  // the popup follows
   EXPECT_EQ(answer, button::Yes);
 
-  QMenu* menu = nullptr;
-  ASSERT_TRUE(test::PumpUntil([&] {
-    return (menu = Visible<QMenu>([](QMenu* m) { return m->actions().size() == 4; })) != nullptr;
-  }));
+  QMenu* menu = Visible<QMenu>([](QMenu* m) { return m->actions().size() == 4; });
+  ASSERT_NE(menu, nullptr);
   QList<QAction*> actions = menu->actions();
   EXPECT_EQ(actions[0]->text(), QStringLiteral("One"));
   EXPECT_FALSE(actions[1]->isEnabled());
@@ -82,25 +81,26 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
   ASSERT_NE(actions[3]->menu(), nullptr);
   actions[3]->menu()->actions()[0]->trigger();  // "Three", the third selectable item
   menu->hide();
-  ASSERT_TRUE(test::PumpUntil([&] { return chosen != -1; }));
+  ASSERT_TRUE(test::Settle());
   EXPECT_EQ(chosen, 3);
 
-  QLineEdit* edit = nullptr;
   // The window takes input again once its thread's requests are answered.
-  ASSERT_TRUE(test::PumpUntil(
-      [&] { return (edit = Visible<QLineEdit>()) != nullptr && edit->isEnabled(); }));
+  QLineEdit* edit = Visible<QLineEdit>();
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(edit->isEnabled());
   Key(edit, Qt::Key_A, QStringLiteral("\u00e9"));  // é: Windows-1252 has it
   Key(edit, Qt::Key_A, QStringLiteral("\u2192"));  // an arrow: it has not
   EXPECT_EQ(edit->text(), QStringLiteral("\u00e9"));
   Key(edit, Qt::Key_Return);
-  ASSERT_TRUE(test::PumpUntil([&] { return accepted == 1; }));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(accepted, 1);
 
   // The close box asks the procedure, whose close event closes the window.
   QDialog* top = Visible<QDialog>([](QDialog* d) { return d->windowTitle() == "Asker"; });
   ASSERT_NE(top, nullptr);
   top->close();
-  ASSERT_TRUE(test::PumpUntil([&] { return Engine::Get().Windows().empty(); }));
   proc.join();
+  EXPECT_TRUE(Engine::Get().Windows().empty());
   EXPECT_EQ(typed, "\xE9");
   Engine::Get().SetPresenter(nullptr);
 }

@@ -69,13 +69,13 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
         log.Add("alert " + std::to_string(w.Keycode()) + " row " + std::to_string(w.MouseRow(1)));
     }
   });
+  ASSERT_TRUE(test::WaitForWindow("Listing"));
+  ASSERT_TRUE(log.Has("filled"));
   QTableView* table = nullptr;
-  ASSERT_TRUE(test::PumpUntil([&] {
-    for (QWidget* w : QApplication::allWidgets())
-      if (auto* t = qobject_cast<QTableView*>(w))
-        if (t->isVisible() && t->model() && t->model()->rowCount() == 5) table = t;
-    return table != nullptr && log.Has("filled");
-  }));
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* t = qobject_cast<QTableView*>(w))
+      if (t->isVisible() && t->model() && t->model()->rowCount() == 5) table = t;
+  ASSERT_NE(table, nullptr);
   QHeaderView* header = table->horizontalHeader();
   EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Client"));
   EXPECT_EQ(header->sectionResizeMode(0), QHeaderView::Interactive);
@@ -83,7 +83,7 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
   EXPECT_GT(header->sectionSize(0), header->sectionSize(1));  // 60 against 40 dialog units
   EXPECT_EQ(table->model()->data(table->model()->index(2, 1)).toString(), QStringLiteral("  3"));
   WindowId id = Engine::Get().FindWindow("Listing");
-  ASSERT_TRUE(test::PumpUntil([&] { return Engine::Get().Snapshot(id)->Control(1)->visibleRows > 3; }));
+  EXPECT_GT(Engine::Get().Snapshot(id)->Control(1)->visibleRows, 3);
 
   QScrollBar* bar = nullptr;
   for (QScrollBar* b : table->parentWidget()->findChildren<QScrollBar*>())
@@ -93,21 +93,25 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
   bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   bar->triggerAction(QAbstractSlider::SliderPageStepSub);
   bar->triggerAction(QAbstractSlider::SliderToMaximum);
-  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("scroll 4"); }));
-  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("scroll 5"); }));
-  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("scroll 8"); }));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("scroll 4"));
+  EXPECT_TRUE(log.Has("scroll 5"));
+  EXPECT_TRUE(log.Has("scroll 8"));
   bar->setSliderDown(true);
   bar->setValue(64);
   bar->setSliderDown(false);  // released: the thumb is dropped
-  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("drag 64"); }));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("drag 64"));
 
   QWidget* vp = table->viewport();
   int rowH = table->rowHeight(0);
   Click(vp, QPoint(10, rowH + rowH / 2), Qt::LeftButton);
-  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("choice 2 key 1"); }));
-  EXPECT_TRUE(test::PumpUntil([&] { return table->currentIndex().row() == 1; }));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("choice 2 key 1"));
+  EXPECT_EQ(table->currentIndex().row(), 1);
   Click(vp, QPoint(10, 3 * rowH + rowH / 2), Qt::RightButton);
-  EXPECT_TRUE(test::PumpUntil([&] { return log.Has("alert 130 row 4"); }));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("alert 130 row 4"));
   Click(vp, QPoint(10, 50 * rowH), Qt::LeftButton);  // below the rows: nothing
 
   Engine::Get().UserClose(id);

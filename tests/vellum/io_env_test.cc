@@ -1,6 +1,7 @@
 // The I/O layer: POSIX files with open-file-description locks and emulated
 // share modes, and the fault-injecting in-memory file system.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "storage/io/env.h"
 #include "storage/io/fault/fault_env.h"
+#include "tests/vellum/mp_process.h"
 
 namespace ck::io {
 namespace {
@@ -58,6 +60,26 @@ TEST_F(PosixEnvTest, ReadsWritesSizesAndErrors) {
   ASSERT_TRUE(env_->Remove(moved).ok());
   EXPECT_EQ(env_->Remove(moved).code, 2);
   EXPECT_EQ(env_->AbsolutePath("a/../b.vlu").front(), '/');
+}
+
+TEST_F(PosixEnvTest, AnythingButARegularFileIsRefusedAtOnce) {
+  const std::string fifo = (dir_ / "pipe.vlu").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // In a child: an open that waits for a writer to the FIFO would hang it.
+  vellum::testing::Child child([&] {
+    int refused = 0;
+    for (const std::string& path : {fifo, dir_.string()}) {
+      for (const Access access : {Access::Read, Access::ReadWrite}) {
+        std::unique_ptr<File> f;
+        const IoStatus s = env_->Open(path, access, Share::DenyNone, false, &f);
+        refused += !s.ok() && !f;
+      }
+    }
+    std::unique_ptr<File> f;
+    const IoStatus s = env_->Open(fifo, Access::Read, Share::DenyNone, false, &f);
+    return s.code == 90 && s.systemError == 1 ? refused : 10 + refused;
+  });
+  EXPECT_EQ(child.Wait(10000), 4);
 }
 
 TEST_F(PosixEnvTest, LocksArePerOpenFarBeyondTheEnd) {

@@ -3,6 +3,8 @@
 // regions whose blocks or transaction entries cannot be trusted.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,97 @@ TEST_F(JournalFaults, ATransactionCutBeforeItsCommitPointRollsBackInEveryFile) {
     EXPECT_EQ(Insert(*file, "e"), 0) << path;
     EXPECT_EQ(Entries(*file).count("d"), 0u) << path;
   }
+}
+
+uint32_t Le32(const std::string& bytes, size_t at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return v;
+}
+
+void SetLe32(std::string& bytes, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// Keys k0..k299 committed on several pages, then a change of k1 cut off by
+// a power failure right after its commit point: the file holds a whole
+// pending region.
+void CutOffChange(io::FaultEnv& env) {
+  {
+    auto file = OpenFile(env, kAlpha);
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    for (int i = 0; i < 300; ++i) {
+      ASSERT_EQ(file->store().Put(TreeEntry("k" + std::to_string(i), "old" + std::string(40, 'x'))), 0);
+    }
+    ASSERT_EQ(file->EndAccess(), 0);
+    PhysicalFile::SetCommitStageHook([&](CommitStage) { env.PowerCut(); });
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    ASSERT_EQ(file->store().Put(TreeEntry("k1", "new" + std::string(40, 'x'))), 0);
+    file->EndAccess();
+    PhysicalFile::SetCommitStageHook(nullptr);
+  }
+  env.Revive();
+}
+
+TEST_F(JournalFaults, PendingBlocksAimedOutsideThePagesAreABrokenJournal) {
+  CutOffChange(env);
+  const std::string cut = env.Contents(kAlpha);
+  const uint32_t journalStart = Le32(cut, 6);
+  ASSERT_NE(journalStart, Le32(cut, 10));
+  const uint32_t home = Le32(cut, journalStart);  // the first pending block's target
+  ASSERT_GE(home, 0x200u);
+  const uint32_t dataEnd = journalStart;  // nothing was added: the data ends where the journal starts
+  const uint32_t units = ((Le32(cut, journalStart + 4) & 0xFFFF) + 255) / 256;
+  ASSERT_GT(units, 1u) << "the changed page must span units, so that one inside it is no page's start";
+  const uint32_t targets[] = {
+      0x301,                // inside a page, not at its start
+      0x100,                // the header's own bytes
+      home + 0x100,         // a unit inside the page, which starts no page
+      dataEnd,              // past the data
+      0xFFFFFF00,           // far past the data
+  };
+  for (const uint32_t target : targets) {
+    std::string damaged = cut;
+    SetLe32(damaged, journalStart, target);
+    env.SetContents(kAlpha, damaged);
+    auto file = OpenFile(env, kAlpha);
+    EXPECT_EQ(Entries(*file)["k1"].substr(0, 3), "old") << std::hex << target;
+    ASSERT_EQ(file->BeginAccess(true), 0);  // an update access finishes the journal
+    ASSERT_EQ(file->EndAccess(), 0);
+    const std::string now = env.Contents(kAlpha);
+    // Abandoned: the journal is closed, and every old page stays as it was.
+    EXPECT_EQ(Le32(now, 6), Le32(now, 10)) << std::hex << target;
+    EXPECT_EQ(now.substr(0x200, dataEnd - 0x200), cut.substr(0x200, dataEnd - 0x200))
+        << std::hex << target;
+    EXPECT_LT(now.size(), size_t{0x100000}) << std::hex << target;
+    EXPECT_EQ(Insert(*file, "after"), 0) << std::hex << target;
+    file.reset();
+  }
+  // Undamaged, the same region rolls forward.
+  env.SetContents(kAlpha, cut);
+  EXPECT_EQ(Entries(*OpenFile(env, kAlpha))["k1"].substr(0, 3), "new");
+}
+
+TEST_F(JournalFaults, ADataFileNamedAsItsOwnControlFileRollsBack) {
+  {
+    auto alpha = OpenFile(env, kAlpha);
+    alpha->SetEnlisted(true);
+    ASSERT_EQ(alpha->BeginAccess(true), 0);
+    ASSERT_EQ(alpha->store().Insert(TreeEntry("b", "v")), 0);
+    ASSERT_EQ(alpha->SetTransactionEntry(std::string("\xFF\0\0\0\7", 5), kAlpha), 0);
+    ASSERT_EQ(alpha->EndAccess(), 0);
+    ASSERT_EQ(alpha->Prepare(), 0);
+    env.PowerCut();  // after phase 1: the region waits for its control file
+  }
+  env.Revive();
+  for (const bool update : {false, true}) {
+    auto alpha = OpenFile(env, kAlpha);
+    EXPECT_EQ(Entries(*alpha).count("b"), 0u);
+    if (update) {
+      EXPECT_EQ(Insert(*alpha, "c"), 0);
+    }
+  }
+  EXPECT_EQ(Entries(*OpenFile(env, kAlpha)).count("c"), 1u);
 }
 
 }  // namespace

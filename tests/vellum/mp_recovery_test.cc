@@ -1,6 +1,7 @@
 // Commits cut off by a process that dies: within one file after phase 1,
 // and across two files before and after the control-file commit point.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -219,6 +220,22 @@ TEST_F(MpTwoFileTest, UnreadableControlFileFailsTheAccessAndKeepsThePendingRegio
   EXPECT_EQ(holder.Wait(), 0);
   // Readable again: the transaction never reached its commit point.
   EXPECT_EQ(DomainsOf(alpha), std::vector<std::string>{"first"});
+}
+
+TEST_F(MpTwoFileTest, AControlFileThatIsNoRegularFileNeitherBlocksNorDecides) {
+  ASSERT_EQ(TransactionDyingAt(TransactionStage::FilesPrepared), kDied);
+  const std::string control = (dir / "vellum.tcf").string();
+  ASSERT_TRUE(std::filesystem::remove(control));
+  ASSERT_EQ(mkfifo(control.c_str(), 0600), 0);
+  // In a child: an open of the FIFO that waited for a writer would hang it.
+  Child user([&] {
+    if (DomainsOf(alpha) != std::vector<std::string>{"first"}) return 90;
+    AddOne(alpha, "third");  // an update access rolls the region back for good
+    return DomainsOf(alpha) == std::vector<std::string>{"first", "third"} ? 0 : 91;
+  });
+  EXPECT_EQ(user.Wait(20000), 0);
+  // Unreadable: the pending region was rolled back.
+  EXPECT_FALSE(RawHeader(SplitTableName(alpha).path).pending());
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ constexpr Mapping kIcons[] = {
     {"WAOK", "dialog-ok", Shape::Check},        {"WACANCEL", "dialog-cancel", Shape::Cross},
     {"WAVIEW", "document-open", Shape::Magnifier}, {"LOCK", "changes-prevent", Shape::Lock},
     {"USER", "avatar-default", Shape::User},    {"WAPRINT", "document-print", Shape::None},
+    {"WAEXIT", "application-exit", Shape::Cross}, {"WAZOOM", "zoom-in", Shape::Magnifier},
 };
 
 QColor Ink() { return QColor(40, 80, 140); }

@@ -105,7 +105,15 @@ QWidget* QtPresenter::ParentFor(WindowId id) const {
 }
 
 void QtPresenter::Apply(const Change& change) {
-  ScopedApplying applying;
+  {
+    ScopedApplying applying;
+    ApplyChange(change);
+  }
+  // Whatever Qt activated while the change was applied, the engine's choice shows.
+  ShowEngineActive();
+}
+
+void QtPresenter::ApplyChange(const Change& change) {
   if (change.kind == ChangeKind::WindowClosed) {
     views_.erase(change.window);
     return;
@@ -114,25 +122,45 @@ void QtPresenter::Apply(const Change& change) {
     RunCommand(change.window, change.command);
     return;
   }
-  // Only the latest activation counts (an older one would undo the user's later click).
-  if (change.kind == ChangeKind::Activate && Engine::Get().ActiveWindow() != change.window) return;
+  if (change.kind == ChangeKind::Activate) return;  // ShowEngineActive shows the latest
   auto snap = Engine::Get().Snapshot(change.window);
   if (!snap) return;  // closed meanwhile; its WindowClosed follows
   auto it = views_.find(change.window);
   if (it == views_.end()) {
     QtWindowView* frame = Frame();
-    views_[change.window] = std::make_unique<QtWindowView>(
+    auto view = std::make_unique<QtWindowView>(
         change.window, *snap, frame ? frame->mdiArea() : nullptr,
         frame ? frame->statusBar() : nullptr, frame ? frame->top() : nullptr);
-    // Showing a window activates it in Qt; the engine's choice may have moved on since.
-    WindowId active = Engine::Get().ActiveWindow();
-    auto activeView = views_.find(active);
-    if (active != change.window && activeView != views_.end())
-      if (auto activeSnap = Engine::Get().Snapshot(active))
-        activeView->second->Sync(*activeSnap, {ChangeKind::Activate, active, 0, StdAction::None});
+    connect(view.get(), &QtWindowView::shownActive, this, &QtPresenter::Report);
+    views_[change.window] = std::move(view);
     return;
   }
   it->second->Sync(*snap, change);
+}
+
+void QtPresenter::ShowEngineActive() {
+  ActiveState a = Engine::Get().Active();
+  if (a.seq == appliedSeq_) return;
+  if (a.window != 0) {
+    auto it = views_.find(a.window);
+    if (it == views_.end()) return;  // its view comes with a change still queued
+    ScopedApplying applying;
+    QtWindowView* frame = Frame();
+    auto* sub = qobject_cast<QMdiSubWindow*>(it->second->top());
+    if (sub && frame)
+      frame->ShowChildActive(sub);
+    else if (!it->second->ShownActive())
+      it->second->ShowActive();
+  }
+  appliedSeq_ = a.seq;
+}
+
+void QtPresenter::Report(QWidget* top) {
+  for (auto& [id, v] : views_)
+    if (v->top() == top) {
+      Engine::Get().PresenterActivated(id, appliedSeq_);
+      return;
+    }
 }
 
 void QtPresenter::RunCommand(WindowId id, StdAction action) {

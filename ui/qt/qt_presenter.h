@@ -42,6 +42,11 @@ class QtPresenter : public QObject, public Presenter {
 
  private:
   void Apply(const Change& change);
+  void ApplyChange(const Change& change);
+  // Shows the engine's active window active, once per engine change of it.
+  void ShowEngineActive();
+  // The toolkit shows top active: the engine follows.
+  void Report(QWidget* top);
   void Show(const std::shared_ptr<Request>& request);
   void RunCommand(WindowId id, StdAction action);
   QWidget* ParentFor(WindowId id) const;
@@ -49,6 +54,7 @@ class QtPresenter : public QObject, public Presenter {
 
   std::map<WindowId, std::unique_ptr<QtWindowView>> views_;
   ScriptPresenter* scriptBox_ = nullptr;
+  uint64_t appliedSeq_ = 0;  // the engine's activation change last shown
 };
 
 }  // namespace ck::ui

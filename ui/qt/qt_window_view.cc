@@ -136,7 +136,18 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       }
     }
     connect(ownMdi_, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-      if (!sub && !Applying()) E().UserActivate(id_);  // the frame itself is active
+      if (pendingChild_) {
+        // Qt chose a child as the frame became active: keep to the engine's.
+        if (sub == pendingChild_) pendingChild_ = nullptr;
+        else if (sub)
+          QMetaObject::invokeMethod(this, [this] { ShowChildActive(pendingChild_); },
+                                    Qt::QueuedConnection);
+        return;
+      }
+      if (Applying()) return;
+      // No child active: the frame itself is, unless a window outside it is.
+      if (sub) emit shownActive(sub);
+      else if (QApplication::activeWindow() == top_) emit shownActive(top_);
     });
     f->resize(size);
     top_ = f;
@@ -155,9 +166,6 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       sub->setAttribute(Qt::WA_DeleteOnClose, false);
       mdi->addSubWindow(sub);
       sub->resize(size + QSize(12, 34));
-      connect(mdi, &QMdiArea::subWindowActivated, this, [this, sub](QMdiSubWindow* active) {
-        if (active == sub && !Applying()) E().UserActivate(id_);
-      });
       top_ = sub;
     } else {
       auto* d = new DialogWindow();
@@ -530,23 +538,44 @@ void QtWindowView::Sync(const WindowModel& m, const Change& change) {
         w->setFocus();
       }
       break;
-    case ChangeKind::Activate:
-      if (auto* sub = qobject_cast<QMdiSubWindow*>(top_.data()))
-        if (sub->mdiArea()) sub->mdiArea()->setActiveSubWindow(sub);
-      top_->raise();
-      top_->activateWindow();
-      break;
+    case ChangeKind::Activate: ShowActive(); break;
     default: break;
   }
   syncing_ = false;
 }
 
+void QtWindowView::ShowActive() {
+  if (!top_) return;
+  top_->raise();
+  top_->activateWindow();
+}
+
+void QtWindowView::ShowChildActive(QMdiSubWindow* sub) {
+  if (!ownMdi_ || !sub) return;
+  ScopedApplying applying;
+  ownMdi_->setActiveSubWindow(sub);
+  if (ownMdi_->activeSubWindow() == sub) {
+    pendingChild_ = nullptr;
+    return;
+  }
+  pendingChild_ = sub;
+  top_->activateWindow();
+}
+
+bool QtWindowView::ShownActive() const {
+  if (!top_) return false;
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(top_.data()))
+    return sub->mdiArea() && sub->mdiArea()->activeSubWindow() == sub;
+  if (ownMdi_ && ownMdi_->activeSubWindow()) return false;  // a child is the active window
+  return top_->isActiveWindow();
+}
+
 void QtWindowView::SyncWindow(const WindowModel& m) {
   syncing_ = true;
   top_->setWindowTitle(FromAnsi(m.title));
-  if (content_) content_->setEnabled(!m.blocked);
-  if (menuBar_) menuBar_->setEnabled(!m.blocked);
-  if (toolbar_) toolbar_->setEnabled(!m.blocked);
+  if (content_) content_->setEnabled(!m.dimmed);
+  if (menuBar_) menuBar_->setEnabled(!m.dimmed);
+  if (toolbar_) toolbar_->setEnabled(!m.dimmed);
   std::function<void(const MenuModel&)> menus = [&](const MenuModel& entry) {
     for (const MenuModel& item : entry.items) {
       if (actions_.count(item.feq)) {
@@ -558,8 +587,14 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
     }
   };
   if (m.hasMenuBar) menus(m.menuBar);
-  for (const ToolButtonModel& t : m.toolbar)
-    if (actions_.count(t.feq)) actions_[t.feq]->setEnabled(t.enabled);
+  // A frame's snapshot carries the active child's toolbar state.
+  for (const ToolButtonModel& t : m.toolbar) {
+    auto a = actions_.find(t.feq);
+    if (a == actions_.end()) continue;
+    a->second->setEnabled(t.enabled);
+    a->second->setToolTip(FromAnsi(t.tip));
+    a->second->setStatusTip(FromAnsi(t.tip));
+  }
   ApplyGeometry(m);
   syncing_ = false;
 }
@@ -692,9 +727,9 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       case QEvent::Resize:
       case QEvent::WindowStateChange: ReportGeometry(); break;
       case QEvent::WindowActivate:
-        if (Applying()) break;
-        if (kind_ == WindowKind::MdiChild) break;  // the MDI area reports its children
-        if (kind_ != WindowKind::Frame || !ownMdi_->activeSubWindow()) E().UserActivate(id_);
+        if (Applying() || kind_ == WindowKind::MdiChild) break;  // the MDI area reports its children
+        // A frame with children: the MDI area reports the child it activates.
+        if (!ownMdi_ || ownMdi_->subWindowList().isEmpty()) emit shownActive(top_);
         break;
       default: break;
     }

@@ -23,6 +23,7 @@ class QMenuBar;
 class QStatusBar;
 class QTableView;
 class QScrollBar;
+class QMdiSubWindow;
 
 namespace ck::ui {
 
@@ -51,12 +52,26 @@ class QtWindowView : public QObject {
   QtWindowView& operator=(const QtWindowView&) = delete;
 
   void Sync(const WindowModel& model, const Change& change);
+  // Makes the toolkit show this window active (no report follows).
+  void ShowActive();
+  // Frames: shows sub active in the MDI area. While the frame itself is not
+  // active Qt refuses, and activates a child of its own choosing once the
+  // frame is; the frame then keeps to sub instead.
+  void ShowChildActive(QMdiSubWindow* sub);
+  // Whether the toolkit shows this window active now.
+  bool ShownActive() const;
   // The widget that shows the whole window (for screenshots and activation).
   QWidget* top() const { return top_; }
   QMdiArea* mdiArea() const { return ownMdi_; }
   QStatusBar* statusBar() const { return status_; }
   WindowKind kind() const { return kind_; }
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ signals:
+  // The toolkit made a window active by itself (a click, Ctrl+Tab, another
+  // window closing ...): top is the frame's active sub-window, or this view's
+  // own top widget.
+  void shownActive(QWidget* top);
 
  private:
   struct ListParts {
@@ -96,6 +111,7 @@ class QtWindowView : public QObject {
   std::map<int, ListParts> lists_;
   std::map<int, QAction*> actions_;  // menu entries and toolbar buttons
   std::map<int, bool> dirty_;        // entries typed into since their last accept
+  QPointer<QMdiSubWindow> pendingChild_;  // frames: the child to show active
   Rect lastAt_;
   bool lastMax_ = false, lastMin_ = false;
   bool closing_ = false;

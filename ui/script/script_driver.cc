@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include <cctype>
-#include <thread>
 
 #include "runtime/code_page.h"
 #include "ui/engine.h"
@@ -126,6 +125,7 @@ ScriptResult ScriptDriver::Retry(const Step& step, std::string_view what) {
   auto deadline = Clock::now() + timeout_;
   std::string why;
   for (;;) {
+    uint64_t seen = E().Version();
     WindowId w = current();
     if (!w)
       why = "no window is open";
@@ -136,35 +136,21 @@ ScriptResult ScriptDriver::Retry(const Step& step, std::string_view what) {
       Settle();
       return Ok();
     }
-    if (Clock::now() >= deadline) return Fail(std::string(what) + ": " + why);
-    requests_->WaitForChange(std::chrono::milliseconds(20));
+    if (!E().WaitChange(seen, deadline)) return Fail(std::string(what) + ": " + why);
   }
 }
 
-void ScriptDriver::Settle() {
-  auto deadline = Clock::now() + timeout_;
-  // Idle must hold twice in a row: a thread may be between two loops.
-  int calm = 0;
-  while (calm < 2 && Clock::now() < deadline) {
-    calm = E().Idle() ? calm + 1 : 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(calm ? 2 : 5));
-  }
-}
+void ScriptDriver::Settle() { E().WaitIdle(Clock::now() + timeout_); }
 
 ScriptResult ScriptDriver::WaitWindow(std::string_view title) {
   std::string ansi, why;
   if (!ToAnsi(title, &ansi, &why)) return Fail(why);
-  auto deadline = Clock::now() + timeout_;
-  for (;;) {
-    if (WindowId w = E().FindWindow(ansi)) {
-      current_ = w;
-      Settle();
-      return Ok();
-    }
-    if (Clock::now() >= deadline)
-      return Fail("no window titled \"" + std::string(title) + "\" appeared");
-    requests_->WaitForChange(std::chrono::milliseconds(20));
-  }
+  WindowId found = 0;
+  if (!E().WaitUntil([&] { return (found = E().FindWindow(ansi)) != 0; }, Clock::now() + timeout_))
+    return Fail("no window titled \"" + std::string(title) + "\" appeared");
+  current_ = found;
+  Settle();
+  return Ok();
 }
 
 ScriptResult ScriptDriver::Activate(std::string_view title) {
@@ -407,10 +393,11 @@ ScriptResult ScriptDriver::Screenshot(std::string_view file) {
 }
 
 ScriptResult ScriptDriver::WaitAllClosed() {
-  auto deadline = Clock::now() + timeout_;
-  while (!E().Windows().empty()) {
-    if (Clock::now() >= deadline) return Fail("windows are still open");
-    requests_->WaitForChange(std::chrono::milliseconds(20));
+  if (!E().WaitUntil([] { return E().Windows().empty(); }, Clock::now() + timeout_)) {
+    std::string titles;
+    for (const WindowInfo& w : E().Windows())
+      titles += (titles.empty() ? "\"" : ", \"") + ToUtf8(w.title) + "\"";
+    return Fail("windows are still open: " + titles);
   }
   return Ok();
 }

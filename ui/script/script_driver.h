@@ -31,6 +31,7 @@ class ScriptDriver {
   ScriptDriver& operator=(const ScriptDriver&) = delete;
 
   void SetTimeout(std::chrono::milliseconds t) { timeout_ = t; }
+  std::chrono::milliseconds timeout() const { return timeout_; }
   using ScreenshotFn = std::function<bool(WindowId, const std::string& file, std::string* error)>;
   void SetScreenshot(ScreenshotFn fn) { screenshot_ = std::move(fn); }
 

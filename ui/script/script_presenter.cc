@@ -26,14 +26,12 @@ void ScriptPresenter::Changed(const Change& change) {
   std::lock_guard lock(mu_);
   if (change.kind == ChangeKind::Command)
     notes_.push_back(std::string("command: ") + StdActionName(change.command));
-  ++version_;
   cv_.notify_all();
 }
 
 void ScriptPresenter::Ask(std::shared_ptr<Request> request) {
   std::lock_guard lock(mu_);
   requests_.push_back(std::move(request));
-  ++version_;
   cv_.notify_all();
 }
 
@@ -56,12 +54,6 @@ std::shared_ptr<Request> ScriptPresenter::TakeRequest(Request::Kind kind,
 std::deque<std::string> ScriptPresenter::TakeNotes() {
   std::lock_guard lock(mu_);
   return std::exchange(notes_, {});
-}
-
-void ScriptPresenter::WaitForChange(std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mu_);
-  unsigned long seen = version_;
-  cv_.wait_for(lock, timeout, [&] { return version_ != seen; });
 }
 
 }  // namespace ck::ui

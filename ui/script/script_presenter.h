@@ -25,15 +25,12 @@ class ScriptPresenter : public Presenter {
   std::shared_ptr<Request> TakeRequest(Request::Kind kind, std::chrono::milliseconds timeout);
   // Standard commands handed over (Tile, Cut, Help ...) as readable lines, oldest first.
   std::deque<std::string> TakeNotes();
-  // Waits until the model changes or a request arrives (or timeout passes).
-  void WaitForChange(std::chrono::milliseconds timeout);
 
  private:
   std::mutex mu_;
   std::condition_variable cv_;
   std::deque<std::shared_ptr<Request>> requests_;
   std::deque<std::string> notes_;
-  unsigned long version_ = 0;
 };
 
 // "Tile", "Cut" ... for the transcript.

@@ -1,10 +1,13 @@
 #include "ui/script/script_runner.h"
 
+#include "ui/engine.h"
+
 #include <strings.h>
 
 #include <cstdlib>
 #include <istream>
 #include <ostream>
+#include <algorithm>
 #include <thread>
 
 namespace ck::ui {
@@ -148,9 +151,11 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
 
 bool ScriptRunner::Run(std::istream& in) {
   std::string line;
-  int lineNo = 0;
+  int& lineNo = lines_;
+  lineNo = 0;
   while (std::getline(in, line)) {
     ++lineNo;
+    if (lineNo == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     std::vector<std::string> words;
     std::string error;
     bool ok = SplitScriptLine(line, &words, &error);
@@ -164,6 +169,27 @@ bool ScriptRunner::Run(std::istream& in) {
       return false;
     }
     out_->flush();
+  }
+  return true;
+}
+
+bool ScriptRunner::RunProgram(std::istream& in, const std::function<bool()>& programEnded) {
+  // Starting may read files and ask for a password first: allow it more than a step.
+  auto startBy = Engine::Clock::now() + std::max<std::chrono::milliseconds>(
+                                            driver_->timeout(), std::chrono::seconds(30));
+  Engine& e = Engine::Get();
+  if (!e.WaitUntil([&] { return !e.Windows().empty() || e.Asking() || programEnded(); },
+                   startBy)) {
+    *out_ << "error: line 1: the program showed no window" << std::endl;
+    return false;
+  }
+  e.WaitIdle(startBy);
+  if (!Run(in)) return false;
+  ScriptResult closed = driver_->WaitAllClosed();
+  if (!closed.ok) {
+    *out_ << "error: line " << lines_ + 1 << ": the script ended while " << closed.error
+          << std::endl;
+    return false;
   }
   return true;
 }

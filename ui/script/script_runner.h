@@ -5,6 +5,7 @@
 // cannot be carried out ends the run with one line "error: ...".
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -23,14 +24,22 @@ class ScriptRunner {
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
-  // Runs every line; true when all were carried out.
+  // Runs every line; true when all were carried out. A byte-order mark at
+  // the start is skipped.
   bool Run(std::istream& in);
+  // Runs a script against a whole program: waits until the program shows
+  // something (a window or a message box) or has ended (programEnded()),
+  // runs every line, then waits up to the timeout until every window has
+  // closed. True when all went through; otherwise one line "error: line N:
+  // ..." has been written.
+  bool RunProgram(std::istream& in, const std::function<bool()>& programEnded);
   // Runs one command line (already split); false when it failed.
   bool RunCommand(const std::vector<std::string>& words, std::string* error);
 
  private:
   ScriptDriver* driver_;
   std::ostream* out_;
+  int lines_ = 0;  // lines read by the last Run
 };
 
 }  // namespace ck::ui

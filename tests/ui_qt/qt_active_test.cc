@@ -1,0 +1,149 @@
+// The active window as Qt shows it and as the engine holds it: three MDI
+// children on three threads; after a click, Ctrl+Tab, Tile, a child closed by
+// its close box and a child closing on its own thread, the engine's active
+// window is the one Qt shows active, and a press on the frame's toolbar goes
+// to that window's thread. The frame's toolbar shows the active child's
+// toolbar state.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QToolBar>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/ui_qt/qt_app.h"
+#include "ui/dialogs.h"
+#include "ui/engine.h"
+#include "ui/qt/qt_presenter.h"
+#include "ui/window.h"
+
+namespace ck::ui {
+namespace {
+
+std::atomic<int> gPressedIn{0};  // the child that took the last toolbar press
+
+void Child(int number) {
+  WindowModel m;
+  m.kind = WindowKind::MdiChild;
+  m.title = "Child " + std::to_string(number);
+  m.at = {-1, -1, 120, 60};
+  m.AddButton("?CLOSE", "&Close", StdAction::Close);
+  // Child 2's toolbar state: Insert off, with a tip of its own.
+  if (number == 2) {
+    m.AddToolButton(3001, "?TOOLBAR:INSERT", "", "Insert into two");
+    m.toolbar.back().enabled = false;
+    m.AddToolButton(3009, "?TOOLBAR:DOWN", "", "Two's next");
+  }
+  Window w(m);
+  w.Open();
+  while (w.Accept()) {
+    if (w.Event() == event::Accepted && w.Field() >= 3001) gPressedIn = number;
+    if (w.Event() == event::User) w.Close();
+  }
+}
+
+void Frame() {
+  WindowModel m;
+  m.kind = WindowKind::Frame;
+  m.title = "Active frame";
+  m.at = {-1, -1, 400, 260};
+  m.AddToolButton(3009, "?TOOLBAR:DOWN", "WAVCRDOWN.ICO", "Go to the Next Record");
+  m.AddToolButton(3001, "?TOOLBAR:INSERT", "WAINSERT.ICO", "Insert a New Record");
+  Window w(m);
+  w.Open();
+  std::vector<std::thread> children;
+  for (int i = 1; i <= 3; ++i) children.emplace_back(Child, i);
+  while (w.Accept())
+    if (w.Event() == event::Accepted && w.Field() >= 3001 && ActiveThread() != ThisThread())
+      PostToThread(ActiveThread(), event::Accepted, w.Field());
+  Engine::Get().CloseAll();
+  for (auto& t : children) t.join();
+}
+
+class QtActive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::App();
+    Engine::Get().SetPresenter(&presenter_);
+  }
+  void TearDown() override { Engine::Get().SetPresenter(nullptr); }
+
+  QMdiArea* Area() {
+    for (QWidget* w : QApplication::allWidgets())
+      if (auto* a = qobject_cast<QMdiArea*>(w)) return a;
+    return nullptr;
+  }
+  // The frame's toolbar buttons in layout order: 0 Next, 1 Insert.
+  QAction* Tool(int index) {
+    for (QWidget* w : QApplication::allWidgets())
+      if (auto* bar = qobject_cast<QToolBar*>(w)) return bar->actions().value(index);
+    return nullptr;
+  }
+  // The engine's active window is the child Qt shows active, and the frame's
+  // toolbar press lands in that child's thread. Returns the child's number.
+  int ShownActiveTakesThePress() {
+    EXPECT_TRUE(test::Settle());
+    QMdiSubWindow* shown = Area()->activeSubWindow();
+    EXPECT_NE(shown, nullptr);
+    if (!shown) return 0;
+    int number = shown->windowTitle().back().digitValue();
+    auto active = Engine::Get().Snapshot(Engine::Get().ActiveWindow());
+    EXPECT_TRUE(active && active->title == "Child " + std::to_string(number))
+        << "Qt shows Child " << number << " active, the engine "
+        << (active ? active->title : "none");
+    gPressedIn = 0;
+    Tool(0)->trigger();
+    EXPECT_TRUE(test::Settle());
+    EXPECT_EQ(gPressedIn, number) << "the press went elsewhere";
+    return number;
+  }
+  QMdiSubWindow* Sub(const QString& title) {
+    for (QMdiSubWindow* s : Area()->subWindowList())
+      if (s->windowTitle() == title) return s;
+    return nullptr;
+  }
+
+  QtPresenter presenter_;
+};
+
+TEST_F(QtActive, TheToolkitsActiveChildTakesTheToolbarPress) {
+  std::thread frame(Frame);
+  ASSERT_TRUE(test::WaitForWindow("Child 1"));
+  ASSERT_TRUE(test::WaitForWindow("Child 2"));
+  ASSERT_TRUE(test::WaitForWindow("Child 3"));
+  ShownActiveTakesThePress();
+
+  Area()->setActiveSubWindow(Sub("Child 2"));  // a click on it
+  EXPECT_EQ(ShownActiveTakesThePress(), 2);
+  // The frame's toolbar shows the active child's state and tips.
+  EXPECT_FALSE(Tool(1)->isEnabled());
+  EXPECT_EQ(Tool(0)->toolTip().toStdString(), "Two's next");
+  Area()->activateNextSubWindow();  // Ctrl+Tab
+  EXPECT_NE(ShownActiveTakesThePress(), 2);
+  EXPECT_TRUE(Tool(1)->isEnabled());
+  EXPECT_EQ(Tool(0)->toolTip().toStdString(), "Go to the Next Record");
+
+  Area()->tileSubWindows();
+  ShownActiveTakesThePress();
+  Area()->activeSubWindow()->close();  // its close box: the procedure closes it
+  ShownActiveTakesThePress();
+  EXPECT_EQ(Area()->subWindowList().size(), 2);
+
+  // A child that closes on its own thread, while it is active.
+  Area()->setActiveSubWindow(Area()->subWindowList().front());
+  ASSERT_TRUE(test::Settle());
+  PostEvent(Engine::Get().ActiveWindow(), event::User);
+  ShownActiveTakesThePress();
+  EXPECT_EQ(Area()->subWindowList().size(), 1);
+
+  Engine::Get().UserClose(Engine::Get().FindWindow("Active frame"));
+  ASSERT_TRUE(test::Settle());
+  frame.join();
+}
+
+}  // namespace
+}  // namespace ck::ui
