@@ -698,12 +698,12 @@ int PhysicalFile::BeginAccess(bool update) {
     return 0;
   }
   d.pages.cache().BeginOperation();
-  if (d.LockForAccess(update) != 0) return 5;
   // Alone on the file (deny-write, exclusive) a loaded header stays valid,
   // unless a cut-off commit still waits for an update access to finish it;
-  // so does it while this process kept the writer byte since it last looked
-  // (a transaction's changes wait for COMMIT): no other process can commit.
+  // so does it while this process kept the writer byte since the last
+  // access (a transaction's changes wait for COMMIT): no one else commits.
   const bool alone = d.shareMode != 0 || d.writerHeld;
+  if (d.LockForAccess(update) != 0) return 5;
   if (!alone || !d.headerLoaded || !d.pendingMap.empty() || d.committed.pending()) {
     try {
       if (const int rc = d.LoadHeader(update); rc != 0) {
