@@ -23,6 +23,7 @@
 #include "runtime/thread.h"
 #include "ui/dialogs.h"
 #include "ui/engine.h"
+#include "ui/report/page_output.h"
 #include "ui/script/script_driver.h"
 #include "ui/script/script_presenter.h"
 #include "ui/script/script_runner.h"
@@ -32,6 +33,7 @@
 #include <QIcon>
 #include <thread>
 
+#include "ui/qt/qt_page_output.h"
 #include "ui/qt/qt_presenter.h"
 #endif
 
@@ -88,6 +90,21 @@ void RunScript(ck::ui::ScriptDriver& driver, std::istream& script) {
 }
 
 int RunScripted(std::istream& script) {
+#ifdef CELLARKEY_HAVE_QT
+  // Nothing is drawn on screen, but reports still print to PDF files and
+  // pictures: Qt draws them without a display.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The toolkit's notes about a display it does not have stay out of the transcript.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(text));
+  });
+  int argc = 1;
+  char arg0[] = "cellarkey";
+  char* argv[] = {arg0, nullptr};
+  QGuiApplication gui(argc, argv);
+  ck::ui::QtPageOutput pageOutput;
+  ck::report::SetPageOutput(&pageOutput);
+#endif
   ck::ui::ScriptPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
   if (!ck::StartFirstThread(ProgramProcedure, ProgramEnded)) return 1;
@@ -95,6 +112,7 @@ int RunScripted(std::istream& script) {
   RunScript(driver, script);
   // The program keeps its own exit code once the script is through.
   ck::WaitForThreads();
+  ck::report::SetPageOutput(nullptr);
   return gExitCode;
 }
 
@@ -110,6 +128,8 @@ int RunQt(int argc, char** argv, std::istream* script) {
   QApplication::setQuitOnLastWindowClosed(false);
   ck::ui::QtPresenter presenter;
   ck::ui::Engine::Get().SetPresenter(&presenter);
+  ck::ui::QtPageOutput pageOutput;  // reports print and save their pages through Qt
+  ck::report::SetPageOutput(&pageOutput);
   std::unique_ptr<ck::ui::ScriptPresenter> box;
   std::thread scriptThread;
   if (script) {
@@ -133,6 +153,7 @@ int RunQt(int argc, char** argv, std::istream* script) {
   QApplication::exec();
   if (scriptThread.joinable()) scriptThread.join();
   ck::WaitForThreads();
+  ck::report::SetPageOutput(nullptr);
   ck::ui::Engine::Get().SetPresenter(nullptr);
   return gExitCode;
 }

@@ -169,6 +169,7 @@ Level BrowseManager::TakeListKey(int keycode) {
 void BrowseManager::TakeNewSelection(int keycode) {
   const int choice = ILC->Choice();
   if (choice >= 1 && choice <= LISTQUEUE->Records()) CURRENTCHOICE = choice;
+  PREVCHOICE = LASTCHOICE;
   LASTCHOICE = CURRENTCHOICE;
   shownChoice_ = CURRENTCHOICE;
   thumbDownward_ = false;
@@ -180,10 +181,16 @@ void BrowseManager::TakeNewSelection(int keycode) {
 }
 
 void BrowseManager::SetListAlerts() {
-  if (INSERTCONTROL) win_->Alert(ui::key::Insert);
+  // The list's own keys: they do nothing while the user types into an entry.
+  if (INSERTCONTROL) win_->ControlAlert(listControl_, ui::key::Insert);
   for (int keycode : {ui::key::CtrlEnter, ui::key::Delete, ui::key::ShiftEnter, ui::key::MouseLeft2,
                       ui::key::MouseRight})
-    win_->Alert(keycode);
+    win_->ControlAlert(listControl_, keycode);
+  // Characters typed on the list go to the locator.
+  const bool locators = std::any_of(SORT.items.begin(), SORT.items.end(), [](const auto& order) {
+    return static_cast<const BrowseSortOrder&>(*order).LOCATOR != nullptr;
+  });
+  win_->ReportChars(listControl_, locators);
   if (POPUP == nullptr || !POPUP->POPUPITEMS.empty()) return;
   const std::pair<const char*, int32_t> actions[] = {{"&Insert", INSERTCONTROL},
                                                      {"&Change", CHANGECONTROL},
@@ -197,7 +204,8 @@ void BrowseManager::SetListAlerts() {
   if (SELECTING && SELECTCONTROL != 0) POPUP->AddMenuItemMimic("&Select", "!&Select", SELECTCONTROL);
   if (TOOLCONTROL != 0) {
     POPUP->AddMenuSeparator();
-    POPUP->AddMenuItemMimic("&Toolbox", "!&Toolbox", TOOLCONTROL);
+    const std::string toolbox = POPUP->AddMenuItemMimic("&Toolbox", "!&Toolbox", TOOLCONTROL);
+    POPUP->Find(toolbox)->ONTOOLBOX = 0;  // the toolbox does not offer itself
   }
 }
 

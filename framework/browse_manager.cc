@@ -475,6 +475,7 @@ void BrowseManager::TakeScrollEvent(int event) {
   thumbDownward_ = event == ui::event::ScrollDown || event == ui::event::PageDown ||
                    event == ui::event::ScrollBottom;
   if (BrowseSortOrder* s = CurrentSort(); s != nullptr && s->LOCATOR != nullptr) s->LOCATOR->Reset();
+  PREVCHOICE = LASTCHOICE;
   LASTCHOICE = CURRENTCHOICE;
   UpdateRecordBuffer();
   SetThumb(thumbDownward_);

@@ -10,8 +10,9 @@
 namespace ck {
 namespace {
 
-// The character a key code types (letters small unless Shift is held);
-// false for keys that type none (Ctrl or Alt held, navigation keys).
+// The character a key code types when the event carries none (letters small
+// unless Shift is held); false for keys that type none (Ctrl or Alt held,
+// navigation keys).
 bool TypedChar(int keycode, char* out) {
   if (keycode & (ui::key::Ctrl | ui::key::Alt)) return false;
   const bool shift = (keycode & ui::key::Shift) != 0;
@@ -71,13 +72,14 @@ bool EntryLocator::TakeLocatorEntry() {
 }
 
 bool EntryLocator::TakeLocatorKey(int keycode) {
-  char c = 0;
-  if (Win == nullptr || CONTROL == 0 || !TypedChar(keycode, &c)) return false;
+  if (Win == nullptr || CONTROL == 0) return false;
+  char c = Win->KeyChar();
+  if (c == 0 && !TypedChar(keycode, &c)) return false;
   const ui::ControlModel entry = Win->State(CONTROL);
   if (!entry.enabled || !entry.visible || entry.readOnly) return false;
   // The entry takes the key: the typing goes on there.
   Win->Select(CONTROL);
-  Win->SetScreenText(CONTROL, entry.screen + c);
+  Win->PressKey(CONTROL, keycode, c);
   return false;
 }
 

@@ -195,11 +195,11 @@ std::string PopupManager::Toolbox(std::string_view title) {
     const bool opensSubmenu = i + 1 < POPUPITEMS.size() && POPUPITEMS[i + 1].DEPTH > item.DEPTH;
     if (IsSeparator(item) || opensSubmenu || !item.ONTOOLBOX) continue;
     ui::ControlModel& b = layout.AddButton("?TOOL:" + std::to_string(++buttons), item.TEXT);
-    b.at = {4, 4 + 16 * (buttons - 1), 84, 14};
+    b.at = {4, 4 + 16 * (buttons - 1), 112, 14};
     b.icon = item.ICON;
     b.enabled = item.DISABLED != 1;
   }
-  layout.at = {-1, -1, 92, 8 + 16 * std::max(buttons, 1)};
+  layout.at = {-1, -1, 120, 8 + 16 * std::max(buttons, 1)};
   int chosen = 0;
   {
     ui::Window window(layout);

@@ -14,6 +14,7 @@ struct ComponentEvent {
   int Event = 0;    // event number (ui::event)
   int Field = 0;    // control number; 0 for a window event
   int Keycode = 0;  // key of an alert key event
+  char KeyChar = 0; // the character the key typed (a list that reports characters); 0 none
 };
 
 class WindowComponent {

@@ -64,7 +64,9 @@ int WindowManager::Event() const { return Win != nullptr ? Win->Event() : 0; }
 int WindowManager::Field() const { return Win != nullptr ? Win->Field() : 0; }
 int WindowManager::Keycode() const { return Win != nullptr ? Win->Keycode() : 0; }
 
-ComponentEvent WindowManager::CurrentEvent() const { return {Event(), Field(), Keycode()}; }
+ComponentEvent WindowManager::CurrentEvent() const {
+  return {Event(), Field(), Keycode(), Win != nullptr ? Win->KeyChar() : '\0'};
+}
 
 void WindowManager::SelectFirstField() {
   if (Win != nullptr && FirstField != 0) Win->Select(FirstField);

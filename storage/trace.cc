@@ -216,6 +216,16 @@ void TraceCall(int op, const FileControlBlock& fcb, const DriverArgs& args, int 
   log.Write(text);
 }
 
+void TraceLine(std::string_view line) {
+  if (!TraceEnabled()) return;
+  std::string text = Printf("T%u ", ThreadNumber());
+  text += line;
+  text += '\n';
+  TraceLog& log = TheLog();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  log.Write(text);
+}
+
 std::string DeclarationText(const FileControlBlock& fcb) {
   std::string text = fcb.label + " FILE,DRIVER('" + fcb.driverName + "'";
   if (!fcb.driverString.empty()) text += ",'" + Escaped(fcb.driverString) + "'";

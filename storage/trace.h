@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "storage/driver.h"
 #include "storage/file_control_block.h"
@@ -46,6 +47,10 @@ void TraceDeclaration(const FileControlBlock& fcb);
 // REQUIRES: TraceEnabled().
 void TraceCall(int op, const FileControlBlock& fcb, const DriverArgs& args, int result,
                int64_t elapsedHundredths);
+
+// Writes one line of a driver's own (such as a failed lock attempt) when
+// the trace is on; nothing otherwise.
+void TraceLine(std::string_view line);
 
 // The texts the trace writes (exposed for tests).
 std::string DeclarationText(const FileControlBlock& fcb);   // lines ending in '\n'

@@ -20,6 +20,22 @@ std::atomic<int> gNextThread{100000};
 thread_local int tThreadNumber = 0;
 
 bool IsListScrollEvent(int e) { return e >= event::ScrollUp && e <= event::ScrollBottom; }
+
+bool Has(const std::vector<int>& keys, int keycode) {
+  return std::find(keys.begin(), keys.end(), keycode) != keys.end();
+}
+
+bool TakesCharacters(const ControlModel& c) {
+  switch (c.type) {
+    case ControlType::Entry:
+    case ControlType::Text:
+    case ControlType::Combo:
+    case ControlType::DropCombo:
+    case ControlType::Spin: return c.enabled && !c.readOnly;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 struct WinState {
@@ -112,6 +128,52 @@ struct Engine::State {
     w.queue.push_back(e);
     w.cv.notify_all();
     Bump();
+  }
+  bool AlertAt(const WinState& w, int feq, int keycode, char ch) const {
+    const ControlModel* c = w.model.Control(feq);
+    if (c && (Has(c->alerts, keycode) || (c->reportChars && ch))) return true;
+    return Has(w.model.alerts, keycode);
+  }
+  // A key on a control: an alert key raises AlertKey; a character goes into
+  // an entry; a list's navigation key scrolls it. False: it means nothing.
+  bool Key(WinState& w, int feq, int keycode, char ch) {
+    if (AlertAt(w, feq, keycode, ch)) {
+      Push(w, {event::AlertKey, feq, keycode, ch});
+      return true;
+    }
+    ControlModel* c = w.model.Control(feq);
+    if (!c) return false;
+    if (ch && TakesCharacters(*c)) {
+      c->screen += ch;
+      Notify({ChangeKind::Control, w.id, feq, StdAction::None});
+      return true;
+    }
+    // A list fed page by page leaves its navigation to the procedure.
+    int scroll = ListScrollEventOfKey(keycode);
+    if (c->type != ControlType::List || !c->enabled || !scroll) return false;
+    if (c->immediate) {
+      Push(w, {scroll, feq, keycode});
+      return true;
+    }
+    // A list holding all its rows moves its highlight itself.
+    int n = static_cast<int>(c->rows.size());
+    int page = std::max(1, c->visibleRows);
+    int row = c->choice;
+    switch (scroll) {
+      case event::ScrollUp: --row; break;
+      case event::ScrollDown: ++row; break;
+      case event::PageUp: row -= page; break;
+      case event::PageDown: row += page; break;
+      case event::ScrollTop: row = 1; break;
+      default: row = n; break;
+    }
+    row = n == 0 ? 0 : std::clamp(row, 1, n);
+    if (row != c->choice) {
+      c->choice = row;
+      Notify({ChangeKind::ListRows, w.id, feq, StdAction::None});
+      Push(w, {event::NewSelection, feq, keycode});
+    }
+    return true;
   }
   // The window a user action may reach: open, not blocked.
   WinState* Input(WindowId id) {
@@ -312,12 +374,10 @@ bool Engine::WaitIdle(Clock::time_point deadline) const {
   return s_->changed.wait_until(lock, deadline, [&] { return s_->IdleLocked(); });
 }
 
-bool Engine::IsAlertKey(WindowId id, int keycode) const {
+bool Engine::IsAlertKey(WindowId id, int feq, int keycode, char ch) const {
   std::lock_guard lock(s_->mu);
   const WinState* w = s_->Find(id);
-  if (!w) return false;
-  const auto& a = w->model.alerts;
-  return std::find(a.begin(), a.end(), keycode) != a.end();
+  return w && s_->AlertAt(*w, feq, keycode, ch);
 }
 
 // ---------------------------------------------------------------- user side
@@ -360,53 +420,40 @@ bool Engine::UserFocus(WindowId id, int feq) {
   return true;
 }
 
-bool Engine::UserKey(WindowId id, int feq, int keycode) {
+bool Engine::UserKey(WindowId id, int feq, int keycode, char ch) {
   std::lock_guard lock(s_->mu);
   WinState* w = s_->Input(id);
-  if (!w) return false;
-  const auto& a = w->model.alerts;
-  if (std::find(a.begin(), a.end(), keycode) != a.end()) {
-    s_->Push(*w, {event::AlertKey, feq, keycode});
-    return true;
-  }
-  // A list fed page by page leaves its navigation to the procedure.
-  ControlModel* c = w->model.Control(feq);
-  int scroll = ListScrollEventOfKey(keycode);
-  if (!c || c->type != ControlType::List || !c->enabled || !scroll) return false;
-  if (c->immediate) {
-    s_->Push(*w, {scroll, feq, keycode});
-    return true;
-  }
-  // A list holding all its rows moves its highlight itself.
-  int n = static_cast<int>(c->rows.size());
-  int page = std::max(1, c->visibleRows);
-  int row = c->choice;
-  switch (scroll) {
-    case event::ScrollUp: --row; break;
-    case event::ScrollDown: ++row; break;
-    case event::PageUp: row -= page; break;
-    case event::PageDown: row += page; break;
-    case event::ScrollTop: row = 1; break;
-    default: row = n; break;
-  }
-  row = n == 0 ? 0 : std::clamp(row, 1, n);
-  if (row != c->choice) {
-    c->choice = row;
-    s_->Notify({ChangeKind::ListRows, id, feq, StdAction::None});
-    s_->Push(*w, {event::NewSelection, feq, keycode});
-  }
-  return true;
+  return w && s_->Key(*w, feq, keycode, ch);
 }
 
-bool Engine::UserChoose(WindowId id, int feq, int row, int keycode) {
+bool Engine::PressKey(WindowId id, int feq, int keycode, char ch) {
+  std::lock_guard lock(s_->mu);
+  WinState* w = s_->Find(id);
+  return w && s_->Key(*w, feq, keycode, ch);
+}
+
+bool Engine::UserChoose(WindowId id, int feq, int n, int keycode) {
   std::lock_guard lock(s_->mu);
   WinState* w = s_->Input(id);
   ControlModel* c = w ? w->model.Control(feq) : nullptr;
-  if (!c || !c->enabled || row < 1 || row > static_cast<int>(c->rows.size())) return false;
-  c->choice = row;
-  c->mouseRow = row;
-  s_->Notify({ChangeKind::ListRows, id, feq, StdAction::None});
+  if (!c || !c->enabled || n < 1 || n > w->model.ChoiceCount(*c)) return false;
+  c->choice = n;
+  if (c->type == ControlType::List) {
+    c->mouseRow = n;
+    s_->Notify({ChangeKind::ListRows, id, feq, StdAction::None});
+    s_->Push(*w, {event::NewSelection, feq, keycode});
+    return true;
+  }
+  if (c->type == ControlType::Sheet) {
+    s_->Notify({ChangeKind::Control, id, feq, StdAction::None});
+    s_->Push(*w, {event::NewSelection, feq, keycode});
+    return true;
+  }
+  // An item chosen completes the control: its variable takes the item.
+  c->screen = c->items[n - 1];
+  s_->Notify({ChangeKind::Control, id, feq, StdAction::None});
   s_->Push(*w, {event::NewSelection, feq, keycode});
+  s_->Push(*w, {event::Accepted, feq, 0});
   return true;
 }
 
@@ -434,8 +481,17 @@ bool Engine::UserThumb(WindowId id, int feq, int percent) {
   WinState* w = s_->Input(id);
   ControlModel* c = w ? w->model.Control(feq) : nullptr;
   if (!c || !c->enabled || c->type != ControlType::List) return false;
-  c->thumb = std::clamp(percent, 0, 100);
-  s_->Push(*w, {event::ScrollDrag, feq, 0});
+  int value = std::clamp(percent, 0, 100);
+  c->thumb = value;
+  // A drag still waiting to be taken moves to the new place: the rows follow
+  // the thumb without a backlog of positions it has left.
+  for (EventRecord& e : w->queue)
+    if (e.event == event::ScrollDrag && e.feq == feq) {
+      e.value = value;
+      s_->Bump();
+      return true;
+    }
+  s_->Push(*w, {event::ScrollDrag, feq, 0, 0, value});
   return true;
 }
 

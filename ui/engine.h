@@ -33,6 +33,8 @@ struct EventRecord {
   int event = 0;
   int feq = 0;
   int keycode = 0;
+  char ch = 0;    // the character a key typed (alert keys of characters); 0 none
+  int value = 0;  // ScrollDrag: the thumb position dragged to, percent
 };
 
 // Which window the engine holds active, and the number of the last change of
@@ -84,9 +86,11 @@ class Engine {
   // without the engine's lock. False at the deadline.
   bool WaitUntil(const std::function<bool()>& done, Clock::time_point deadline) const;
   bool WaitIdle(Clock::time_point deadline) const;
-  // Whether key raises an alert event in the window (the presenter asks
-  // before handling a key itself).
-  bool IsAlertKey(WindowId id, int keycode) const;
+  // Whether a key pressed on a control (feq 0: the window) raises an alert
+  // event: the control's own alert keys, the characters a control reports
+  // (ch: the character the key typed, 0 none), the window's alert keys. The
+  // presenter asks before handling a key itself.
+  bool IsAlertKey(WindowId id, int feq, int keycode, char ch = 0) const;
   // The thread's modal request in progress blocks all its windows.
   bool IsAsking(WindowId id) const;
 
@@ -95,8 +99,12 @@ class Engine {
   bool UserType(WindowId id, int feq, std::string text);  // screen text only, no event
   bool UserAccept(WindowId id, int feq);  // button, entry, menu item, toolbar button
   bool UserFocus(WindowId id, int feq);   // Selected (no event when it already has it)
-  bool UserKey(WindowId id, int feq, int keycode);  // AlertKey when it is an alert key
-  bool UserChoose(WindowId id, int feq, int row, int keycode = 0);  // NewSelection
+  // A key on a control: AlertKey when it is an alert key there; a character
+  // into an entry; a list's navigation key. False when it means nothing.
+  bool UserKey(WindowId id, int feq, int keycode, char ch = 0);
+  // Chooses row / item / tab n (1-based) of a list, drop list, combo, spin
+  // box or sheet: NewSelection (a drop list, combo or spin box: then Accepted).
+  bool UserChoose(WindowId id, int feq, int n, int keycode = 0);
   bool UserMouseRow(WindowId id, int feq, int row);  // row under a click, no event
   bool UserScroll(WindowId id, int feq, int scrollEvent);  // ScrollUp ... ScrollBottom
   bool UserThumb(WindowId id, int feq, int percent);       // ScrollDrag
@@ -127,6 +135,9 @@ class Engine {
   // Returns false when the window (or, for feq != 0, the control) is unknown.
   bool ModifyWindow(WindowId id, const std::function<void(WindowModel&)>& fn, ChangeKind kind,
                     int feq = 0);
+  // A key pressed into one of the calling thread's own windows, as UserKey
+  // (the procedure acts for the user, e.g. a locator typing into its entry).
+  bool PressKey(WindowId id, int feq, int keycode, char ch);
   bool ReadWindow(WindowId id, const std::function<void(const WindowModel&)>& fn) const;
   void Command(WindowId id, StdAction action);  // hands a standard action to the presenter
   // Asks the presenter and waits (the lock released); input to the calling

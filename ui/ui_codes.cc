@@ -64,6 +64,15 @@ int key::Parse(std::string_view name) {
   return base < 0 ? -1 : base | mods;
 }
 
+int key::OfChar(char ch) {
+  unsigned char c = static_cast<unsigned char>(ch);
+  if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+  if (c >= 'A' && c <= 'Z') return Shift | c;
+  if (c >= '0' && c <= '9') return c;
+  if (c == ' ') return Space;
+  return 0;
+}
+
 std::string key::Name(int code) {
   for (const NamedKey& k : kKeys)
     if (k.code == code) return k.name;

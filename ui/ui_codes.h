@@ -74,6 +74,10 @@ inline constexpr int CtrlH = Ctrl | 'H';          // 584
 
 // "CtrlEnter", "Insert", "0x2D", "584", "Ctrl+H", "A" ... -> code; -1 when unknown.
 int Parse(std::string_view name);
+// The key code of a typed character: letters and digits their key (Shift for
+// an upper-case letter), a blank Space; 0 for characters without a key of
+// their own (the character itself travels with the event).
+int OfChar(char ch);
 // A readable name for a code ("Ctrl+H", "Insert", "MouseRight").
 std::string Name(int code);
 }  // namespace key

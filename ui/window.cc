@@ -12,6 +12,24 @@ namespace {
 Engine& E() { return Engine::Get(); }
 
 bool IsCheckLike(ControlType t) { return t == ControlType::Check || t == ControlType::Radio; }
+
+bool HasItems(ControlType t) {
+  return t == ControlType::DropList || t == ControlType::DropCombo || t == ControlType::Combo ||
+         t == ControlType::Spin;
+}
+
+// What the use variable takes for item i (0-based).
+const std::string& ItemValue(const ControlModel& c, int i) {
+  return c.values.empty() ? c.items[i] : c.values[i];
+}
+
+// The item whose value is value (trailing blanks ignored); 0 when none, else 1-based.
+int ItemOf(const ControlModel& c, std::string_view value) {
+  auto clip = [](std::string_view v) { return v.substr(0, v.find_last_not_of(' ') + 1); };
+  for (int i = 0; i < static_cast<int>(c.items.size()); ++i)
+    if (clip(ItemValue(c, i)) == clip(value)) return i + 1;
+  return 0;
+}
 }  // namespace
 
 Window::Window(WindowModel layout) : layout_(std::move(layout)) {
@@ -51,6 +69,8 @@ bool Window::Accept() {
   event_ = e.event;
   field_ = e.feq;
   keycode_ = e.keycode;
+  keyChar_ = e.ch;
+  value_ = e.value;
   // A completed control brings its variable up to date before the procedure sees it.
   if (event_ == event::Accepted && field_ > 0 && field_ <= static_cast<int>(vars_.size()) &&
       vars_[field_ - 1].bound() && !UpdateOne(field_))
@@ -100,8 +120,12 @@ void Window::DisplayOne(int feq) {
         if (IsCheckLike(c.type)) {
           bool on = value.find_first_not_of(" 0") != std::string::npos;
           c.screen.assign(1, on ? '1' : '0');
+        } else if (c.type == ControlType::DropList) {
+          c.choice = ItemOf(c, value);
+          c.screen = c.choice ? c.items[c.choice - 1] : std::string();
         } else {
           c.screen = ToScreen(c.picture, value);
+          if (HasItems(c.type)) c.choice = ItemOf(c, value);
         }
       },
       ChangeKind::Control, feq);
@@ -118,15 +142,27 @@ void Window::Display(int feq) {
 bool Window::UpdateOne(int feq) {
   const UseVar& v = vars_[feq - 1];
   if (!v.bound()) return true;
-  std::string screen, picture;
+  std::string screen, picture, item;
   ControlType type = ControlType::Entry;
+  bool chosen = false;
   if (!Read([&](const WindowModel& m) {
         const ControlModel& c = *m.Control(feq);
         screen = c.screen;
         picture = c.picture;
         type = c.type;
+        // A chosen item that is still shown gives its value.
+        if (HasItems(c.type) && c.choice > 0 && c.choice <= static_cast<int>(c.items.size()) &&
+            (c.type == ControlType::DropList || c.items[c.choice - 1] == c.screen)) {
+          chosen = true;
+          item = ItemValue(c, c.choice - 1);
+        }
       }))
     return false;
+  if (chosen) {
+    v.Set(item);
+    return true;
+  }
+  if (type == ControlType::DropList) return true;  // nothing chosen: the variable stays
   if (IsCheckLike(type)) {
     v.Set(screen == "1" ? "1" : "0");
     return true;
@@ -224,6 +260,10 @@ void Window::Select(int feq) {
   if (changed) Post(event::Selected, feq);
 }
 
+void Window::PressKey(int feq, int keycode, char ch) {
+  if (opened_) E().PressKey(id_, feq, keycode, ch);
+}
+
 int Window::Focus() const {
   int focus = 0;
   Read([&](const WindowModel& m) { focus = m.focus; });
@@ -254,8 +294,9 @@ void Window::SetChoice(int feq, int row) {
   Edit(
       [&](WindowModel& m) {
         ControlModel& c = *m.Control(feq);
-        int n = static_cast<int>(c.rows.size());
+        int n = m.ChoiceCount(c);
         c.choice = n == 0 ? 0 : std::clamp(row, 1, n);
+        if (HasItems(c.type) && c.choice > 0) c.screen = c.items[c.choice - 1];
       },
       ChangeKind::ListRows, feq);
 }
@@ -271,7 +312,10 @@ int Window::VisibleRows(int feq) const {
 }
 
 int Window::MouseRow(int feq) const { return State(feq).mouseRow; }
-int Window::Thumb(int feq) const { return State(feq).thumb; }
+int Window::Thumb(int feq) const {
+  if (event_ == event::ScrollDrag && field_ == feq) return value_;
+  return State(feq).thumb;
+}
 void Window::SetThumb(int feq, int percent) {
   Edit([&](WindowModel& m) { m.Control(feq)->thumb = std::clamp(percent, 0, 100); },
       ChangeKind::ListRows, feq);
@@ -339,6 +383,29 @@ void Window::RemoveAlert(int keycode) {
 void Window::ClearAlerts() {
   ModifyWindow([&](WindowModel& m) { m.alerts.clear(); });
 }
+
+void Window::ControlAlert(int feq, int keycode, bool on) {
+  Modify(feq, [&](ControlModel& c) {
+    std::erase(c.alerts, keycode);
+    if (on) c.alerts.push_back(keycode);
+  });
+}
+
+void Window::ReportChars(int feq, bool on) {
+  Modify(feq, [&](ControlModel& c) { c.reportChars = on; });
+}
+
+void Window::SetItems(int feq, std::vector<std::string> items, std::vector<std::string> values) {
+  Modify(feq, [&](ControlModel& c) {
+    c.items = std::move(items);
+    c.values = std::move(values);
+    c.values.resize(c.values.empty() ? 0 : c.items.size());
+    int n = static_cast<int>(c.items.size());
+    c.choice = std::clamp(c.choice, 0, n);
+  });
+}
+
+std::vector<std::string> Window::Items(int feq) const { return State(feq).items; }
 
 void Window::ModifyWindow(const std::function<void(WindowModel&)>& fn) {
   Edit(fn, ChangeKind::Window, 0);

@@ -50,6 +50,9 @@ class Window {
   int Event() const { return event_; }
   int Field() const { return field_; }
   int Keycode() const { return keycode_; }
+  // The character the key typed (an AlertKey of a control that reports
+  // characters); 0 for other keys.
+  char KeyChar() const { return keyChar_; }
   // The current event's default action will not run.
   void Skip() { skipDefault_ = true; }
   // Posts an event to this window's own queue (behind the waiting ones).
@@ -79,6 +82,10 @@ class Window {
   void SetProgress(int feq, int value);
   // Gives the focus to a control (a Selected event follows).
   void Select(int feq);
+  // Presses a key into a control as the user would: a character goes into
+  // an entry (at its end), an alert key raises its event, a navigation key
+  // moves a list. keycode as in ui_codes.h; ch the character it types (0 none).
+  void PressKey(int feq, int keycode, char ch = 0);
   int Focus() const;
   // Any other property: fn runs on the live model under the engine's lock.
   // REQUIRES: fn does not call back into the engine and does not change feq.
@@ -96,7 +103,8 @@ class Window {
   void SetChoice(int feq, int row);
   int VisibleRows(int feq) const;  // rows that fit in the list as drawn
   int MouseRow(int feq) const;     // row under the last click; 0 when none
-  int Thumb(int feq) const;        // thumb percent (after ScrollDrag: where it was dropped)
+  // Thumb percent; during a ScrollDrag event of the list, where it was dragged to.
+  int Thumb(int feq) const;
   void SetThumb(int feq, int percent);
 
   // --- Menu and toolbar entries (menu feq < 0, toolbar 3001 ...) ---
@@ -119,6 +127,18 @@ class Window {
   void Alert(int keycode);
   void RemoveAlert(int keycode);
   void ClearAlerts();
+  // Keys that raise AlertKey events only while the control has the focus
+  // (a list's keys must not fire while the user types into an entry).
+  void ControlAlert(int feq, int keycode, bool on = true);
+  // Characters typed on the control raise AlertKey events (KeyChar() says which).
+  void ReportChars(int feq, bool on);
+
+  // --- Drop lists, combo boxes, spin boxes ---
+  // The items offered; values (when given, one per item) are what the use
+  // variable takes for each instead of the shown text. Choice() and
+  // SetChoice() say and set the chosen item (a sheet: its current tab).
+  void SetItems(int feq, std::vector<std::string> items, std::vector<std::string> values = {});
+  std::vector<std::string> Items(int feq) const;
   void ModifyWindow(const std::function<void(WindowModel&)>& fn);
   WindowModel Snapshot() const;
 
@@ -134,7 +154,8 @@ class Window {
   WindowId id_ = 0;
   bool opened_ = false;
   std::vector<UseVar> vars_;  // index feq - 1
-  int event_ = 0, field_ = 0, keycode_ = 0;
+  int event_ = 0, field_ = 0, keycode_ = 0, value_ = 0;
+  char keyChar_ = 0;
   bool skipDefault_ = false;
   bool pendingDefault_ = false;
 };

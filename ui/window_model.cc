@@ -62,6 +62,7 @@ ControlModel& WindowModel::Add(ControlType type, std::string name, std::string t
   c.name = std::move(name);
   c.text = std::move(text);
   if (type == ControlType::Check) c.screen = "0";
+  if (type == ControlType::Sheet) c.choice = 1;  // its first tab
   controls.push_back(std::move(c));
   return controls.back();
 }
@@ -147,6 +148,25 @@ const ToolButtonModel* WindowModel::ToolButton(int feq) const {
   return nullptr;
 }
 
+std::vector<int> WindowModel::TabsOf(int sheetFeq) const {
+  std::vector<int> tabs;
+  for (const ControlModel& c : controls)
+    if (c.type == ControlType::Tab && c.parent == sheetFeq && sheetFeq > 0) tabs.push_back(c.feq);
+  return tabs;
+}
+
+int WindowModel::ChoiceCount(const ControlModel& c) const {
+  switch (c.type) {
+    case ControlType::List: return static_cast<int>(c.rows.size());
+    case ControlType::Sheet: return static_cast<int>(TabsOf(c.feq).size());
+    case ControlType::DropList:
+    case ControlType::DropCombo:
+    case ControlType::Combo:
+    case ControlType::Spin: return static_cast<int>(c.items.size());
+    default: return 0;
+  }
+}
+
 Rect DefaultSize(const ControlModel& c) {
   Rect r = c.at;
   int w = 60, h = 10;
@@ -160,6 +180,10 @@ Rect DefaultSize(const ControlModel& c) {
     case ControlType::Text: w = 120; h = 30; break;
     case ControlType::List: w = 150; h = 80; break;
     case ControlType::Image: w = 20; h = 20; break;
+    case ControlType::DropList:
+    case ControlType::DropCombo:
+    case ControlType::Combo: w = 80; h = 12; break;
+    case ControlType::Spin: w = 40; h = 12; break;
     case ControlType::PageImage: w = 85; h = 110; break;
     case ControlType::Progress: w = 100; h = 10; break;
     case ControlType::Line: w = 100; h = 1; break;

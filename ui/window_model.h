@@ -43,11 +43,23 @@ struct ControlModel {
   StdAction action = StdAction::None;
   int parent = 0;              // the tab (or sheet) it sits on; 0 for the window
   int progress = 0;            // progress bars: value in [rangeLow, rangeHigh]
-  int rangeLow = 0, rangeHigh = 100;
+  int rangeLow = 0, rangeHigh = 100;  // also a spin box's range (without items)
+  int step = 1;                // spin boxes: the step of one click
+  // Keys that raise AlertKey events while this control has the focus (a
+  // list's Insert, Delete, Enter ...), besides the window's own.
+  std::vector<int> alerts;
+  // Characters typed on the control raise AlertKey events too (a list whose
+  // locator takes them).
+  bool reportChars = false;
+  // Drop lists, combo boxes, spin boxes: the items offered, as shown; values:
+  // what the use variable takes for each (empty: the shown text).
+  std::vector<std::string> items, values;
   // Lists.
   std::vector<ListColumn> columns;           // parsed from the format string
   std::vector<std::vector<std::string>> rows;  // shown texts, one per column
-  int choice = 0;              // highlighted row, 1-based; 0 none
+  // Highlighted row of a list, chosen item of a drop list, combo or spin box,
+  // current tab of a sheet; 1-based, 0 none.
+  int choice = 0;
   // false: the list holds all its rows and moves its highlight itself
   // (NewSelection follows); true: it holds a page fed by the procedure, and
   // navigation keys and the scroll bar raise scroll events instead.
@@ -135,6 +147,10 @@ struct WindowModel {
   const MenuModel* MenuEntry(int feq) const;
   MenuModel* MenuEntry(int feq);
   const ToolButtonModel* ToolButton(int feq) const;
+  // The tabs of a sheet, in layout order.
+  std::vector<int> TabsOf(int sheetFeq) const;
+  // How many rows, items or tabs the control offers to choose from.
+  int ChoiceCount(const ControlModel& c) const;
 };
 
 // Dialog-unit font metrics -> pixels is the presenter's business; the

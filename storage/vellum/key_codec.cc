@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "storage/vellum/entry_keys.h"
+#include "storage/vellum/page_codec.h"
 
 namespace ck::vellum {
 
@@ -141,21 +142,24 @@ int ValidateDeclaration(const FileControlBlock& fcb) {
   for (const auto& f : fcb.fields) {
     if (uint64_t{f.offset} + f.length > fcb.recordLength) return storage::BadFieldTypeErr;
   }
-  // A record is one entry: its 9-byte key part and the image must stay below the limit.
+  // A record is one entry: its 9-byte key part and the image must fit the pages.
   if (fcb.keys.size() > static_cast<size_t>(kMaxKeys) || fcb.memos.size() > 255 ||
-      uint64_t{fcb.recordLength} + 9 >= kMaxEntryLength)
+      !FitsThePages(9, uint64_t{fcb.recordLength} + 9))
     return storage::BadRecErr;
   for (const auto& m : fcb.memos)
     if (m.size > 0xFFFF) return storage::BadRecErr;
   for (const auto& k : fcb.keys) {
     if (k.components.empty()) return storage::BadIndexStringErr;
-    uint64_t length = 5 + 4;  // table and key number, record number
+    uint64_t value = 0;
     for (const auto& c : k.components) {
       if (c.field < 0 || static_cast<size_t>(c.field) >= fcb.fields.size())
         return storage::BadIndexStringErr;
-      length += fcb.fields[c.field].length;
+      value += fcb.fields[c.field].length;
     }
-    if (length >= kMaxEntryLength) return storage::BadKeyLengthErr;
+    // Table and key number, the value, and the record number: in the key
+    // part of a duplicates key, in the data part of a unique one.
+    if (!FitsThePages(5 + value + (k.duplicates ? 4 : 0), 5 + value + 4))
+      return storage::BadKeyLengthErr;
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "storage/trace.h"
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/lock_area.h"
 
@@ -23,9 +24,18 @@ std::function<void(std::string_view)>& TraceSink() {
   return sink;
 }
 
+// A failed attempt goes to the sink when one is set, else to the trace log
+// when the trace is on.
 void TraceFailure(int systemError) {
-  std::lock_guard<std::mutex> lock(TraceMutex());
-  if (TraceSink()) TraceSink()("LockFile failed with error " + std::to_string(systemError));
+  const std::string line = "LockFile failed with error " + std::to_string(systemError);
+  {
+    std::lock_guard<std::mutex> lock(TraceMutex());
+    if (TraceSink()) {
+      TraceSink()(line);
+      return;
+    }
+  }
+  storage::TraceLine(line);
 }
 
 }  // namespace

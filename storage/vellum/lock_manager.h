@@ -48,8 +48,8 @@ uint32_t FirstReaderSlot();
 // Fixes the first reader slot (tests); a negative value returns to the clock.
 void SetFirstReaderSlot(int slot);
 
-// Failed attempts are written to the sink as "LockFile failed with error N"
-// while one is set (the storage trace sets none by default).
+// Failed attempts are written as "LockFile failed with error N" to the sink
+// while one is set, else to the trace log while the trace is on.
 void SetLockTraceSink(std::function<void(std::string_view)> sink);
 
 // Hundredths of a second on a clock that never goes back.

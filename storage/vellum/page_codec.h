@@ -22,6 +22,16 @@ constexpr uint32_t kSplitEstimate = 0x3AF6;   // a page above this splits
 constexpr uint32_t kSplitSoftEstimate = 0x1000;
 constexpr uint32_t kSplitSoftEntries = 20;
 
+// Whether an entry of these lengths always fits the tree: alone on a leaf,
+// and its key part twice, as separators, on an index page. A leaf above
+// kSplitEstimate with one entry cannot split (stop 1364); an index page
+// that cannot hold two separators splits without end, as its parent then
+// needs two of its own.
+constexpr bool FitsThePages(uint64_t keyLength, uint64_t totalLength) {
+  return kPageHeaderSize + totalLength + 5 <= kSplitEstimate &&
+         kPageHeaderSize + 2 * (keyLength + 5 + 4) <= kSplitEstimate;
+}
+
 // The last encoding of a page image (own offset field 0), so that a commit
 // that sizes, places and then writes a page packs it once. It only serves
 // once Changed() has been called: the owner promises to call it after every

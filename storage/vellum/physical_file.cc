@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/codes.h"
+#include "storage/system_error.h"
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/cipher.h"
 #include "storage/vellum/consistency.h"
@@ -113,6 +114,21 @@ int EraseTransactionEntries(EntryStore& store) {
 
 }  // namespace
 
+int PostedCode(const io::IoStatus& status) {
+  if (!status.ok() && status.systemError != 0) storage::NoteSystemError(status.systemError);
+  return status.code;
+}
+
+namespace {
+
+// A lock the file's access needs was not had: 5, with the system error.
+int LockRefused(int systemError) {
+  storage::NoteSystemError(systemError);
+  return storage::AccessDeniedErr;
+}
+
+}  // namespace
+
 struct PhysicalFile::Impl final : BlockSource {
   io::Env* env = nullptr;
   std::string path;
@@ -155,7 +171,9 @@ struct PhysicalFile::Impl final : BlockSource {
 
   int LockAllSlots() {
     if (shareMode == 2 || allSlotsHeld) return 0;
-    if (LockBytes(file.get(), LockMode::AllSlots, nullptr, 0, true) != 0) return 5;
+    if (const int e = LockBytes(file.get(), LockMode::AllSlots, nullptr, 0, true); e != 0) {
+      return LockRefused(e);
+    }
     allSlotsHeld = true;
     return 0;
   }
@@ -173,12 +191,16 @@ struct PhysicalFile::Impl final : BlockSource {
     if (shareMode != 0) return 0;
     if (forUpdate) {
       if (writerHeld) return 0;
-      if (LockBytes(file.get(), LockMode::Writer, nullptr, 0, true) != 0) return 5;
+      if (const int e = LockBytes(file.get(), LockMode::Writer, nullptr, 0, true); e != 0) {
+        return LockRefused(e);
+      }
       writerHeld = true;
       return 0;
     }
     if (slotHeld || writerHeld) return 0;
-    if (LockBytes(file.get(), LockMode::ReaderSlot, &readerSlot, 0, true) != 0) return 5;
+    if (const int e = LockBytes(file.get(), LockMode::ReaderSlot, &readerSlot, 0, true); e != 0) {
+      return LockRefused(e);
+    }
     slotHeld = true;
     return 0;
   }
@@ -250,7 +272,7 @@ int PhysicalFile::Impl::LoadHeader(bool forUpdate) {
   std::string bytes(kHeaderSize, '\0');
   size_t got = 0;
   const io::IoStatus status = file->ReadAt(0, bytes.data(), kHeaderSize, &got);
-  if (!status.ok()) return status.code;
+  if (!status.ok()) return PostedCode(status);
   if (got == 0) {
     uint64_t size = 0;
     if (file->Size(&size).ok() && size == 0) {
@@ -372,10 +394,10 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
       return unlockAfterRecovery(90);
     }
     const io::IoStatus status = Write(target, std::move(block));
-    if (!status.ok()) return unlockAfterRecovery(status.code);
+    if (!status.ok()) return unlockAfterRecovery(PostedCode(status));
   }
   if (const io::IoStatus status = file->Sync(); !status.ok()) {
-    return unlockAfterRecovery(status.code);
+    return unlockAfterRecovery(PostedCode(status));
   }
   pendingMap.clear();
   FileHeader closed = pendingHeader;
@@ -385,8 +407,8 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
 }
 
 int PhysicalFile::Impl::CloseJournal(FileHeader closed) {
-  if (const io::IoStatus s = Write(0, closed.Encode()); !s.ok()) return s.code;
-  if (const io::IoStatus s = file->Sync(); !s.ok()) return s.code;
+  if (const io::IoStatus s = Write(0, closed.Encode()); !s.ok()) return PostedCode(s);
+  if (const io::IoStatus s = file->Sync(); !s.ok()) return PostedCode(s);
   header = committed = closed;
   return 0;
 }
@@ -505,29 +527,29 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
     if (home < committedEnd) {
       const uint64_t at = journalEnd;
       journalEnd += block.size();
-      if (const io::IoStatus s = Write(at, block); !s.ok()) return failBeforeCommitPoint(s.code);
+      if (const io::IoStatus s = Write(at, block); !s.ok()) return failBeforeCommitPoint(PostedCode(s));
       state.homeWrites.emplace_back(home, std::move(block));
     } else if (const io::IoStatus s = Write(home, std::move(block)); !s.ok()) {
-      return failBeforeCommitPoint(s.code);
+      return failBeforeCommitPoint(PostedCode(s));
     }
   }
   if (const io::IoStatus s = Write(journalEnd, header.Encode()); !s.ok()) {
-    return failBeforeCommitPoint(s.code);
+    return failBeforeCommitPoint(PostedCode(s));
   }
   journalEnd += kHeaderSize;
-  if (const io::IoStatus s = file->Sync(); !s.ok()) return failBeforeCommitPoint(s.code);
+  if (const io::IoStatus s = file->Sync(); !s.ok()) return failBeforeCommitPoint(PostedCode(s));
   FileHeader commitPoint = old;
   commitPoint.journalStart = static_cast<uint32_t>(journalStart);
   commitPoint.journalEnd = static_cast<uint32_t>(journalEnd);
   if (const io::IoStatus s = Write(0, commitPoint.Encode()); !s.ok()) {
-    return failBeforeCommitPoint(s.code);
+    return failBeforeCommitPoint(PostedCode(s));
   }
   if (const io::IoStatus s = file->Sync(); !s.ok()) {
     // The commit point may not be durable: put the old header back so that
     // the outcome is the reported one (best effort; a dead disk keeps it).
     Write(0, old.Encode());
     file->Sync();
-    return failBeforeCommitPoint(s.code);
+    return failBeforeCommitPoint(PostedCode(s));
   }
   state.old = old;
   state.newEnd = newEnd;
@@ -620,7 +642,7 @@ int PhysicalFile::Open(io::Env* env, const std::string& path, uint32_t accessMod
                                                      : io::Share::Exclusive;
           const io::IoStatus status =
               env->Open(absolute, io::Access::ReadWrite, share, false, &writable);
-          if (!status.ok()) return status.code;
+          if (!status.ok()) return PostedCode(status);
           d.file = std::move(writable);
           d.writable = true;
           // The locks went with the read-only open: take them again on this one.
@@ -647,7 +669,7 @@ int PhysicalFile::Open(io::Env* env, const std::string& path, uint32_t accessMod
   const io::IoStatus status =
       env->Open(absolute, impl->writable ? io::Access::ReadWrite : io::Access::Read, osShare,
                 createIfMissing, &impl->file);
-  if (!status.ok()) return status.code;
+  if (!status.ok()) return PostedCode(status);
   if (!owner.empty()) impl->cipher.emplace(owner);
   std::shared_ptr<PhysicalFile> file(new PhysicalFile(std::move(impl)));
   if (const int rc = file->BeginAccess(false); rc != 0) return rc;

@@ -50,6 +50,11 @@ struct PageInfo {
 constexpr uint32_t kAccessWriteBits = 0x03;  // 0: read only, else read and write
 constexpr uint32_t kAccessShareBits = 0x30;  // 0 shared, 0x20 deny-write, else exclusive
 
+// The code of a file-system call's result; a failure's operating-system
+// error number is posted beside it (NoteSystemError), so the caller can
+// show "Handle Disk Full" for a 90.
+int PostedCode(const io::IoStatus& status);
+
 // Points of a commit that crash tests stop a process at.
 enum class CommitStage { AfterPhase1 };
 

@@ -57,9 +57,18 @@ void ReleaseHold(VellumState& s) {
   s.heldRecord = 0;
 }
 
-bool HeldElsewhere(VellumState& s, uint32_t n) {
-  if (n == 0 || s.heldRecord == n) return false;
-  return s.file->ByteHeldElsewhere(n + 1);
+ChangeHold::ChangeHold(VellumState& s) : file_(*s.file) {
+  if (s.current == 0 || s.heldRecord == s.current) {
+    taken_ = true;
+    return;
+  }
+  if (file_.LockByte(s.current + 1, false) != 0) return;
+  byteSlot_ = s.current + 1;
+  taken_ = true;
+}
+
+ChangeHold::~ChangeHold() {
+  if (byteSlot_ != 0) file_.UnlockByte(byteSlot_);
 }
 
 int LockTable(VellumState& s, int64_t waitHundredths) {

@@ -19,8 +19,24 @@ namespace ck::vellum {
 int TakeHold(storage::FileControlBlock& fcb, VellumState& s, int64_t waitHundredths);
 void ReleaseHold(VellumState& s);
 
-// True when another process holds record n.
-bool HeldElsewhere(VellumState& s, uint32_t n);
+// The hold byte of the current record, taken for the length of a PUT or
+// DELETE unless this block holds the record already, so that no other
+// process can take the hold between the test and the write. Three
+// attempts; taken() is false when another process holds the record.
+// Not copyable.
+class ChangeHold {
+ public:
+  explicit ChangeHold(VellumState& s);
+  ~ChangeHold();
+  ChangeHold(const ChangeHold&) = delete;
+  ChangeHold& operator=(const ChangeHold&) = delete;
+  bool taken() const { return taken_; }
+
+ private:
+  PhysicalFile& file_;
+  uint32_t byteSlot_ = 0;  // the byte this object took; 0 when none
+  bool taken_ = false;
+};
 
 // Locks the table: three attempts, or retries for waitHundredths; 32 when
 // another process keeps it.

@@ -7,6 +7,7 @@
 #include "storage/vellum/definition_stream.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/key_codec.h"
+#include "storage/vellum/page_codec.h"
 #include "storage/vellum/record_codec.h"
 
 namespace ck::vellum {
@@ -47,6 +48,9 @@ int ReadDefinitionStream(EntryStore& store, uint32_t table, std::string* stream)
   }
   return stream->empty() ? storage::BadRecErr : 0;
 }
+
+// A name entry (0xFE, the name; the table number) must fit the pages.
+bool NameFits(std::string_view name) { return FitsThePages(1 + name.size(), 5 + name.size()); }
 
 }  // namespace
 
@@ -99,6 +103,7 @@ int Table::FindName(EntryStore& store, std::string_view name, std::string* store
 
 int Table::Create(EntryStore& store, const NumberSource& take, std::string_view name,
                   const FileControlBlock& fcb, Table* out) {
+  if (!NameFits(name)) return storage::InvalidFilenameErr;
   std::string existing;
   int rc = FindName(store, name, &existing, nullptr);
   if (rc == 0) rc = Drop(store, existing);
@@ -171,6 +176,7 @@ int Table::Drop(EntryStore& store, std::string_view name) {
 }
 
 int Table::Rename(EntryStore& store, std::string_view from, std::string_view to) {
+  if (!NameFits(to)) return storage::InvalidFilenameErr;
   std::string stored;
   uint32_t number = 0;
   int rc = FindName(store, from, &stored, &number);

@@ -33,7 +33,8 @@ class Table {
   Table() = default;
 
   // Creates table name (replacing a table of that name and all its entries)
-  // with the declaration of fcb, our collating table and zero counters.
+  // with the declaration of fcb, our collating table and zero counters; 45
+  // for a name too long for one entry (as for Rename's new name).
   // REQUIRES: ValidateDeclaration(fcb) == 0.
   static int Create(EntryStore& store, const NumberSource& take, std::string_view name,
                     const storage::FileControlBlock& fcb, Table* out);

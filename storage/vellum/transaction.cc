@@ -8,6 +8,7 @@
 #include "storage/vellum/collation.h"
 #include "storage/vellum/driver_options.h"
 #include "storage/vellum/lock_manager.h"
+#include "storage/vellum/page_codec.h"
 
 namespace ck::vellum {
 namespace {
@@ -123,6 +124,8 @@ int ProcessTransaction::CommitSeveral(const std::vector<std::shared_ptr<Physical
     controlPaths.push_back(path);
   }
   const std::string recordedName = named.empty() ? kDefaultControlFilePlaceholder : named;
+  // Each data file records the name in its transaction entry.
+  if (!FitsThePages(5, 5 + recordedName.size())) return storage::LogFileErr;
 
   // A transaction number that no control file lists yet, entered in all.
   std::vector<std::shared_ptr<PhysicalFile>> controls;

@@ -188,7 +188,14 @@ int Tree::Seek(std::string_view key, bool forward, bool inclusive, TreeEntry* ou
   for (PagePtr leaf = NextLeaf(path, forward); leaf; leaf = NextLeaf(path, forward)) {
     const auto& entries = leaf->image.entries;
     if (!entries.empty()) {
-      *out = forward ? entries.front() : entries.back();
+      const TreeEntry& e = forward ? entries.front() : entries.back();
+      // Leaves further along hold keys further along. One that does not (a
+      // page copied over another) would send a walk round for ever.
+      const int c = Compare(e.key(), key);
+      if (forward ? c < 0 || (c == 0 && !inclusive) : c > 0 || (c == 0 && !inclusive)) {
+        ConsistencyStop(1602);
+      }
+      *out = e;
       return 0;
     }
   }

@@ -264,7 +264,7 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
     }
     if (file.use_count() > 1) return storage::AccessDeniedErr;  // open elsewhere in this process
   }
-  return env->Remove(name.path).code;
+  return PostedCode(env->Remove(name.path));
 }
 
 int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
@@ -282,7 +282,7 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
     return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
   }
   if (env->Exists(dest.path)) return storage::AccessDeniedErr;
-  return env->Rename(from.path, dest.path).code;
+  return PostedCode(env->Rename(from.path, dest.path));
 }
 
 int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {
@@ -308,7 +308,10 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
     case storage::SETkey: case storage::SETkeykey: case storage::SETkeyptr:
     case storage::SETkeykeyptr: case storage::RESETfile: case storage::RESETkey:
       return InAccess(file, false, [&] { return SetSequence(op, fcb, s, args); });
-    case storage::NEXT: case storage::PREVIOUS: case storage::SKIP: {
+    case storage::SKIP:
+      // Reads no record, so holds none: a pending hold waits for the next read.
+      return InAccess(file, false, [&] { return ReadSequence(op, fcb, s, args); });
+    case storage::NEXT: case storage::PREVIOUS: {
       // A held read retries for the hold time; when the hold is refused the
       // position stays, so the next read meets the same record again.
       const bool hold = args.hold || s.holdNext;
@@ -356,7 +359,8 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
     case storage::PUT: {
       if (s.current == 0) return storage::RecordNotAvailableErr;
       if (!s.writable) return storage::AccessDeniedErr;
-      if (HeldElsewhere(s, s.current)) return storage::AccessDeniedErr;
+      const ChangeHold changing(s);
+      if (!changing.taken()) return storage::AccessDeniedErr;
       const int rc = InAccess(file, true, [&] {
         if (s.watching) {
           const int rc = CheckWatched(fcb, s);
@@ -374,7 +378,8 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
     case storage::DELETE: {
       if (s.current == 0) return storage::RecordNotAvailableErr;
       if (!s.writable) return storage::AccessDeniedErr;
-      if (HeldElsewhere(s, s.current)) return storage::RecordNotAvailableErr;
+      const ChangeHold changing(s);
+      if (!changing.taken()) return storage::RecordNotAvailableErr;
       const int rc = InAccess(file, true, [&] {
         const int rc = s.table.Remove(store, fcb, s.current);
         if (rc == 0 || rc == storage::RecordNotFoundErr) {

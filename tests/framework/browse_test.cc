@@ -144,6 +144,24 @@ TEST_F(BrowseTest, TheLocatorFindsTheTypedTextWithoutRegardToCase) {
   ASSERT_TRUE(Finished(f));
 }
 
+TEST_F(BrowseTest, CharactersTypedOnTheListGoToTheLocator) {
+  Fill(3000);
+  ListRun run;
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  Ok(script.Keys("?LIST", "gol"));
+  EXPECT_EQ(script.Print("?LOCATOR").output, "?LOCATOR = \"gol\"\n");
+  auto m = ui::Engine::Get().Snapshot(script.current());
+  ASSERT_TRUE(m.has_value());
+  EXPECT_EQ(m->focus, kLocator);  // the typing went on in the entry
+  Ok(script.Key("?LOCATOR", "Enter"));
+  int choice = 0;
+  EXPECT_EQ(Shown(&choice), Range(1800, 1809));
+  EXPECT_EQ(ui::Engine::Get().Snapshot(script.current())->focus, kList);  // back on the list
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
+}
+
 TEST_F(BrowseTest, ADescendingOrderLocatesAfterEveryValueBeginningWithTheText) {
   Fill(3000, true, true);
   ListRun run;
@@ -190,6 +208,27 @@ TEST_F(BrowseTest, AnEmptyListDisablesItsActionsAndInsertStartsAnInsert) {
   Ok(script.Close());
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(StoredLogin("kilo0001"), "k");
+}
+
+TEST_F(BrowseTest, AFileLoadedListHoldsEveryRowAndOnlyMovesItsHighlight) {
+  Fill(25);
+  ListRun run;
+  run.configure = [](BrowseManager& b) { b.FILELOADED = 1; };
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  int choice = 0;
+  EXPECT_EQ(Shown(&choice), Range(0, 24));
+  EXPECT_EQ(Thumb(), 0);
+  Ok(script.Scroll("?LIST", "pagedown"));
+  EXPECT_EQ(Shown(&choice), Range(0, 24));
+  EXPECT_EQ(choice, 11);  // ten rows show at once
+  EXPECT_EQ(Thumb(), 41);  // row 11 of 25
+  Ok(script.Scroll("?LIST", "bottom"));
+  Shown(&choice);
+  EXPECT_EQ(choice, 25);
+  EXPECT_EQ(Thumb(), 100);
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 // vlutool at the edges a user meets: empty files, code pages, command
 // lines, CSV files as other programs write them, and exported files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+
+#include <sstream>
 #include <string>
 
 #include "tests/tools/vlutool_fixture.h"
+#include "tests/vellum/mp_process.h"
 
 namespace ck::vlutool {
 namespace {
@@ -38,6 +43,98 @@ TEST_F(VlutoolTest, OemTablesRefuseWhatCodePage437CannotHold) {
   const Result r = Run({"get", db, "Name=caf\xC3\xA9"});
   EXPECT_EQ(r.out, "OE:Name,OE:Note\ncaf\xC3\xA9,\xC3\xBC\n") << r.err;
   EXPECT_EQ(Run({"check", db}).out, "ok\n");
+}
+
+struct PageLine {
+  uint32_t unit = 0, sizeClass = 0, level = 0;
+};
+
+std::vector<PageLine> Leaves(const std::string& pagesOutput) {
+  std::istringstream lines(pagesOutput);
+  std::string line;
+  std::getline(lines, line);  // header
+  std::vector<PageLine> leaves;
+  while (std::getline(lines, line)) {
+    PageLine p;
+    std::istringstream words(line);
+    words >> p.unit >> p.sizeClass >> p.level;
+    if (p.level == 0) leaves.push_back(p);
+  }
+  return leaves;
+}
+
+// Runs a command in a child with bounded memory; its exit code, 10 more when
+// standard error is not one stop line, or -2 when it did not end in time.
+int RunBounded(const std::vector<std::string>& args) {
+  vellum::testing::Child child([&] {
+    const rlimit memory{size_t{1} << 30, size_t{1} << 30};
+    setrlimit(RLIMIT_AS, &memory);
+    std::ostringstream out, err;
+    const int code = RunVlutool(args, out, err);
+    return code + (IsStopLine(err.str(), "vlutool: ") ? 0 : 10);
+  });
+  return child.Wait(30000);
+}
+
+TEST_F(VlutoolTest, ALeafCopiedOverAnotherEndsEveryWalk) {
+  CreatePasswords();
+  std::string csv = "ClientDomain,Login\n";
+  for (int i = 0; i < 400; ++i) csv += "domain" + std::to_string(1000 + i) + ",login\n";
+  ASSERT_EQ(Run({"import", db, Write("many.csv", csv)}).code, 0);
+  const std::vector<PageLine> leaves = Leaves(Run({"pages", db}).out);
+  const std::string sound = Read(db);
+  // A leaf early in key order (key entries) and one late (records), each
+  // copied over a later leaf of the same class.
+  for (const bool late : {false, true}) {
+    const PageLine* from = nullptr;
+    const PageLine* to = nullptr;
+    for (size_t i = 0; i < leaves.size() && !to; ++i) {
+      const size_t a = late ? leaves.size() - 1 - i : i;
+      for (size_t j = 0; j < leaves.size() && !to; ++j) {
+        const bool after = late ? j < a : j > a + 1;
+        if (after && leaves[j].sizeClass == leaves[a].sizeClass) {
+          from = &leaves[late ? j : a];
+          to = &leaves[late ? a : j];
+        }
+      }
+    }
+    ASSERT_NE(to, nullptr) << "no two leaves of one class";
+    std::string bytes = sound;
+    const size_t source = 0x200 + 256 * size_t{from->unit};
+    const size_t target = 0x200 + 256 * size_t{to->unit};
+    std::string block = bytes.substr(source, 256 * size_t{from->sizeClass});
+    for (int i = 0; i < 4; ++i) block[i] = static_cast<char>(target >> (8 * i));  // its own offset
+    bytes.replace(target, block.size(), block);
+    std::ofstream(db, std::ios::binary | std::ios::trunc) << bytes;
+
+    const char* kind = late ? " (records)" : " (keys)";
+    EXPECT_EQ(RunBounded({"check", db}), kExitFailed) << kind;
+    EXPECT_EQ(RunBounded({"entries", db}), kExitFailed) << kind;
+    // dump reads records only: it meets the damage among them, and not otherwise.
+    EXPECT_EQ(RunBounded({"dump", db}), late ? kExitFailed : kExitOk + 10) << kind;
+  }
+}
+
+TEST_F(VlutoolTest, AFullDiskIsNamedAndChangesNothing) {
+  CreatePasswords();
+  std::string csv = "ClientDomain,Login\n";
+  for (int i = 0; i < 300; ++i) csv += "domain" + std::to_string(1000 + i) + ",login\n";
+  const std::string rows = Write("many.csv", csv);
+  const std::string before = Read(db);
+  // In a child whose files may not grow much: writes past the limit fail
+  // as on a full disk.
+  vellum::testing::Child child([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit size{before.size() + 4096, before.size() + 4096};
+    setrlimit(RLIMIT_FSIZE, &size);
+    const Result r = Run({"import", db, rows});
+    return r.code == kExitFailed &&
+                   r.err.find("File System Error (90): Handle Disk Full (39)") != std::string::npos
+               ? 0
+               : 1;
+  });
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(Read(db), before);
 }
 
 }  // namespace

@@ -321,6 +321,25 @@ TEST_F(WindowTest, AListHoldingAllItsRowsMovesItsOwnHighlight) {
   w.Close();
 }
 
+TEST_F(WindowTest, AThumbDraggedFasterThanTheProcedureLeavesNoBacklog) {
+  WindowModel m;
+  m.title = "Dragged";
+  m.AddList("?LIST", "20L~A~").immediate = true;
+  Window w(m);
+  w.Open();
+  EXPECT_EQ(Next(w).event, event::OpenWindow);
+  for (int at : {10, 20, 30}) ASSERT_TRUE(E().UserThumb(w.Id(), 1, at));
+  EXPECT_EQ(Next(w).event, event::ScrollDrag);
+  EXPECT_EQ(w.Thumb(1), 30);  // the latest place, taken once
+  ASSERT_TRUE(E().UserThumb(w.Id(), 1, 45));
+  w.SetThumb(1, 12);  // the procedure's own thumb while the next drag waits
+  EXPECT_EQ(Next(w).event, event::ScrollDrag);
+  EXPECT_EQ(w.Thumb(1), 45);  // the drag's place, not the procedure's
+  w.Post(event::User);
+  EXPECT_EQ(Next(w).event, event::User);  // nothing else was queued
+  w.Close();
+}
+
 TEST(MessageWithoutPresenter, AnswersTheDefaultOrTheFirstOfferedButton) {
   Presenter* saved = E().presenter();
   E().SetPresenter(nullptr);

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <QApplication>
+#include <algorithm>
+#include <mutex>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/engine.h"
 
@@ -19,6 +23,21 @@ inline QApplication& App() {
   }();
   return *app;
 }
+
+// Lines a procedure thread logs for the test to look at.
+struct Log {
+  std::mutex mu;
+  std::vector<std::string> lines;
+  void Add(std::string s) {
+    std::lock_guard lock(mu);
+    lines.push_back(std::move(s));
+  }
+  bool Has(const std::string& s) { return Count(s) > 0; }
+  int Count(const std::string& s) {
+    std::lock_guard lock(mu);
+    return static_cast<int>(std::count(lines.begin(), lines.end(), s));
+  }
+};
 
 inline Engine::Clock::time_point Deadline() {
   return Engine::Clock::now() + std::chrono::seconds(10);

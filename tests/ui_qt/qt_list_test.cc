@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScrollBar>
 #include <QTableView>
 #include <mutex>
@@ -19,31 +20,23 @@
 namespace ck::ui {
 namespace {
 
-struct Log {
-  std::mutex mu;
-  std::vector<std::string> lines;
-  void Add(std::string s) {
-    std::lock_guard lock(mu);
-    lines.push_back(std::move(s));
-  }
-  bool Has(const std::string& s) {
-    std::lock_guard lock(mu);
-    for (auto& l : lines)
-      if (l == s) return true;
-    return false;
-  }
-};
-
 void Click(QWidget* viewport, QPoint at, Qt::MouseButton b) {
   QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), b, b, Qt::NoModifier);
   QCoreApplication::sendEvent(viewport, &press);
+}
+
+void Wheel(QWidget* w, int angle) {
+  QPointF at(5, 5);
+  QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier,
+                Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(w, &e);
 }
 
 TEST(QtList, ColumnsRowsScrollingAndClicks) {
   test::App();
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
-  Log log;
+  test::Log log;
   std::thread proc([&] {
     WindowModel m;
     m.title = "Listing";
@@ -97,13 +90,30 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
   EXPECT_TRUE(log.Has("scroll 4"));
   EXPECT_TRUE(log.Has("scroll 5"));
   EXPECT_TRUE(log.Has("scroll 8"));
+  EXPECT_EQ(bar->value(), 30);  // where the procedure keeps its thumb, not a step further
+
+  // Wheel notches over the rows and over the thumb are the list's scroll events.
+  QWidget* vp = table->viewport();
+  const int lines = QApplication::wheelScrollLines();
+  const int downs = log.Count("scroll 4");
+  Wheel(vp, -120);
+  Wheel(bar, 60);  // half a notch: nothing yet
+  Wheel(bar, 60);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(log.Count("scroll 4"), downs + lines);
+  EXPECT_EQ(log.Count("scroll 3"), lines);
+  EXPECT_EQ(bar->value(), 30);
+
+  // The rows follow a dragged thumb before it is dropped.
   bar->setSliderDown(true);
-  bar->setValue(64);
+  bar->setSliderPosition(40);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("drag 40"));
+  bar->setSliderPosition(64);
   bar->setSliderDown(false);  // released: the thumb is dropped
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(log.Has("drag 64"));
 
-  QWidget* vp = table->viewport();
   int rowH = table->rowHeight(0);
   Click(vp, QPoint(10, rowH + rowH / 2), Qt::LeftButton);
   ASSERT_TRUE(test::Settle());

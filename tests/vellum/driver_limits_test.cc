@@ -104,5 +104,76 @@ TEST_F(DriverTest, ATransactionOverTooManyFoldersFailsWithoutCommitting) {
   }
 }
 
+// One STRING field of length bytes, and a key on it when keyed.
+FileControlBlock WideTable(const std::string& name, uint32_t length, bool keyed, bool duplicates,
+                           std::string* buffer) {
+  FileControlBlock f;
+  f.name = name;
+  f.recordLength = length;
+  FieldDescriptor field;
+  field.offset = 0;
+  field.length = length;
+  field.name = "W:TEXT";
+  f.fields.push_back(field);
+  if (keyed) {
+    KeyDescriptor key;
+    key.name = "W:KEY";
+    key.duplicates = duplicates;
+    key.components.push_back({0, false});
+    f.keys.push_back(key);
+  }
+  buffer->assign(length, ' ');
+  f.record = buffer->data();
+  return f;
+}
+
+// Creates the table and adds records whose text starts with a, b, c ...
+// (each record a page of its own, so the tree grows index pages above them).
+int CreateAndFill(FileControlBlock& f, std::string* buffer, int records) {
+  if (const int rc = Create(f); rc != 0) return rc;
+  if (const int rc = Open(f); rc != 0) return rc;
+  for (int i = 0; i < records; ++i) {
+    std::fill(buffer->begin(), buffer->end(), static_cast<char>('a' + i));
+    if (const int rc = Add(f); rc != 0) return rc;
+  }
+  Close(f);
+  return 0;
+}
+
+TEST_F(DriverTest, RecordsKeysAndNamesTooLongForAPageAreRefusedUpFront) {
+  std::string buffer;
+  // A record: 9 bytes of key part, its image, and 18 of page and entry overhead.
+  FileControlBlock widest = WideTable(File("R1"), 15067, false, false, &buffer);
+  EXPECT_EQ(CreateAndFill(widest, &buffer, 4), 0);
+  for (const uint32_t length : {15068u, 15084u}) {
+    FileControlBlock f = WideTable(File("R2"), length, false, false, &buffer);
+    EXPECT_EQ(Create(f), BadRecErr) << length;
+  }
+  // A key part is a separator above the pages, and an index page must hold
+  // two: a unique key's value, and a duplicates key's with the record number.
+  FileControlBlock unique = WideTable(File("K1"), 7526, true, false, &buffer);
+  EXPECT_EQ(CreateAndFill(unique, &buffer, 8), 0);
+  FileControlBlock dup = WideTable(File("K2"), 7522, true, true, &buffer);
+  EXPECT_EQ(CreateAndFill(dup, &buffer, 8), 0);
+  for (const auto& [length, duplicates] : {std::pair{7527u, false}, {7523u, true}, {15064u, true}}) {
+    FileControlBlock f = WideTable(File("K3"), length, true, duplicates, &buffer);
+    EXPECT_EQ(Create(f), BadKeyLengthErr) << length;
+  }
+
+  // A table name: its name entry's key part is a separator too.
+  for (const char last : {'a', 'b', 'c', 'd', 'e'}) {
+    FileControlBlock named = Declare(File("NAMES") + "\\!" + std::string(7529, 'n') + last);
+    EXPECT_EQ(Create(named), 0) << last;
+  }
+  FileControlBlock longer = Declare(File("NAMES") + "\\!" + std::string(7531, 'n'));
+  EXPECT_EQ(Create(longer), InvalidFilenameErr);
+  FileControlBlock check = Declare(File("NAMES") + "\\!" + std::string(7529, 'n') + 'c');
+  EXPECT_EQ(Open(check), 0);
+  EXPECT_EQ(Close(check), 0);
+  for (const char* file : {"R1", "K1", "K2", "NAMES"}) {
+    EXPECT_TRUE(Check(File(file) + ".VLU").empty()) << file;
+  }
+}
+
 }  // namespace
 }  // namespace ck::vellum

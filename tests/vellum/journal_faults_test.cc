@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/error_state.h"
 #include "storage/io/fault/fault_env.h"
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/physical_file.h"
@@ -208,6 +209,19 @@ TEST_F(JournalFaults, ADataFileNamedAsItsOwnControlFileRollsBack) {
     }
   }
   EXPECT_EQ(Entries(*OpenFile(env, kAlpha)).count("c"), 1u);
+}
+
+TEST_F(JournalFaults, AFullDiskFailsTheCommitWithItsSystemError) {
+  auto alpha = OpenFile(env, kAlpha);
+  env.SetDiskLimit(env.Contents(kAlpha).size() + 256);
+  ClearError();
+  ASSERT_EQ(alpha->BeginAccess(true), 0);
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(alpha->store().Put(TreeEntry("k" + std::to_string(i), std::string(300, 'v'))), 0);
+  EXPECT_EQ(alpha->EndAccess(), 90);
+  EXPECT_EQ(ThreadErrorState().fileErrorCode, "39");
+  EXPECT_EQ(ThreadErrorState().fileErrorText, "Handle Disk Full");
+  env.SetDiskLimit(0);
+  EXPECT_EQ(Entries(*alpha).count("k1"), 0u);
 }
 
 }  // namespace

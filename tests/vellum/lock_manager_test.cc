@@ -3,8 +3,18 @@
 #include "storage/vellum/lock_manager.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <thread>
 
 #include "storage/io/fault/fault_env.h"
+#include "storage/trace.h"
 #include "storage/vellum/consistency.h"
 
 namespace ck::vellum {
@@ -40,7 +50,7 @@ TEST(LockManagerTest, RangesOfTheLockArea) {
   }
 }
 
-TEST(LockManagerTest, AttemptsMoveTheReaderSlotOnAndWaitingEndsWhenFreed) {
+TEST(LockManagerTest, AttemptsMoveTheReaderSlotOn) {
   io::FaultEnv env;
   std::unique_ptr<io::File> one, two;
   ASSERT_TRUE(env.Open("f", io::Access::ReadWrite, io::Share::DenyNone, true, &one).ok());
@@ -60,15 +70,62 @@ TEST(LockManagerTest, AttemptsMoveTheReaderSlotOnAndWaitingEndsWhenFreed) {
   EXPECT_EQ(trace.size(), 3u);
   EXPECT_EQ(LockBytes(two.get(), LockMode::ReaderSlot, &slot, 0, false), 0);
   EXPECT_EQ(slot, 13u);
-
   // The commit lock needs every slot free.
   EXPECT_NE(LockBytes(two.get(), LockMode::AllSlots, nullptr, 0, false), 0);
-  for (uint32_t s = 10; s <= 12; ++s) UnlockBytes(one.get(), LockMode::ReaderSlot, s, 0);
-  UnlockBytes(two.get(), LockMode::ReaderSlot, 13, 0);
-  EXPECT_EQ(LockBytes(two.get(), LockMode::AllSlots, nullptr, 0, true), 0);
   SetLockTraceSink(nullptr);
   // Without a file there is nothing to lock.
   EXPECT_EQ(LockBytes(nullptr, LockMode::Writer, nullptr, 0, false), 0);
+}
+
+TEST(LockManagerTest, AWaitingRequestEndsWhenTheHolderLetsGo) {
+  io::FaultEnv env;
+  std::unique_ptr<io::File> holder, waiter;
+  ASSERT_TRUE(env.Open("f", io::Access::ReadWrite, io::Share::DenyNone, true, &holder).ok());
+  ASSERT_TRUE(env.Open("f", io::Access::ReadWrite, io::Share::DenyNone, false, &waiter).ok());
+  uint32_t slot = 5;
+  ASSERT_EQ(LockBytes(holder.get(), LockMode::ReaderSlot, &slot, 0, false), 0);
+  // The holder lets go only once the waiting request has failed, so the
+  // request is sure to wait.
+  std::promise<void> failedOnce;
+  std::atomic<int> failures{0};
+  SetLockTraceSink([&](std::string_view) {
+    if (failures++ == 0) failedOnce.set_value();
+  });
+  std::thread letGo([&] {
+    failedOnce.get_future().wait();
+    UnlockBytes(holder.get(), LockMode::ReaderSlot, 5, 0);
+  });
+  EXPECT_EQ(LockBytes(waiter.get(), LockMode::AllSlots, nullptr, 0, true), 0);
+  letGo.join();
+  SetLockTraceSink(nullptr);
+  EXPECT_GE(failures.load(), 1);
+}
+
+TEST(LockManagerTest, FailedAttemptsReachTheTraceLog) {
+  const auto dir = std::filesystem::temp_directory_path() / ("ck_locktrace_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string ini = (dir / "trace.ini").string();
+  std::ofstream(ini) << "[CELLARKEY_TRACE]\nTraceFile=" << (dir / "calls").string() << "\nFlush=1\n";
+  setenv("CELLARKEY_TRACE_INI", ini.c_str(), 1);
+  storage::ReloadTraceSettings();
+  io::FaultEnv env;
+  std::unique_ptr<io::File> one, two;
+  ASSERT_TRUE(env.Open("f", io::Access::ReadWrite, io::Share::DenyNone, true, &one).ok());
+  ASSERT_TRUE(env.Open("f", io::Access::ReadWrite, io::Share::DenyNone, false, &two).ok());
+  ASSERT_EQ(LockBytes(one.get(), LockMode::Writer, nullptr, 0, false), 0);
+  EXPECT_EQ(LockBytes(two.get(), LockMode::Writer, nullptr, 0, false), 33);
+  unsetenv("CELLARKEY_TRACE_INI");
+  storage::ReloadTraceSettings();
+  std::ifstream in(dir / "calls.LOG");
+  std::stringstream log;
+  log << in.rdbuf();
+  std::filesystem::remove_all(dir);
+  size_t lines = 0;
+  for (size_t at = log.str().find("LockFile failed with error 33\n"); at != std::string::npos;
+       at = log.str().find("LockFile failed with error 33\n", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(lines, 3u) << log.str();
 }
 
 }  // namespace

@@ -141,6 +141,109 @@ TEST_F(MpLockingTest, HoldsAndTableLocksRefuseOtherProcesses) {
   EXPECT_EQ(child.Wait(), 0);
 }
 
+// A child that answers, for each record number sent, whether another
+// process holds it ('1') or not ('0'); 'q' ends it. Fork it before the
+// parent opens the file.
+class HoldChecker {
+ public:
+  explicit HoldChecker(const std::string& path)
+      : child_([this, path] {
+          std::shared_ptr<PhysicalFile> file;
+          if (PhysicalFile::Open(path, kShared, "", false, &file) != 0) return 90;
+          answer_.Send('o');
+          for (char n = ask_.Receive(); n != 0 && n != 'q'; n = ask_.Receive()) {
+            answer_.Send(file->ByteHeldElsewhere(static_cast<uint32_t>(n) + 1) ? '1' : '0');
+          }
+          return 0;
+        }) {}
+  ~HoldChecker() { ask_.Send('q'); }
+  bool Opened() { return answer_.Receive() == 'o'; }
+
+  bool Held(uint32_t record) {
+    ask_.Send(static_cast<char>(record));
+    return answer_.Receive() == '1';
+  }
+  int Wait() {
+    ask_.Send('q');
+    return child_.Wait();
+  }
+
+ private:
+  Channel ask_, answer_;
+  Child child_;
+};
+
+TEST_F(MpLockingTest, PutAndDeleteHoldTheRecordWhileTheyChangeIt) {
+  // Records 2 (a.example) and 3 (b.example). While the parent's PUT or
+  // DELETE commits, another process must not get the record's hold.
+  Channel ask, answer;
+  Child other([&] {
+    std::shared_ptr<PhysicalFile> file;
+    if (PhysicalFile::Open(path, kShared, "", false, &file) != 0) return 90;
+    answer.Send('o');  // opened: it needs no reader slot from here on
+    for (char n = ask.Receive(); n != 0 && n != 'q'; n = ask.Receive()) {
+      const bool got = file->LockByte(static_cast<uint32_t>(n) + 1, false) == 0;
+      if (got) file->UnlockByte(static_cast<uint32_t>(n) + 1);
+      answer.Send(got ? 'g' : 'r');
+    }
+    return 0;
+  });
+  ASSERT_EQ(answer.Receive(), 'o');
+  ASSERT_EQ(storage::Open(fcb, kShared), 0);
+  uint32_t changing = 0;
+  std::vector<char> answers;
+  PhysicalFile::SetCommitStageHook([&](CommitStage) {
+    ask.Send(static_cast<char>(changing));
+    answers.push_back(answer.Receive());
+  });
+  SetDomain(fcb, "a.example");
+  ASSERT_EQ(storage::GetByKey(fcb, 0), 0);
+  changing = 2;
+  SetDomain(fcb, "a.example", "changed");
+  EXPECT_EQ(storage::Put(fcb), 0);
+  SetDomain(fcb, "b.example");
+  ASSERT_EQ(storage::GetByKey(fcb, 0), 0);
+  changing = 3;
+  EXPECT_EQ(storage::Delete(fcb), 0);
+  PhysicalFile::SetCommitStageHook(nullptr);
+  EXPECT_EQ(answers, (std::vector<char>{'r', 'r'}));
+  // Afterwards the records are free again.
+  ask.Send(2);
+  EXPECT_EQ(answer.Receive(), 'g');
+  ask.Send('q');
+  EXPECT_EQ(other.Wait(), 0);
+}
+
+TEST_F(MpLockingTest, SkipLeavesAPendingHoldForTheNextRead) {
+  ASSERT_EQ(storage::Open(fcb, kShared), 0);
+  SetDomain(fcb, "c.example");
+  ASSERT_EQ(storage::Add(fcb), 0);  // record 4
+  ASSERT_EQ(storage::Close(fcb), 0);
+  HoldChecker checker(path);
+  ASSERT_TRUE(checker.Opened());
+  ASSERT_EQ(storage::Open(fcb, kShared), 0);
+  // No current record: the skip itself succeeds.
+  ASSERT_EQ(storage::SetKey(fcb, 0), 0);
+  ASSERT_EQ(storage::Hold(fcb), 0);
+  EXPECT_EQ(storage::Skip(fcb, 1), 0);
+  EXPECT_FALSE(checker.Held(2));
+  // The hold goes to the record the next read reads: b.example, past a.example.
+  ASSERT_EQ(storage::Next(fcb), 0);
+  EXPECT_EQ(Domain(fcb), "b.example");
+  EXPECT_TRUE(checker.Held(3));
+  // With b.example current, a held skip onto c.example holds neither; the
+  // read back from there (b.example) takes the hold.
+  ASSERT_EQ(storage::Release(fcb), 0);
+  ASSERT_EQ(storage::Hold(fcb), 0);
+  EXPECT_EQ(storage::Skip(fcb, 1), 0);
+  EXPECT_FALSE(checker.Held(3));
+  EXPECT_FALSE(checker.Held(4));
+  ASSERT_EQ(storage::Previous(fcb), 0);
+  EXPECT_EQ(Domain(fcb), "b.example");
+  EXPECT_TRUE(checker.Held(3));
+  EXPECT_EQ(checker.Wait(), 0);
+}
+
 TEST_F(MpLockingTest, NextWithoutLimitWaitsForTheHolder) {
   Channel held;
   Child child([&] {

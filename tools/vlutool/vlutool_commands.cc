@@ -8,6 +8,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "runtime/error_state.h"
 #include "storage/codes.h"
 #include "storage/records.h"
 #include "storage/vellum/consistency.h"
@@ -43,7 +44,12 @@ constexpr char kUsage[] =
     "FILE may name a table inside the file as FILE\\!TABLE.\n";
 
 std::string CodeText(int rc) {
-  return std::string(storage::ErrorText(rc)) + " (" + std::to_string(rc) + ")";
+  std::string text = std::string(storage::ErrorText(rc)) + " (" + std::to_string(rc) + ")";
+  // The operating system's error beside it, when the failed call posted one.
+  const ErrorState& posted = ThreadErrorState();
+  if (posted.code == rc && !posted.fileErrorText.empty())
+    text += ": " + posted.fileErrorText + " (" + posted.fileErrorCode + ")";
+  return text;
 }
 
 int Usage(Invocation& in, const char* usage) {

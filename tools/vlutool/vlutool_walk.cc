@@ -4,6 +4,7 @@
 
 #include "storage/codes.h"
 #include "storage/file_control_block.h"
+#include "storage/vellum/consistency.h"
 #include "storage/vellum/entry_keys.h"
 #include "storage/vellum/file_check.h"
 #include "storage/vellum/physical_file.h"
@@ -147,8 +148,17 @@ int CmdCheck(Invocation& in) {
   ReadAccess access;
   if (!access.Open(in, in.args[0])) return kExitFailed;
   std::vector<vellum::CheckFinding> findings;
-  const int rc = vellum::CheckFile(access.file(), &findings);
-  for (const auto& f : findings) in.out += "check " + f.check + ": " + f.detail + "\n";
+  auto report = [&] {
+    for (const auto& f : findings) in.out += "check " + f.check + ": " + f.detail + "\n";
+  };
+  int rc = 0;
+  try {
+    rc = vellum::CheckFile(access.file(), &findings);
+  } catch (const vellum::CorruptionError&) {
+    report();  // what was found before the damage stopped the check
+    throw;
+  }
+  report();
   if (rc != 0) return Fail(in, "reading the file: " + std::string(storage::ErrorText(rc)));
   if (!findings.empty()) {
     in.error = std::to_string(findings.size()) + " fault(s) found";

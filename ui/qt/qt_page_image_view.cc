@@ -42,8 +42,9 @@ class PageCanvas : public QWidget {
     PaintPage(p, page, paper);
   }
   void mouseReleaseEvent(QMouseEvent* e) override {
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
-      emit view_->clicked();
+    if (!rect().contains(e->position().toPoint())) return;
+    if (e->button() == Qt::LeftButton) emit view_->clicked();
+    if (e->button() == Qt::RightButton) emit view_->rightClicked();
   }
 
  private:

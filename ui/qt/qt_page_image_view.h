@@ -1,7 +1,8 @@
 // The page-image control: one report page on white paper, drawn by
 // PaintPage at the control's zoom (the whole page fitted, the page's width
 // fitted, or a percentage of its real size) with scroll bars when it is
-// larger than the control. A click reports itself through clicked().
+// larger than the control. A click reports itself through clicked(), a
+// right click through rightClicked().
 // GUI thread only.
 #pragma once
 
@@ -23,6 +24,7 @@ class QtPageImageView : public QScrollArea {
 
  signals:
   void clicked();
+  void rightClicked();
 
  protected:
   void resizeEvent(QResizeEvent* e) override;

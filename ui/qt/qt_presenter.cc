@@ -18,6 +18,7 @@
 #include "ui/engine.h"
 #include "ui/popup_text.h"
 #include "ui/qt/qt_icons.h"
+#include "ui/qt/qt_page_output.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/qt_window_view.h"
 #include "ui/script/script_presenter.h"
@@ -262,8 +263,11 @@ void QtPresenter::Show(const std::shared_ptr<Request>& r) {
       static QPrinter* printer = new QPrinter();  // kept for the process: the chosen setup
       auto* dlg = new QPageSetupDialog(printer, parent);
       dlg->setAttribute(Qt::WA_DeleteOnClose);
-      QObject::connect(dlg, &QDialog::finished, dlg,
-                       [r](int result) { r->Answer(result == QDialog::Accepted ? 1 : 0); });
+      QObject::connect(dlg, &QDialog::finished, dlg, [r](int result) {
+        // Reports print on the printer chosen here.
+        if (result == QDialog::Accepted) SetChosenPrinter(printer->printerName());
+        r->Answer(result == QDialog::Accepted ? 1 : 0);
+      });
       dlg->show();
       break;
     }

@@ -15,6 +15,14 @@ bool ToAnsi(const QString& text, std::string* out) {
   return Utf8ToCp1252(std::string_view(utf8.constData(), utf8.size()), out);
 }
 
+char CharOf(const QKeyEvent& e) {
+  if (e.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return 0;
+  QString t = e.text();
+  std::string ansi;
+  if (t.size() != 1 || !t[0].isPrint() || !ToAnsi(t, &ansi) || ansi.size() != 1) return 0;
+  return ansi[0];
+}
+
 int KeyCodeOf(const QKeyEvent& e) {
   int k = e.key();
   int base = 0;

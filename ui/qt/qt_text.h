@@ -15,5 +15,8 @@ bool ToAnsi(const QString& text, std::string* out);
 // The engine's key code of a key event (base key plus modifier bits); 0 for
 // keys the engine has no code for (a lone modifier, for one).
 int KeyCodeOf(const QKeyEvent& e);
+// The Windows-1252 character a key event types; 0 for none (a control key,
+// Ctrl or Alt held, a character 1252 cannot hold).
+char CharOf(const QKeyEvent& e);
 
 }  // namespace ck::ui

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFontMetricsF>
@@ -19,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -75,6 +78,27 @@ QFont FontFor(const FontSpec& spec) {
   f.setPointSizeF(spec.points > 0 ? spec.points + 1 : 9);  // layouts' 8 points read small here
   return f;
 }
+
+// A spin box over a list of items: shows item n for value n.
+class ItemSpinBox : public QSpinBox {
+ public:
+  using QSpinBox::QSpinBox;
+  QStringList items;
+
+ protected:
+  QString textFromValue(int value) const override {
+    return items.isEmpty() ? QSpinBox::textFromValue(value) : items.value(value - 1);
+  }
+  int valueFromText(const QString& text) const override {
+    if (items.isEmpty()) return QSpinBox::valueFromText(text);
+    int i = static_cast<int>(items.indexOf(text));
+    return i < 0 ? value() : i + 1;
+  }
+  QValidator::State validate(QString& text, int& pos) const override {
+    if (items.isEmpty()) return QSpinBox::validate(text, pos);
+    return items.contains(text) ? QValidator::Acceptable : QValidator::Intermediate;
+  }
+};
 
 bool IsFrameLike(ControlType t) {
   return t == ControlType::Box || t == ControlType::Group || t == ControlType::Sheet ||
@@ -269,10 +293,22 @@ void QtWindowView::Build(const WindowModel& m) {
   for (const ControlModel& c : m.controls)
     if (c.type == ControlType::Prompt && widgets_.count(c.feq) && widgets_.count(c.feq + 1))
       static_cast<QLabel*>(widgets_[c.feq])->setBuddy(widgets_[c.feq + 1]);
+  // Tab and Shift+Tab go through the controls in layout order.
+  QWidget* previous = nullptr;
+  for (const ControlModel& c : m.controls) {
+    auto it = widgets_.find(c.feq);
+    if (it == widgets_.end() || c.type == ControlType::Tab) continue;
+    QWidget* w = it->second->focusProxy() ? it->second->focusProxy() : it->second;
+    if (w->focusPolicy() == Qt::NoFocus) continue;
+    if (previous) QWidget::setTabOrder(previous, w);
+    previous = w;
+  }
   for (const ControlModel& c : m.controls) SyncControl(c, m);
   SyncTabs(m);
+  // A tab the user chose is the sheet's choice (NewSelection on the sheet).
   for (auto& [feq, sheet] : sheets)
-    connect(sheet, &QTabWidget::currentChanged, this, [this] {
+    connect(sheet, &QTabWidget::currentChanged, this, [this, feq = feq](int index) {
+      if (!syncing_) E().UserChoose(id_, feq, index + 1);
       if (auto m = E().Snapshot(id_)) SyncTabs(*m);
     });
 }
@@ -301,33 +337,44 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
       l->setTextFormat(Qt::PlainText);
       return l;
     }
-    case ControlType::Entry:
-    case ControlType::Combo:
-    case ControlType::Spin:
-    case ControlType::DropList:
-    case ControlType::DropCombo: {
+    case ControlType::Entry: {
       auto* e = new QLineEdit(content_);
       if (int width = PictureWidth(c.picture)) e->setMaxLength(width);
       if (c.password) e->setEchoMode(QLineEdit::Password);
-      connect(e, &QLineEdit::textEdited, this, [this, e, feq](const QString& t) {
-        std::string ansi;
-        if (!ToAnsi(t, &ansi)) {
-          // A character Windows-1252 cannot hold is refused, never stored garbled.
-          QApplication::beep();
-          if (auto snap = E().Snapshot(id_)) e->setText(FromAnsi(snap->Control(feq)->screen));
-          return;
-        }
-        E().UserType(id_, feq, ansi);
-        dirty_[feq] = true;
-      });
-      connect(e, &QLineEdit::returnPressed, this, [this, feq] {
-        AcceptIfDirty(feq);
-        if (auto snap = E().Snapshot(id_))
-          for (const ControlModel& b : snap->controls)
-            if (b.type == ControlType::Button && b.isDefault) E().UserAccept(id_, b.feq);
-      });
-      connect(e, &QLineEdit::editingFinished, this, [this, feq] { AcceptIfDirty(feq); });
+      WireEntry(e, feq);
       return e;
+    }
+    case ControlType::DropList:
+    case ControlType::DropCombo:
+    case ControlType::Combo: {
+      auto* box = new QComboBox(content_);
+      box->setEditable(c.type != ControlType::DropList);
+      box->setInsertPolicy(QComboBox::NoInsert);
+      if (QLineEdit* e = box->lineEdit()) {
+        if (int width = PictureWidth(c.picture)) e->setMaxLength(width);
+        WireEntry(e, feq);
+        feqs_[e] = feq;
+        e->installEventFilter(this);
+      }
+      // An item chosen (by click or keys) completes the control.
+      connect(box, &QComboBox::activated, this, [this, feq](int index) {
+        if (!syncing_) E().UserChoose(id_, feq, index + 1);
+      });
+      return box;
+    }
+    case ControlType::Spin: {
+      auto* spin = new ItemSpinBox(content_);
+      spin->setKeyboardTracking(false);
+      connect(spin, &QSpinBox::valueChanged, this, [this, spin, feq](int value) {
+        if (syncing_) return;
+        if (!spin->items.isEmpty()) {
+          E().UserChoose(id_, feq, value);
+        } else {
+          E().UserType(id_, feq, std::to_string(value));
+          E().UserAccept(id_, feq);
+        }
+      });
+      return spin;
     }
     case ControlType::Text: {
       auto* t = new QPlainTextEdit(content_);
@@ -394,6 +441,9 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
     case ControlType::PageImage: {
       auto* v = new QtPageImageView(content_);
       connect(v, &QtPageImageView::clicked, this, [this, feq] { E().UserAccept(id_, feq); });
+      connect(v, &QtPageImageView::rightClicked, this, [this, feq] {
+        if (E().IsAlertKey(id_, feq, key::MouseRight)) E().UserKey(id_, feq, key::MouseRight);
+      });
       return v;
     }
     default: {
@@ -402,6 +452,27 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
       return l;
     }
   }
+}
+
+void QtWindowView::WireEntry(QLineEdit* e, int feq) {
+  connect(e, &QLineEdit::textEdited, this, [this, e, feq](const QString& t) {
+    std::string ansi;
+    if (!ToAnsi(t, &ansi)) {
+      // A character Windows-1252 cannot hold is refused, never stored garbled.
+      QApplication::beep();
+      if (auto snap = E().Snapshot(id_)) e->setText(FromAnsi(snap->Control(feq)->screen));
+      return;
+    }
+    E().UserType(id_, feq, ansi);
+    dirty_[feq] = true;
+  });
+  connect(e, &QLineEdit::returnPressed, this, [this, feq] {
+    AcceptIfDirty(feq);
+    if (auto snap = E().Snapshot(id_))
+      for (const ControlModel& b : snap->controls)
+        if (b.type == ControlType::Button && b.isDefault) E().UserAccept(id_, b.feq);
+  });
+  connect(e, &QLineEdit::editingFinished, this, [this, feq] { AcceptIfDirty(feq); });
 }
 
 QWidget* QtWindowView::MakeList(const ControlModel& c) {
@@ -418,6 +489,8 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
   parts.table->setSelectionMode(QAbstractItemView::SingleSelection);
   parts.table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   parts.table->setWordWrap(false);
+  parts.table->setTabKeyNavigation(false);  // Tab leaves the list: it is one control
+  box->setFocusProxy(parts.table);
   parts.table->setShowGrid(false);
   parts.table->verticalHeader()->hide();
   parts.table->verticalHeader()->setDefaultSectionSize(
@@ -455,10 +528,18 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
         default: return;
       }
       E().UserScroll(id_, feq, e);
+      // The thumb stays where the procedure puts it, not where Qt would step it.
+      if (auto m = E().Snapshot(id_)) lists_[feq].bar->setSliderPosition(m->Control(feq)->thumb);
     });
+    // The rows follow the thumb while it is dragged (the engine keeps only the
+    // latest place not yet taken) and once more where it is dropped.
     QScrollBar* bar = parts.bar;
+    connect(parts.bar, &QScrollBar::sliderMoved, this,
+            [this, feq](int value) { E().UserThumb(id_, feq, value); });
     connect(parts.bar, &QScrollBar::sliderReleased, this,
             [this, feq, bar] { E().UserThumb(id_, feq, bar->value()); });
+    parts.bar->installEventFilter(this);
+    feqs_[parts.bar] = feq;
   }
   if (!c.immediate) {
     // The table moves its own highlight (keys, its scroll bar): report the choice.
@@ -474,6 +555,14 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
   feqs_[parts.table->viewport()] = feq;
   lists_[feq] = parts;
   return box;
+}
+
+void QtWindowView::Wheel(int feq, ListParts& parts, int angle) {
+  parts.wheel += angle;
+  int notches = parts.wheel / 120;
+  parts.wheel -= notches * 120;
+  int lines = std::abs(notches) * std::max(1, QApplication::wheelScrollLines());
+  for (int i = 0; i < lines; ++i) E().UserScroll(id_, feq, notches > 0 ? event::ScrollUp : event::ScrollDown);
 }
 
 void QtWindowView::BuildMenu(QMenu* menu, const MenuModel& entry) {
@@ -653,6 +742,35 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
       l->setText(FromAnsi(c.type == ControlType::Prompt ? c.text : StripAmpersands(c.text)));
       if (c.type == ControlType::Prompt) l->setTextFormat(Qt::PlainText);
     }
+  } else if (auto* box = qobject_cast<QComboBox*>(w)) {
+    QStringList items;
+    for (const std::string& item : c.items) items << FromAnsi(item);
+    QStringList shown;
+    for (int i = 0; i < box->count(); ++i) shown << box->itemText(i);
+    if (shown != items) {
+      box->clear();
+      box->addItems(items);
+    }
+    box->setCurrentIndex(c.choice - 1);
+    if (box->isEditable() && box->currentText() != FromAnsi(c.screen))
+      box->setEditText(FromAnsi(c.screen));
+    if (QLineEdit* e = box->lineEdit()) e->setReadOnly(c.readOnly);
+  } else if (auto* spin = static_cast<ItemSpinBox*>(qobject_cast<QSpinBox*>(w))) {
+    QStringList items;
+    for (const std::string& item : c.items) items << FromAnsi(item);
+    spin->items = items;
+    if (items.isEmpty()) {
+      spin->setRange(c.rangeLow, c.rangeHigh);
+      spin->setSingleStep(std::max(1, c.step));
+      spin->setValue(std::atoi(c.screen.c_str()));
+    } else {
+      spin->setRange(1, static_cast<int>(items.size()));
+      spin->setSingleStep(1);
+      spin->setValue(std::max(1, c.choice));
+    }
+    spin->setReadOnly(c.readOnly);
+  } else if (auto* sheet = qobject_cast<QTabWidget*>(w)) {
+    if (c.choice > 0 && c.choice <= sheet->count()) sheet->setCurrentIndex(c.choice - 1);
   } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
     QString shown = FromAnsi(c.screen);
     if (e->text() != shown) e->setText(shown);
@@ -685,7 +803,8 @@ void QtWindowView::SyncList(const ControlModel& c) {
   if (it == lists_.end()) return;
   ListParts& p = it->second;
   p.model->SetRows(c.rows);
-  QSignalBlocker block(p.table->selectionModel());
+  // The view must hear of the new selection to repaint the rows it left;
+  // syncing_ keeps its echo from reaching the engine as the user's choice.
   if (c.choice > 0 && c.choice <= static_cast<int>(c.rows.size())) {
     p.table->selectRow(c.choice - 1);
     p.table->scrollTo(p.model->index(c.choice - 1, 0));
@@ -757,12 +876,22 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       if (!isList) AcceptIfDirty(feq);
       break;
     case QEvent::KeyPress: {
-      int code = KeyCodeOf(*static_cast<QKeyEvent*>(ev));
-      if (!code) break;
-      if (E().IsAlertKey(id_, code)) return E().UserKey(id_, feq, code);
+      auto* ke = static_cast<QKeyEvent*>(ev);
+      int code = KeyCodeOf(*ke);
+      char ch = CharOf(*ke);
+      if (!code && !ch) break;
+      // The control's own keys, then the window's: a list's keys stay on the list.
+      if (E().IsAlertKey(id_, feq, code, ch)) return E().UserKey(id_, feq, code, ch);
       if (isList && ListScrollEventOfKey(code) && list->second.bar) return E().UserKey(id_, feq, code);
       break;
     }
+    case QEvent::Wheel:
+      // Over the rows or the thumb of a list fed page by page: the procedure scrolls.
+      if (isList && list->second.bar) {
+        Wheel(feq, list->second, static_cast<QWheelEvent*>(ev)->angleDelta().y());
+        return true;
+      }
+      break;
     case QEvent::Resize:
       if (isList && watched == list->second.table->viewport()) {
         int rowH = std::max(1, list->second.table->verticalHeader()->defaultSectionSize());
@@ -780,7 +909,7 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
         int code = me->button() == Qt::RightButton ? key::MouseRight
                    : dbl                            ? key::MouseLeft2
                                                     : key::MouseLeft;
-        if (E().IsAlertKey(id_, code)) {
+        if (E().IsAlertKey(id_, feq, code)) {
           E().UserMouseRow(id_, feq, row);
           if (code == key::MouseRight) E().UserChoose(id_, feq, row, code);
           E().UserKey(id_, feq, code);

@@ -23,6 +23,7 @@ class QMenuBar;
 class QStatusBar;
 class QTableView;
 class QScrollBar;
+class QLineEdit;
 class QMdiSubWindow;
 
 namespace ck::ui {
@@ -78,7 +79,10 @@ class QtWindowView : public QObject {
     QTableView* table = nullptr;
     QScrollBar* bar = nullptr;
     ListTableModel* model = nullptr;
+    int wheel = 0;  // wheel turn not yet a whole notch (eighths of a degree)
   };
+  // A wheel turn over a list fed page by page: its notches become scroll events.
+  void Wheel(int feq, ListParts& parts, int angle);
 
   void Build(const WindowModel& m);
   void AddNewControls(const WindowModel& m);
@@ -96,6 +100,8 @@ class QtWindowView : public QObject {
   Rect DialogRect(const QRect& px) const;
   int FeqOf(QObject* o) const;
   void AcceptIfDirty(int feq);
+  // Typing, Enter and leaving an entry (also a combo box's) become the engine's.
+  void WireEntry(QLineEdit* e, int feq);
 
   WindowId id_;
   WindowKind kind_;

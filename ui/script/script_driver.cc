@@ -62,6 +62,19 @@ int FindMenuPath(const MenuModel& menu, std::string_view path) {
   return 0;
 }
 
+// What a control offers to choose: items, tabs, or a list's rows (first column).
+std::vector<std::string> ChoiceTexts(const WindowModel& m, const ControlModel& c) {
+  std::vector<std::string> out;
+  if (c.type == ControlType::Sheet) {
+    for (int tab : m.TabsOf(c.feq)) out.push_back(m.Control(tab)->text);
+  } else if (c.type == ControlType::List) {
+    for (const auto& row : c.rows) out.push_back(row.empty() ? std::string() : row[0]);
+  } else {
+    out = c.items;
+  }
+  return out;
+}
+
 std::string RowLine(const std::vector<std::string>& row) {
   std::string line;
   for (size_t i = 0; i < row.size(); ++i) line += (i ? " | " : "") + ToUtf8(row[i]);
@@ -113,6 +126,16 @@ int ScriptDriver::ResolveControl(WindowId w, std::string_view control) const {
   std::string ansi;
   if (!Utf8ToCp1252(control, &ansi)) return 0;
   return m->FeqOf(ansi);
+}
+
+ScriptDriver::Target ScriptDriver::Find(WindowId w, std::string_view control,
+                                        std::string* why) const {
+  Target t;
+  t.feq = ResolveControl(w, control);
+  t.window = E().Snapshot(w);
+  t.control = t.window && t.feq > 0 ? t.window->Control(t.feq) : nullptr;
+  if (!t.control) *why = "no control " + std::string(control);
+  return t;
 }
 
 std::string ScriptDriver::TakeNotes() {
@@ -176,10 +199,10 @@ ScriptResult ScriptDriver::Type(std::string_view control, std::string_view text)
 ScriptResult ScriptDriver::Press(std::string_view control) {
   return Retry(
       [&](WindowId w, std::string* why) {
-        int feq = ResolveControl(w, control);
-        auto m = E().Snapshot(w);
-        const ControlModel* c = feq > 0 ? m->Control(feq) : nullptr;
-        if (!c) return *why = "no control " + std::string(control), false;
+        Target t = Find(w, control, why);
+        const ControlModel* c = t.control;
+        int feq = t.feq;
+        if (!c) return false;
         if (c->type == ControlType::Check)
           E().UserType(w, feq, c->screen == "1" ? "0" : "1");
         else if (c->type == ControlType::Radio)
@@ -190,7 +213,18 @@ ScriptResult ScriptDriver::Press(std::string_view control) {
 }
 
 ScriptResult ScriptDriver::Key(std::string_view control, std::string_view keyName) {
-  int code = key::Parse(keyName);
+  int code = -1;
+  char ch = 0;
+  std::string ansi;
+  // A single character is typed as it stands ("a", "A", "7", "-").
+  if (Utf8ToCp1252(keyName, &ansi) && ansi.size() == 1 &&
+      static_cast<unsigned char>(ansi[0]) > ' ') {
+    ch = ansi[0];
+    code = key::OfChar(ch);
+  } else {
+    code = key::Parse(keyName);
+    if (code == key::Space) ch = ' ';
+  }
   if (code < 0) return Fail("unknown key " + std::string(keyName));
   return Retry(
       [&](WindowId w, std::string* why) {
@@ -202,12 +236,81 @@ ScriptResult ScriptDriver::Key(std::string_view control, std::string_view keyNam
           const ControlModel* c = m->Control(feq);
           if (c->type == ControlType::Button || c->type == ControlType::Entry ||
               c->type == ControlType::Text)
-            if (!E().IsAlertKey(w, code)) return E().UserAccept(w, feq);
+            if (!E().IsAlertKey(w, feq, code)) return E().UserAccept(w, feq);
         }
-        return E().UserKey(w, feq, code) ||
+        return E().UserKey(w, feq, code, ch) ||
                (*why = "key " + key::Name(code) + " means nothing to the control", false);
       },
       "key");
+}
+
+ScriptResult ScriptDriver::Keys(std::string_view control, std::string_view text) {
+  std::string ansi, why;
+  if (!ToAnsi(text, &ansi, &why)) return Fail(why);
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        E().UserFocus(w, feq);
+        // The focus may move while the keys are typed (a list's locator takes them).
+        for (char ch : ansi) {
+          E().WaitIdle(Clock::now() + timeout_);
+          auto m = E().Snapshot(w);
+          int at = m && m->focus > 0 ? m->focus : feq;
+          if (!E().UserKey(w, at, key::OfChar(ch), ch))
+            return *why = "the control takes no typing", false;
+        }
+        return true;
+      },
+      "keys");
+}
+
+ScriptResult ScriptDriver::Choose(std::string_view control, std::string_view item) {
+  std::string ansi, why;
+  if (!ToAnsi(item, &ansi, &why)) return Fail(why);
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        Target t = Find(w, control, why);
+        if (!t.control) return false;
+        std::vector<std::string> choices = ChoiceTexts(*t.window, *t.control);
+        int n = 0;
+        if (!ParseInt(item, &n))
+          for (size_t i = 0; i < choices.size() && !n; ++i)
+            if (SameText(StripAmpersands(choices[i]), StripAmpersands(ansi)))
+              n = static_cast<int>(i) + 1;
+        if (n < 1 || n > static_cast<int>(choices.size()))
+          return *why = "the control offers no item " + std::string(item), false;
+        return E().UserChoose(w, t.feq, n) || (*why = "the control is disabled", false);
+      },
+      "choose");
+}
+
+ScriptResult ScriptDriver::Tab(std::string_view tab) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        Target t = Find(w, tab, why);
+        const ControlModel* c = t.control;
+        if (!c || c->type != ControlType::Tab) return *why = "no tab " + std::string(tab), false;
+        std::vector<int> tabs = t.window->TabsOf(c->parent);
+        int n = static_cast<int>(std::find(tabs.begin(), tabs.end(), t.feq) - tabs.begin()) + 1;
+        return E().UserChoose(w, c->parent, n) || (*why = "the sheet is disabled", false);
+      },
+      "tab");
+}
+
+ScriptResult ScriptDriver::Items(std::string_view control) {
+  Settle();
+  std::string why;
+  Target t = Find(current(), control, &why);
+  const ControlModel* c = t.control;
+  if (!c) return Fail("items: " + why);
+  std::string out = (c->name.empty() ? std::to_string(t.feq) : ToUtf8(c->name)) + ":\n";
+  std::vector<std::string> choices = ChoiceTexts(*t.window, *c);
+  for (size_t i = 0; i < choices.size(); ++i)
+    out += (static_cast<int>(i) + 1 == c->choice ? "* " : "  ") + std::to_string(i + 1) + ": " +
+           ToUtf8(choices[i]) + "\n";
+  if (choices.empty()) out += "  (no items)\n";
+  return Ok(out);
 }
 
 ScriptResult ScriptDriver::Menu(std::string_view path) {
@@ -344,11 +447,12 @@ ScriptResult ScriptDriver::PrinterSetup(bool accept) {
 
 ScriptResult ScriptDriver::Print(std::string_view control) {
   Settle();
-  WindowId w = current();
-  int feq = ResolveControl(w, control);
-  auto m = E().Snapshot(w);
-  const ControlModel* c = m ? m->Control(feq) : nullptr;
-  if (!c) return Fail("print: no control " + std::string(control));
+  std::string why;
+  Target t = Find(current(), control, &why);
+  const ControlModel* c = t.control;
+  const int feq = t.feq;
+  const std::optional<WindowModel>& m = t.window;
+  if (!c) return Fail("print: " + why);
   std::string label = c->name.empty() ? std::to_string(feq) : ToUtf8(c->name);
   if (c->type == ControlType::List) return Ok(label + ":\n" + ListRows(*c));
   if (c->type == ControlType::PageImage) {
@@ -361,10 +465,17 @@ ScriptResult ScriptDriver::Print(std::string_view control) {
   }
   bool valued = c->type == ControlType::Entry || c->type == ControlType::Text ||
                 c->type == ControlType::Check || c->type == ControlType::Radio ||
-                c->type == ControlType::Spin || c->type == ControlType::Combo;
+                c->type == ControlType::Spin || c->type == ControlType::Combo ||
+                c->type == ControlType::DropList || c->type == ControlType::DropCombo;
   std::string shown = c->type == ControlType::Progress ? std::to_string(c->progress)
                       : valued                         ? c->screen
                                                        : c->text;
+  if (c->type == ControlType::Sheet) {  // a sheet shows its current tab
+    std::vector<int> tabs = m->TabsOf(feq);
+    shown = c->choice > 0 && c->choice <= static_cast<int>(tabs.size())
+                ? m->Control(tabs[c->choice - 1])->text
+                : std::string();
+  }
   return Ok(label + " = \"" + ToUtf8(shown) + "\"" + (c->enabled ? "" : " (disabled)") +
             (c->visible ? "" : " (hidden)") + "\n");
 }

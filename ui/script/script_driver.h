@@ -10,10 +10,12 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <optional>
 #include <string_view>
 
 #include "ui/presenter.h"
 #include "ui/script/script_presenter.h"
+#include "ui/window_model.h"
 
 namespace ck::ui {
 
@@ -42,7 +44,18 @@ class ScriptDriver {
   // Controls are named by layout name ("?OK") or number ("5").
   ScriptResult Type(std::string_view control, std::string_view text);  // and accept it
   ScriptResult Press(std::string_view control);  // buttons, check boxes, radios
+  // A key by name ("Insert", "Ctrl+H") or a single character typed ("a").
   ScriptResult Key(std::string_view control, std::string_view keyName);
+  // Types the characters of text as keys on the control (the focus may move:
+  // a list's locator takes them into its entry).
+  ScriptResult Keys(std::string_view control, std::string_view text);
+  // Chooses an item of a drop list, combo or spin box, a tab of a sheet or a
+  // row of a list, by its text ("&" and case ignored) or number.
+  ScriptResult Choose(std::string_view control, std::string_view item);
+  // Makes a tab (named "?TAB:..." or by number) its sheet's current one.
+  ScriptResult Tab(std::string_view tab);
+  // The items (tabs, rows) a control offers, "*" on the chosen one.
+  ScriptResult Items(std::string_view control);
   // A menu entry of the current window (or of the frame) by number ("-5")
   // or by text path ("File/Exit", "&" and case ignored).
   ScriptResult Menu(std::string_view path);
@@ -74,6 +87,14 @@ class ScriptDriver {
   // Waits (up to the timeout) until the procedures have handled what was done.
   void Settle();
   int ResolveControl(WindowId w, std::string_view control) const;
+  // A snapshot of the window and the named control in it (null, with *why
+  // set, when there is no such control).
+  struct Target {
+    std::optional<WindowModel> window;
+    int feq = 0;
+    const ControlModel* control = nullptr;
+  };
+  Target Find(WindowId w, std::string_view control, std::string* why) const;
   WindowId FrameWindow() const;
 
   ScriptPresenter* requests_;

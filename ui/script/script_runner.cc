@@ -87,6 +87,18 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   } else if (Is(cmd, "key")) {
     if (!need(2)) return false;
     r = driver_->Key(w[1], w[2]);
+  } else if (Is(cmd, "keys")) {
+    if (!need(2)) return false;
+    r = driver_->Keys(w[1], w[2]);
+  } else if (Is(cmd, "choose")) {
+    if (!need(2)) return false;
+    r = driver_->Choose(w[1], w[2]);
+  } else if (Is(cmd, "tab")) {
+    if (!need(1)) return false;
+    r = driver_->Tab(w[1]);
+  } else if (Is(cmd, "items")) {
+    if (!need(1)) return false;
+    r = driver_->Items(w[1]);
   } else if (Is(cmd, "menu")) {
     if (!need(1)) return false;
     r = driver_->Menu(w[1]);
