@@ -96,10 +96,12 @@ bool PrintPreview::AskThumbnails() {
   }
   if (changed) {
     // Several pages at once are shown as thumbnails.
-    if (static_cast<long>(PAGESACROSS) * PAGESDOWN > 1)
-      SetZoomIndex(1);
-    else
-      TakeCurrentPage();
+    if (static_cast<long>(PAGESACROSS) * PAGESDOWN > 1) {
+      ZOOMINDEX = 1;
+      userZoom_ = 0;
+    }
+    KeepCurrentShown(true);
+    LayoutPages();
   }
   return changed;
 }

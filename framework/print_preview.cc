@@ -140,6 +140,7 @@ ui::WindowModel PrintPreview::PreviewLayout() {
   m.at = {-1, -1, 420, 300};
   m.minW = 200;
   m.minH = 100;
+  m.status = {"", ""};  // fields 2 and 3: the page and the zoom
   auto tool = [&](const char* name, const char* icon, const char* tip, int x) {
     ui::ControlModel& b = m.AddButton(name, "");
     b.icon = icon;
@@ -158,20 +159,30 @@ ui::WindowModel PrintPreview::PreviewLayout() {
   Feq.CurrentPage = page.feq;
   Feq.AcrossPrompt = m.AddPrompt("?PRTPREV:ACROSSPROMPT", "&Across:").feq;
   m.Control(Feq.AcrossPrompt)->at = {120, 5, 28, 10};
-  ui::ControlModel& across = m.AddEntry("?PRTPREV:PAGESACROSS", "@N2");
-  across.at = {149, 3, 16, 12};
+  ui::ControlModel& across = m.Add(ui::ControlType::Spin, "?PRTPREV:PAGESACROSS");
+  across.picture = "@N2";
+  across.rangeLow = 1;
+  across.rangeHigh = 99;
+  across.at = {149, 3, 20, 12};
   across.tip = across.msg = "Select the number of thumbnails in a row";
   Feq.PagesAcross = across.feq;
   Feq.DownPrompt = m.AddPrompt("?PRTPREV:DOWNPROMPT", "&Down:").feq;
-  m.Control(Feq.DownPrompt)->at = {170, 5, 24, 10};
-  ui::ControlModel& down = m.AddEntry("?PRTPREV:PAGESDOWN", "@N2");
-  down.at = {195, 3, 16, 12};
+  m.Control(Feq.DownPrompt)->at = {174, 5, 24, 10};
+  ui::ControlModel& down = m.Add(ui::ControlType::Spin, "?PRTPREV:PAGESDOWN");
+  down.picture = "@N2";
+  down.rangeLow = 1;
+  down.rangeHigh = 99;
+  down.at = {199, 3, 20, 12};
   down.tip = down.msg = "Select the number of thumbnails in a column";
   Feq.PagesDown = down.feq;
   Feq.ZoomPrompt = m.AddPrompt("?PRTPREV:ZOOMPROMPT", "Z&oom:").feq;
-  m.Control(Feq.ZoomPrompt)->at = {218, 5, 24, 10};
-  ui::ControlModel& zoom = m.AddEntry("?PRTPREV:ZOOMLIST", "@s20");
-  zoom.at = {243, 3, 70, 12};
+  m.Control(Feq.ZoomPrompt)->at = {226, 5, 24, 10};
+  // A typed percentage is taken when the user may choose a zoom of his own.
+  ui::ControlModel& zoom = m.Add(
+      ALLOWUSERZOOM ? ui::ControlType::DropCombo : ui::ControlType::DropList, "?PRTPREV:ZOOMLIST");
+  zoom.picture = "@s20";
+  for (const ZoomEntry& z : ZOOMQUEUE) zoom.items.push_back(z.MENUTEXT);
+  zoom.at = {251, 3, 70, 12};
   zoom.tip = zoom.msg = "Set zoom to standard or user defined value";
   Feq.ZoomList = zoom.feq;
   // The page area: the page controls are added after it.
@@ -269,18 +280,18 @@ Level PrintPreview::Kill() {
   return base;
 }
 
-void PrintPreview::KeepCurrentShown() {
+void PrintPreview::KeepCurrentShown(bool fillBlock) {
   const long n = ShownCount(), total = PageCount();
-  if (CURRENTPAGE < FIRSTPAGE || CURRENTPAGE > FIRSTPAGE + n - 1) {
-    FIRSTPAGE = CURRENTPAGE;
+  const bool moved = CURRENTPAGE < FIRSTPAGE || CURRENTPAGE > FIRSTPAGE + n - 1;
+  if (moved) FIRSTPAGE = CURRENTPAGE;
+  if (moved || fillBlock)
     while (FIRSTPAGE > 1 && FIRSTPAGE + n - 1 > total) --FIRSTPAGE;
-  }
 }
 
 void PrintPreview::LayoutPages() {
   if (window_ == nullptr || !window_->IsOpen()) return;
   ui::Window& w = *window_;
-  const ui::Rect size = w.Position();
+  const ui::Rect size = w.ShownSize();
   const int width = std::max(size.w, 100), height = std::max(size.h, kBarHeight + 40);
   const ui::Rect area{2, kBarHeight + 2, width - 4, height - kBarHeight - 4};
   const int16_t zoom = Zoom();
@@ -357,6 +368,8 @@ void PrintPreview::ShowStatus() {
   w.Display(Feq.ZoomList);
   for (size_t i = 0; i < Feq.ZoomItems.size(); ++i)
     w.CheckMenu(Feq.ZoomItems[i], userZoom_ == 0 && i + 1 == ZOOMINDEX);
+  w.SetStatus(2, PageStatus());
+  w.SetStatus(3, ZoomStatus());
   w.EnableMenu(Feq.Next, CURRENTPAGE < PageCount());
   w.EnableMenu(Feq.Previous, CURRENTPAGE > 1);
 }
@@ -441,7 +454,8 @@ Level PrintPreview::SaveAs() {
     converter = ownConverter_.get();
   }
   converter->Init(Errors);
-  REPORTTARGET = target;
+  savedTarget_ = *target;  // the choice outlives a selector made for this save
+  REPORTTARGET = &savedTarget_;
   return converter->Convert(pages_, *target, file, DocumentTitle, &OUTPUTFILEQUEUE);
 }
 
@@ -475,7 +489,7 @@ Level PrintPreview::TakeAccepted() {
     if (across >= 1 && down >= 1) {
       PAGESACROSS = static_cast<uint16_t>(across);
       PAGESDOWN = static_cast<uint16_t>(down);
-      KeepCurrentShown();
+      KeepCurrentShown(true);
     }
     acrossText_ = std::to_string(PAGESACROSS);
     downText_ = std::to_string(PAGESDOWN);

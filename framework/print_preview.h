@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/report_target.h"
 #include "framework/window_manager.h"
 #include "ui/window_model.h"
 
@@ -23,9 +24,7 @@ class PageOutput;
 }
 class PageImageConverter;
 class PopupManager;
-class ReportTargetSelector;
 class SettingsManager;
-struct ReportGenerator;
 
 // One entry of the zoom list: -2 tiles the pages, -1 fits the page width,
 // other values are percentages of the page's size.
@@ -173,8 +172,10 @@ class PrintPreview : public WindowManager {
   virtual ui::WindowModel PreviewLayout();
   // Shows the status texts and the zoom's menu check marks.
   void ShowStatus();
-  // Moves FIRSTPAGE so that the current page is among the pages shown.
-  void KeepCurrentShown();
+  // Moves FIRSTPAGE so that the current page is among the pages shown;
+  // fillBlock (after the thumbnails changed): also so that the block does
+  // not run past the last page while an earlier page could fill it.
+  void KeepCurrentShown(bool fillBlock = false);
   // Shows the page of a page control at the zoomed-in view, or back to tiles.
   void TakePageClick(int control);
   long ShownCount() const;
@@ -187,6 +188,7 @@ class PrintPreview : public WindowManager {
   int zoomInIndex_ = 2;      // the entry a click on a thumbnail zooms to
   std::string zoomText_, acrossText_, downText_;
   std::vector<std::string> pages_;
+  ReportGenerator savedTarget_;
 };
 
 // The window names the preview keeps in the settings file.

@@ -29,6 +29,7 @@ void ReportManager::Init(ProcessManager& process, report::Report* report, PrintP
   TIMESLICE = 100;
   OPENFAILED = 0;
   process.Win = Win;
+  if (DEFERWINDOW != 0) ShowProgressWindow(false);
   if (WMFPARSER == nullptr) {
     ownConverter_ = std::make_unique<PageImageConverter>();
     WMFPARSER = ownConverter_.get();
@@ -60,7 +61,7 @@ long ReportManager::Clock() {
 }
 
 void ReportManager::ShowProgressWindow(bool on) {
-  (void)on;  // the progress window stays as it was opened
+  if (Win != nullptr) Win->SetHidden(!on);
 }
 
 Level ReportManager::OpenReport() {
@@ -79,6 +80,8 @@ Level ReportManager::OpenReport() {
   OPENFAILED = 0;
   running_ = true;
   STARTTIME = Clock();
+  // A quick report finishes before its progress window would be worth seeing.
+  if (DEFERWINDOW != 0) ShowProgressWindow(false);
   return level::Benign;
 }
 

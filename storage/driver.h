@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,6 +48,18 @@ class Driver {
   // Discards the driver's private state of a broken block (internal DESTROY).
   virtual void Destroy(FileControlBlock& fcb) = 0;
 };
+
+// Runs wait with the process-wide driver critical section let go, so that
+// other threads' table access goes on while a driver waits (for a record
+// another process holds); the section is taken again before it returns.
+// Only a call that holds the section once lets it go: a nested call waits
+// inside it. Outside any driver call it just runs wait.
+void WaitOutsideDriverSection(const std::function<void()>& wait);
+
+// Called on a thread that is about to wait for another thread's
+// transaction (tests wait on it); an empty hook removes it. The hook must
+// not call DriverEntry.
+void SetTransactionWaitHook(std::function<void()> hook);
 
 // Registers a driver under its name (compared without regard to case).
 // The Vellum driver registers itself as "VELLUM".

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <new>
@@ -35,16 +36,24 @@ Registry& TheRegistry() {
   return registry;
 }
 
+std::mutex waitHookMutex;
+std::function<void()> waitHook;
+
+// A thread is about to wait for another thread's transaction.
+void NotifyWaiting() {
+  std::lock_guard<std::mutex> lock(waitHookMutex);
+  if (waitHook) waitHook();
+}
+
 // The lock STARTRAN takes for its thread until ENDTRAN. Other threads' calls
 // wait for it before they enter the driver critical section.
 class TransactionLock {
  public:
   void Take() {
     std::unique_lock<std::mutex> lock(mutex_);
-    const std::thread::id self = std::this_thread::get_id();
-    released_.wait(lock, [&] { return !held_ || owner_ == self; });
+    WaitForOwner(lock);
     held_ = true;
-    owner_ = self;
+    owner_ = std::this_thread::get_id();
   }
 
   // Only the owner can give the lock up; anyone else's ENDTRAN changes nothing.
@@ -57,11 +66,19 @@ class TransactionLock {
 
   void WaitUnlessOwner() {
     std::unique_lock<std::mutex> lock(mutex_);
-    const std::thread::id self = std::this_thread::get_id();
-    released_.wait(lock, [&] { return !held_ || owner_ == self; });
+    WaitForOwner(lock);
   }
 
  private:
+  // Until no other thread holds the lock.
+  void WaitForOwner(std::unique_lock<std::mutex>& lock) {
+    const std::thread::id self = std::this_thread::get_id();
+    auto free = [&] { return !held_ || owner_ == self; };
+    if (free()) return;
+    NotifyWaiting();
+    released_.wait(lock, free);
+  }
+
   std::mutex mutex_;
   std::condition_variable released_;
   bool held_ = false;
@@ -180,6 +197,25 @@ int Dispatch(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) {
 }
 
 }  // namespace
+
+void SetTransactionWaitHook(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(waitHookMutex);
+  waitHook = std::move(hook);
+}
+
+void WaitOutsideDriverSection(const std::function<void()>& wait) {
+  if (sectionDepth != 1) {
+    wait();
+    return;
+  }
+  // The call began inside the section: it takes it again without waiting
+  // for a transaction another thread started meanwhile.
+  sectionDepth = 0;
+  DriverSection().unlock();
+  wait();
+  DriverSection().lock();
+  sectionDepth = 1;
+}
 
 void RegisterDriver(std::string_view name, std::shared_ptr<Driver> driver) {
   Registry& registry = TheRegistry();

@@ -178,7 +178,7 @@ struct Engine::State {
   // The window a user action may reach: open, not blocked.
   WinState* Input(WindowId id) {
     WinState* w = Find(id);
-    if (!w || Blocked(*w)) return nullptr;
+    if (!w || w->model.hidden || Blocked(*w)) return nullptr;
     return w;
   }
 
@@ -525,13 +525,19 @@ bool Engine::UserGeometry(WindowId id, Rect r, bool maximized, bool minimized) {
   WindowModel& m = w->model;
   bool stateChanged = m.maximized != maximized || m.minimized != minimized;
   bool sized = false;
+  if (!minimized && r.w > 0 && r.h > 0) {
+    // What the window really shows, maximised too, for laying out its controls.
+    sized = maximized && (r.w != m.shownW || r.h != m.shownH);
+    m.shownW = r.w;
+    m.shownH = r.h;
+  }
   if (!maximized && !minimized) {  // keep the restored size while maximised
     // The window's limits hold whatever the presenter allowed.
     if (m.minW > 0 && r.w >= 0 && r.w < m.minW) r.w = m.minW;
     if (m.minH > 0 && r.h >= 0 && r.h < m.minH) r.h = m.minH;
     if (m.maxW > 0 && r.w > m.maxW) r.w = m.maxW;
     if (m.maxH > 0 && r.h > m.maxH) r.h = m.maxH;
-    sized = r.w != m.at.w || r.h != m.at.h;
+    sized = sized || r.w != m.at.w || r.h != m.at.h;
     m.at = r;
   }
   if (stateChanged) {

@@ -1,6 +1,7 @@
 #include "ui/window.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/dialogs.h"
 #include "ui/engine.h"
@@ -120,6 +121,9 @@ void Window::DisplayOne(int feq) {
         if (IsCheckLike(c.type)) {
           bool on = value.find_first_not_of(" 0") != std::string::npos;
           c.screen.assign(1, on ? '1' : '0');
+        } else if (c.type == ControlType::Progress) {
+          // A progress bar shows its variable's number within its range.
+          c.progress = std::clamp(std::atoi(value.c_str()), c.rangeLow, c.rangeHigh);
         } else if (c.type == ControlType::DropList) {
           c.choice = ItemOf(c, value);
           c.screen = c.choice ? c.items[c.choice - 1] : std::string();
@@ -366,6 +370,31 @@ void Window::SetMinimized(bool on) {
     m.minimized = on;
     if (on) m.maximized = false;
   });
+}
+Rect Window::ShownSize() const {
+  WindowModel m = Snapshot();
+  Rect r = m.at;
+  if (m.shownW > 0 && m.shownH > 0) {
+    r.w = m.shownW;
+    r.h = m.shownH;
+  }
+  return r;
+}
+void Window::SetHidden(bool on) {
+  ModifyWindow([&](WindowModel& m) { m.hidden = on; });
+}
+bool Window::Hidden() const { return Snapshot().hidden; }
+void Window::SetStatus(int field, std::string text) {
+  if (field < 2) return;
+  ModifyWindow([&](WindowModel& m) {
+    if (m.status.size() < static_cast<size_t>(field - 1)) m.status.resize(field - 1);
+    m.status[field - 2] = std::move(text);
+  });
+}
+std::string Window::Status(int field) const {
+  WindowModel m = Snapshot();
+  return field >= 2 && static_cast<size_t>(field - 1) <= m.status.size() ? m.status[field - 2]
+                                                                          : std::string();
 }
 void Window::SetTimer(int hundredths) {
   ModifyWindow([&](WindowModel& m) { m.timer = std::max(0, hundredths); });

@@ -121,6 +121,14 @@ class Window {
   bool Minimized() const;
   void SetMaximized(bool on);
   void SetMinimized(bool on);
+  // The client size the window really has (dialog units), also maximised.
+  Rect ShownSize() const;
+  // Hides the window or shows it again.
+  void SetHidden(bool on);
+  bool Hidden() const;
+  // Status-bar field n (2, 3 ...; field 1 is the focused control's message).
+  void SetStatus(int field, std::string text);
+  std::string Status(int field) const;
   void SetTimer(int hundredths);
   // Keys that raise AlertKey events in this window (a control's own keys
   // included: a list's Insert, Delete ...).

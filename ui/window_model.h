@@ -103,6 +103,13 @@ struct WindowModel {
   int minW = 0, minH = 0, maxW = 0, maxH = 0;  // 0 = no limit
   bool resizable = true;
   bool maximized = false, minimized = false;
+  bool hidden = false;         // open but not shown (it takes no input while hidden)
+  // The size the window really has now, also while maximised (at keeps the
+  // restored size); 0 until the presenter reports it.
+  int shownW = 0, shownH = 0;
+  // Status-bar fields from the second on (the first shows the focused
+  // control's message); a window with some gets a status bar of its own.
+  std::vector<std::string> status;
   int timer = 0;               // hundredths of a second between timer events; 0 none
   std::string background;      // image file name for the frame's MDI area
   bool hasMenuBar = false;

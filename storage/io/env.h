@@ -71,6 +71,7 @@ class Env {
   virtual IoStatus Remove(const std::string& path) = 0;
   virtual IoStatus Rename(const std::string& from, const std::string& to) = 0;
   virtual bool Exists(const std::string& path) = 0;
+  virtual bool IsDirectory(const std::string& path) = 0;
   // The absolute form of path (for a registry of open files keyed by path).
   virtual std::string AbsolutePath(const std::string& path) = 0;
 

@@ -155,6 +155,11 @@ class PosixEnv final : public Env {
 
   bool Exists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }
 
+  bool IsDirectory(const std::string& path) override {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
   std::string AbsolutePath(const std::string& path) override {
     std::error_code ec;
     auto abs = std::filesystem::absolute(path, ec);

@@ -14,6 +14,7 @@ namespace ck::vellum {
 namespace {
 
 std::atomic<int> fixedFirstSlot{-1};
+std::atomic<int64_t> maxWait{-1};
 
 std::mutex& TraceMutex() {
   static std::mutex mu;
@@ -53,6 +54,13 @@ uint32_t FirstReaderSlot() {
 
 void SetFirstReaderSlot(int slot) { fixedFirstSlot.store(slot); }
 
+int64_t MaxWaitHundredths() {
+  const int64_t set = maxWait.load();
+  return set >= 0 ? set : kMaxWaitHundredths;
+}
+
+void SetMaxWaitHundredths(int64_t hundredths) { maxWait.store(hundredths); }
+
 void SetLockTraceSink(std::function<void(std::string_view)> sink) {
   std::lock_guard<std::mutex> lock(TraceMutex());
   TraceSink() = std::move(sink);
@@ -87,7 +95,7 @@ int LockBytes(io::File* file, LockMode mode, uint32_t* readerSlot, uint32_t byte
     }
     if (!wait && attempt >= 3) return lastError;
     if (wait) {
-      if (NowHundredths() - start > kMaxWaitHundredths) return lastError;
+      if (NowHundredths() - start > MaxWaitHundredths()) return lastError;
       if (attempt >= 3) std::this_thread::yield();
       if (attempt >= 100) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }

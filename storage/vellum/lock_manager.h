@@ -42,6 +42,11 @@ void UnlockBytes(io::File* file, LockMode mode, uint32_t readerSlot, uint32_t by
 
 inline constexpr int64_t kMaxWaitHundredths = 3000;
 
+// How long a waiting request tries before it gives up: kMaxWaitHundredths,
+// or what tests set (a negative value returns to it).
+int64_t MaxWaitHundredths();
+void SetMaxWaitHundredths(int64_t hundredths);
+
 // The first reader slot a process tries: its elapsed time in hundredths of
 // a second, modulo 1023 (or the slot set for tests).
 uint32_t FirstReaderSlot();

@@ -886,6 +886,8 @@ const FileHeader& PhysicalFile::header() const { return impl_->header; }
 const std::string& PhysicalFile::path() const { return impl_->path; }
 io::Env* PhysicalFile::env() const { return impl_->env; }
 
+int PhysicalFile::FileSize(uint64_t* size) { return PostedCode(impl_->file->Size(size)); }
+
 int PhysicalFile::WalkPages(const std::function<void(const PageInfo&)>& visit) {
   impl_->tree.Walk([&](const PagePtr& page, int) {
     // The empty root leaf of a file without pages is not stored: nothing to list.

@@ -141,6 +141,9 @@ class PhysicalFile {
   // file at one generation still holds while it stays.
   uint64_t generation() const;
 
+  // The size of the file in bytes.
+  int FileSize(uint64_t* size);
+
   // For tools: the header as cached (the pending one inside an access).
   const FileHeader& header() const;
   const std::string& path() const;

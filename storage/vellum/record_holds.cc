@@ -5,18 +5,22 @@
 #include <thread>
 
 #include "storage/codes.h"
+#include "storage/driver.h"
 #include "storage/vellum/lock_manager.h"
 
 namespace ck::vellum {
 namespace {
 
 // Takes byteSlot: three attempts, then retries until waitHundredths passed
-// (without limit when negative). True on success.
+// (when negative, as long as any lock request waits). Other threads' table
+// access goes on between the attempts. True on success.
 bool TakeByte(PhysicalFile& file, uint32_t byteSlot, int64_t waitHundredths) {
+  const int64_t limit = waitHundredths < 0 ? MaxWaitHundredths() : waitHundredths;
   const int64_t start = NowHundredths();
   while (file.LockByte(byteSlot, false) != 0) {
-    if (waitHundredths >= 0 && NowHundredths() - start >= waitHundredths) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (NowHundredths() - start >= limit) return false;
+    storage::WaitOutsideDriverSection(
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   }
   return true;
 }

@@ -12,8 +12,9 @@
 namespace ck::vellum {
 
 // Holds s.current, the record just read, releasing a hold on another
-// record first. Tries three times, or retries for waitHundredths (< 0: no
-// limit). Once held the record is read again, so the caller has the stored
+// record first. Tries three times, or retries for waitHundredths (< 0: as
+// long as any lock request waits, MaxWaitHundredths), letting other threads
+// run meanwhile. Once held the record is read again, so the caller has the stored
 // record, not an image read before another holder let go.
 // Returns 0, or 43 when another process keeps the hold.
 int TakeHold(storage::FileControlBlock& fcb, VellumState& s, int64_t waitHundredths);

@@ -1,16 +1,8 @@
 #include "storage/vellum/table_name.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace ck::vellum {
 
 namespace {
-
-bool IsDirectory(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_directory(path, ec);
-}
 
 std::string WithExtension(std::string path) {
   const size_t slash = path.find_last_of("/\\");
@@ -21,14 +13,14 @@ std::string WithExtension(std::string path) {
 
 }  // namespace
 
-TableName SplitTableName(std::string_view name) {
+TableName SplitTableName(std::string_view name, io::Env* env) {
   TableName out;
   size_t from = 0;
   for (;;) {
     const size_t at = name.find("\\!", from);
     if (at == std::string_view::npos) break;
     const std::string left(name.substr(0, at));
-    if (IsDirectory(left)) {
+    if (!left.empty() && env->IsDirectory(left)) {
       from = at + 2;
       continue;
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "storage/io/env.h"
+
 namespace ck::vellum {
 
 constexpr std::string_view kUnnamedTable = "UNNAMED";
@@ -17,7 +19,8 @@ struct TableName {
 };
 
 // Splits a NAME attribute. A "\!" whose left part is an existing directory
-// belongs to the path and is skipped.
-TableName SplitTableName(std::string_view name);
+// (on env, the process's file system by default) belongs to the path and is
+// skipped.
+TableName SplitTableName(std::string_view name, io::Env* env = io::Env::Default());
 
 }  // namespace ck::vellum

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 
 #include "storage/io/env.h"
 #include "storage/vellum/driver_options.h"
@@ -82,6 +80,24 @@ std::string NameOf(const FileControlBlock& fcb) { return fcb.name.empty() ? fcb.
 
 VellumState* StateOf(FileControlBlock& fcb) {
   return dynamic_cast<VellumState*>(fcb.driverState.get());
+}
+
+// Copies the file at from to a new file at to, byte for byte, and flushes it.
+int CopyFile(io::Env* env, const std::string& from, const std::string& to) {
+  std::unique_ptr<io::File> source, target;
+  io::IoStatus s = env->Open(from, io::Access::Read, io::Share::DenyNone, false, &source);
+  if (s.ok()) s = env->Open(to, io::Access::ReadWrite, io::Share::Exclusive, true, &target);
+  if (s.ok()) s = target->Truncate(0);
+  std::string buffer(size_t{1} << 16, '\0');
+  for (uint64_t at = 0; s.ok();) {
+    size_t got = 0;
+    s = source->ReadAt(at, buffer.data(), buffer.size(), &got);
+    if (!s.ok() || got == 0) break;
+    s = target->WriteAt(at, buffer.data(), got);
+    at += got;
+  }
+  if (s.ok()) s = target->Sync();
+  return PostedCode(s);
 }
 
 // Reports whether the stored record (and memos, when they were read) still
@@ -190,8 +206,8 @@ int VellumDriver::OpenTable(FileControlBlock& fcb) {
   if (!fcb.fields.empty()) {
     if (const int rc = ValidateDeclaration(fcb); rc != 0) return rc;
   }
-  const TableName name = SplitTableName(NameOf(fcb));
-  int rc = PhysicalFile::Open(name.path, fcb.accessMode, fcb.encrypt ? fcb.owner : "", false,
+  const TableName name = SplitTableName(NameOf(fcb), env_);
+  int rc = PhysicalFile::Open(env_, name.path, fcb.accessMode, fcb.encrypt ? fcb.owner : "", false,
                               &state->file);
   if (rc != 0) return rc;
   rc = InAccess(*state->file, false, [&] {
@@ -217,9 +233,9 @@ int VellumDriver::CreateTable(FileControlBlock& fcb) {
   if (fcb.IsOpen()) return storage::IsOpenErr;
   if (fcb.fields.empty()) return storage::BadRecErr;
   if (const int rc = ValidateDeclaration(fcb); rc != 0) return rc;
-  const TableName name = SplitTableName(NameOf(fcb));
+  const TableName name = SplitTableName(NameOf(fcb), env_);
   std::shared_ptr<PhysicalFile> file;
-  int rc = PhysicalFile::Open(name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", true, &file);
+  int rc = PhysicalFile::Open(env_, name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", true, &file);
   if (rc != 0) return rc;
   return InAccess(*file, true, [&] {
     uint32_t existing = 0;
@@ -239,13 +255,13 @@ int VellumDriver::CloseTable(FileControlBlock& fcb) {
 
 int VellumDriver::RemoveTable(FileControlBlock& fcb) {
   if (fcb.IsOpen()) return storage::IsOpenErr;
-  const TableName name = SplitTableName(NameOf(fcb));
-  io::Env* env = io::Env::Default();
+  const TableName name = SplitTableName(NameOf(fcb), env_);
+  io::Env* env = env_;
   if (!env->Exists(name.path)) return storage::FileNotFoundErr;
   std::vector<std::string> names;
   {
     std::shared_ptr<PhysicalFile> file;
-    int rc = PhysicalFile::Open(name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", false, &file);
+    int rc = PhysicalFile::Open(env_, name.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", false, &file);
     if (rc != 0) return rc;
     rc = InAccess(*file, false, [&] { return Table::Names(file->store(), &names); });
     if (rc != 0) return rc;
@@ -269,15 +285,15 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
 
 int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
   if (fcb.IsOpen()) return storage::IsOpenErr;
-  const TableName from = SplitTableName(NameOf(fcb));
-  const TableName dest = SplitTableName(to);
-  io::Env* env = io::Env::Default();
+  const TableName from = SplitTableName(NameOf(fcb), env_);
+  const TableName dest = SplitTableName(to, env_);
+  io::Env* env = env_;
   if (!env->Exists(from.path)) return storage::FileNotFoundErr;
   if (dest.explicitTable) {
     // A table part in the new name renames the table inside its file.
     if (env->AbsolutePath(dest.path) != env->AbsolutePath(from.path)) return storage::InvalidFilenameErr;
     std::shared_ptr<PhysicalFile> file;
-    const int rc = PhysicalFile::Open(from.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", false, &file);
+    const int rc = PhysicalFile::Open(env_, from.path, kMaintenanceMode, fcb.encrypt ? fcb.owner : "", false, &file);
     if (rc != 0) return rc;
     return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
   }
@@ -286,12 +302,22 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
 }
 
 int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {
-  const TableName from = SplitTableName(NameOf(fcb));
-  const TableName dest = SplitTableName(to);
-  std::error_code ec;
-  if (!std::filesystem::exists(from.path, ec)) return storage::FileNotFoundErr;
-  std::filesystem::copy_file(from.path, dest.path, std::filesystem::copy_options::overwrite_existing, ec);
-  return ec ? storage::AccessDeniedErr : 0;
+  const TableName from = SplitTableName(NameOf(fcb), env_);
+  const TableName dest = SplitTableName(to, env_);
+  if (env_->AbsolutePath(from.path) == env_->AbsolutePath(dest.path)) return storage::AccessDeniedErr;
+  // Written beside the target and renamed over it, so a failed copy leaves
+  // the target as it was.
+  const std::string temp = dest.path + ".copy";
+  const int rc = CopyFile(env_, from.path, temp);
+  if (rc != 0) {
+    env_->Remove(temp);
+    return rc;
+  }
+  if (const io::IoStatus s = env_->Rename(temp, dest.path); !s.ok()) {
+    env_->Remove(temp);
+    return PostedCode(s);
+  }
+  return 0;
 }
 
 int VellumDriver::Commit() { return transaction_.Commit(); }
@@ -421,9 +447,8 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       if (args.number) *args.number = s.current;
       return 0;
     case storage::BYTES: {
-      std::error_code ec;
-      const auto size = std::filesystem::file_size(s.path, ec);
-      if (ec) return storage::FileSystemErr;
+      uint64_t size = 0;
+      if (const int rc = file.FileSize(&size); rc != 0) return rc;
       if (args.number) *args.number = static_cast<int64_t>(size);
       return 0;
     }
@@ -432,8 +457,8 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       return 0;
 
     case storage::HOLDfile: case storage::HOLDfilesec:
-      // The next read holds its record; a sequence read waits for it
-      // without limit (HOLDfile) or for the seconds given.
+      // The next read holds its record; a sequence read waits for it as
+      // long as any lock request waits (HOLDfile) or for the seconds given.
       s.holdNext = true;
       s.holdWaitHundredths = op == storage::HOLDfile ? -1 : int64_t{args.seconds} * 100;
       return 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "storage/driver.h"
+#include "storage/io/env.h"
 #include "storage/vellum/transaction.h"
 #include "storage/vellum/vellum_state.h"
 
@@ -17,6 +18,9 @@ namespace ck::vellum {
 
 class VellumDriver : public storage::Driver {
  public:
+  // Every file the driver touches goes through env (tests: a FaultEnv).
+  explicit VellumDriver(io::Env* env = io::Env::Default()) : env_(env) {}
+
   int Call(int op, storage::FileControlBlock& fcb, storage::DriverArgs& args) override;
   void Destroy(storage::FileControlBlock& fcb) override;
 
@@ -34,6 +38,7 @@ class VellumDriver : public storage::Driver {
   // Whether table number n of file is open through some file control block.
   bool IsTableOpen(const PhysicalFile* file, uint32_t n) const;
 
+  io::Env* env_;
   // Physical files enlisted by LOGOUT, committed together by COMMIT.
   ProcessTransaction transaction_;
   // Open tables, counted per physical file and table number: CREATE and

@@ -87,7 +87,7 @@ class VellumState : public storage::DriverState {
   std::chrono::steady_clock::time_point aheadTaken;
 
   uint32_t heldRecord = 0;          // the record this block holds against other processes; 0: none
-  int64_t holdWaitHundredths = 0;   // how long a sequence read retries its hold; < 0: no limit
+  int64_t holdWaitHundredths = 0;   // how long a sequence read retries its hold; < 0: as long as any lock wait
   bool tableLocked = false;         // LOCKfile took the table's lock byte
 };
 

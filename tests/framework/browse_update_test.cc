@@ -4,6 +4,7 @@
 // navigation request, query by example and a list called to select.
 #include <gtest/gtest.h>
 
+#include "storage/records.h"
 #include "tests/framework/browse_fixture.h"
 #include "ui/engine.h"
 
@@ -90,6 +91,33 @@ TEST_F(BrowseTest, TwoListsOnTwoThreadsNeverOverwriteEachOthersChange) {
   ASSERT_TRUE(Finished(fb));
   EXPECT_TRUE(a.messages.empty());
   EXPECT_EQ(b.messages, std::vector<int>{msg::ChangedByOtherShown});
+}
+
+TEST_F(BrowseTest, ARecordDeletedElsewhereIsReportedAndLeavesTheList) {
+  Fill(300);
+  ListRun run;
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  Ok(script.SelectRow("?LIST", 3));
+  {
+    // Another station deletes the highlighted record.
+    TestTable other("ACCOUNTS", file, AccountFields(), AccountKeys(true, false));
+    ASSERT_EQ(storage::Open(other.fcb, 0x42), 0);
+    other.Set(0, "alpha0002");
+    ASSERT_EQ(storage::GetByKey(other.fcb, 0), 0);
+    ASSERT_EQ(storage::Delete(other.fcb), 0);
+    storage::Close(other.fcb);
+  }
+  Ok(script.Press("?CHANGE"));
+  const ui::ScriptResult told = script.Answer("OK");
+  Ok(told);
+  EXPECT_NE(told.output.find("This record was changed or deleted by another station."), std::string::npos);
+  Ok(script.WaitWindow("Accounts"));
+  EXPECT_EQ(Shown(), (Domains{"alpha0000", "alpha0001", "alpha0003", "alpha0004", "alpha0005", "alpha0006",
+                              "alpha0007", "alpha0008", "alpha0009", "alpha0010"}));
+  EXPECT_EQ(ui::Engine::Get().FindWindow("Accounts Form"), 0);  // no form on a record that is gone
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
 }
 
 TEST_F(BrowseTest, DeletingKeepsTheHighlightOnTheNextRow) {

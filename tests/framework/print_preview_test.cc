@@ -49,9 +49,8 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
   ReportRun run;
   run.records = 100;  // pages of 38, 38 and 24 rows
   run.preview = true;
-  PrintPreview* preview = nullptr;
   run.configure = [&](ReportManager&, PrintPreview& p) {
-    preview = &p;
+    p.ALLOWUSERZOOM = 1;
     p.PAGESACROSS = 2;
     p.PAGESDOWN = 1;
   };
@@ -70,8 +69,7 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
   EXPECT_EQ(Shown("?PRTPREV:CURRENTPAGE"), "?PRTPREV:CURRENTPAGE = \"   3\"\n");
   Ok(script.Type("?PRTPREV:CURRENTPAGE", "1"));
   EXPECT_EQ(Pages(), "1");
-  EXPECT_EQ(preview->PageStatus(), "Page 1 of 3");
-  EXPECT_EQ(preview->ZoomStatus(), "Zoom: Page Width");
+  EXPECT_EQ(script.Status().output, "status \"Page 1 of 3\" \"Zoom: Page Width\"\n");
 
   // Thumbnails two across: the current page 3 would leave the block half
   // empty, so it starts at page 2.
@@ -88,14 +86,21 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
   Ok(script.Press("?OK"));
   Ok(script.WaitWindow("Report Preview"));
   EXPECT_EQ(Pages(), "2 3");
-  EXPECT_EQ(preview->PageStatus(), "Pages 2-3 of 3");
-  EXPECT_EQ(preview->ZoomStatus(), "Zoom: Tile Pages");
+  EXPECT_EQ(script.Status().output, "status \"Pages 2-3 of 3\" \"Zoom: Tile Pages\"\n");
   // A click on a thumbnail shows that page alone again.
   Ok(script.Press("?PRTPREV:PAGE1"));
   EXPECT_EQ(Pages(), "2");
   Ok(script.Menu("Zoom/200% Zoom"));
   EXPECT_EQ(Shown("?PRTPREV:PAGE1"), "?PRTPREV:PAGE1 = page image \"page00002.ckpage\" at 200%\n");
-  EXPECT_EQ(preview->ZoomStatus(), "Zoom: 200%");
+  EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 200%\"\n");
+  // The zoom list: an entry of its own, or a percentage the user types.
+  Ok(script.Choose("?PRTPREV:ZOOMLIST", "75% Zoom"));
+  EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 75%\"\n");
+  Ok(script.Type("?PRTPREV:ZOOMLIST", "150"));
+  EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 150%\"\n");
+  Ok(script.Choose("?PRTPREV:ZOOMLIST", "Tile pages"));
+  Ok(script.Type("?PRTPREV:PAGESACROSS", "3"));
+  EXPECT_EQ(Pages(), "1 2 3");
 
   // Pages to Print: a range that chooses nothing is refused in the window.
   Ok(script.Menu("File/Print"));

@@ -90,6 +90,7 @@ class Manager : public ReportManager {
     if (base != level::Benign) return base;
     Open(p_.window);
     p_.window.SetTimer(run_.timer);
+    p_.window.Bind(1, ui::UseVar::Of([this] { return p_.percentile.Text(); }, nullptr));
     if (run_.step) {
       p_.step.StepInit(5, 3);
       p_.process.Init(p_.view, p_.rm, 3, p_.percentile, &p_.step, p_.name);
@@ -107,6 +108,8 @@ class Manager : public ReportManager {
   Level TakeTimer() override {
     const Level r = ReportManager::TakeTimer();
     if (PROCESS != nullptr) run_.cycles.emplace_back(PROCESS->RECORDSPROCESSED, RECORDSPERCYCLE);
+    run_.thermometer = Win->State(1).progress;
+    run_.hidden.push_back(Win->Hidden());
     return r;
   }
 

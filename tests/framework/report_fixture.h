@@ -56,6 +56,8 @@ struct ReportRun {
   std::vector<std::pair<long, long>> cycles;  // (records processed, RECORDSPERCYCLE) per timer event
   std::vector<std::string> percents;          // each new text of the percentage control
   int percentile = -1;                        // the percentage variable at the end
+  int thermometer = -1;                       // the progress bar after the last timer event
+  std::vector<bool> hidden;                   // whether the progress window was hidden, per event
   std::vector<int> messages;
   std::vector<std::string> previewStatus;     // page and zoom status when the preview closed
 };

@@ -44,6 +44,7 @@ TEST_F(ReportManagerTest, SlowBatchesHalveTheRecordsPerCycleDownToOne) {
   run.skipPreview = true;
   // The first ten records are free, each later one takes a whole second.
   run.cost = [](long record) { return record <= 10 ? 0L : 100L; };
+  run.configure = [](ReportManager& m, PrintPreview&) { m.DEFERWINDOW = 250; };
   auto f = fixture::StartReport(folder, run);
   ASSERT_TRUE(Finished(f));
   // Event 1: batches of 1, 2, 4 are quick; the batch of 8 takes 5 seconds,
@@ -53,6 +54,8 @@ TEST_F(ReportManagerTest, SlowBatchesHalveTheRecordsPerCycleDownToOne) {
   EXPECT_EQ(run.cycles[0], std::make_pair(15L, 4L));
   EXPECT_EQ(run.cycles[1], std::make_pair(19L, 2L));
   EXPECT_EQ(run.cycles[2], std::make_pair(20L, 2L));
+  // The progress window stays hidden for its first 2.5 seconds.
+  EXPECT_EQ(run.hidden, (std::vector<bool>{true, false, false}));
 
   ReportRun steady;
   steady.records = 12;
@@ -77,6 +80,7 @@ TEST_F(ReportManagerTest, ThePercentageIsCappedAtOneHundred) {
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.percents, (std::vector<std::string>{"50% Complete", "100% Complete"}));
   EXPECT_EQ(run.percentile, 100);
+  EXPECT_EQ(run.thermometer, 100);
 
   // With a string step the percentage follows the names, ending at 100.
   ReportRun stepped;

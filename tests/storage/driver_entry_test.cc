@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -11,12 +12,14 @@
 #include "storage/driver.h"
 #include "storage/system_error.h"
 #include "tests/storage/mem_table_driver.h"
+#include "tests/storage/transaction_waiter.h"
 
 namespace ck::storage {
 namespace {
 
 using testing::MemTableDriver;
 using testing::TestFile;
+using testing::TransactionWaiter;
 using namespace std::chrono_literals;
 
 class DriverEntryTest : public ::testing::Test {
@@ -177,6 +180,7 @@ TEST_F(DriverEntryTest, TransactionLockHoldsOtherThreadsOutUntilEndtran) {
   TestFile mine("tx"), theirs("tx2");
   DriverEntry(CREATE, mine.fcb);
   DriverEntry(CREATE, theirs.fcb);
+  TransactionWaiter waiter;
 
   EXPECT_EQ(DriverEntry(STARTRAN, mine.fcb), 0);
   EXPECT_EQ(driver->Count(STARTRAN), 0) << "the lock is the entry point's own";
@@ -189,8 +193,8 @@ TEST_F(DriverEntryTest, TransactionLockHoldsOtherThreadsOutUntilEndtran) {
     endtranResult = DriverEntry(ENDTRAN, theirs.fcb);
   });
 
-  std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(entered) << "another thread's call waits for ENDTRAN";
+  ASSERT_TRUE(waiter.Waited()) << "another thread's call waits for ENDTRAN";
+  EXPECT_FALSE(entered);
   // The owner's own calls pass, repeatedly, and a second STARTRAN does not block it.
   EXPECT_EQ(DriverEntry(ADD, mine.fcb), 0);
   EXPECT_EQ(DriverEntry(STARTRAN, mine.fcb), 0);
@@ -210,7 +214,7 @@ TEST_F(DriverEntryTest, TransactionLockHoldsOtherThreadsOutUntilEndtran) {
     started = true;
     DriverEntry(ENDTRAN, theirs.fcb);
   });
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(waiter.Waited());
   EXPECT_FALSE(started);
   DriverEntry(ENDTRAN, mine.fcb);
   second.join();
@@ -221,14 +225,9 @@ TEST_F(DriverEntryTest, AThreadThatEndsInATransactionGivesTheLockUp) {
   TestFile file("ended");
   DriverEntry(CREATE, file.fcb);
   std::thread([&] { DriverEntry(STARTRAN, file.fcb); }).join();
-  std::atomic<bool> done{false};
-  std::thread caller([&] {
-    DriverEntry(SETfile, file.fcb);
-    done = true;
-  });
-  for (int i = 0; i < 2000 && !done; ++i) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(done) << "still waiting for a transaction whose thread has ended";
-  caller.join();
+  auto call = std::async(std::launch::async, [&] { return DriverEntry(SETfile, file.fcb); });
+  ASSERT_EQ(call.wait_for(10s), std::future_status::ready)
+      << "still waiting for a transaction whose thread has ended";
 }
 
 TEST_F(DriverEntryTest, ADriverMayCallBackInWhileAnotherThreadWaitsForTheTransaction) {
@@ -236,20 +235,23 @@ TEST_F(DriverEntryTest, ADriverMayCallBackInWhileAnotherThreadWaitsForTheTransac
   DriverEntry(CREATE, outer.fcb);
   DriverEntry(CREATE, inner.fcb);
   DriverEntry(CREATE, owner.fcb);
-  std::atomic<bool> inOuter{false}, release{false};
+  std::promise<void> inOuter, release;
+  std::shared_future<void> released = release.get_future().share();
   driver->intercept = [&](int op, FileControlBlock& fcb, DriverArgs&) -> std::optional<int> {
     if (op != SETfile || &fcb != &outer.fcb) return std::nullopt;
-    inOuter = true;
-    while (!release) std::this_thread::sleep_for(1ms);
+    inOuter.set_value();
+    released.wait();
     // Nested call on the same thread, after another thread took the
     // transaction lock: it must pass, or both threads would wait forever.
     return DriverEntry(SETfile, inner.fcb);
   };
-  std::thread caller([&] { EXPECT_EQ(DriverEntry(SETfile, outer.fcb), 0); });
-  while (!inOuter) std::this_thread::sleep_for(1ms);
+  auto caller = std::async(std::launch::async, [&] { return DriverEntry(SETfile, outer.fcb); });
+  inOuter.get_future().wait();
   EXPECT_EQ(DriverEntry(STARTRAN, owner.fcb), 0);
-  release = true;
-  caller.join();
+  release.set_value();
+  ASSERT_EQ(caller.wait_for(10s), std::future_status::ready) << "the nested call waits for the transaction";
+  EXPECT_EQ(caller.get(), 0);
+  driver->intercept = nullptr;
   EXPECT_EQ(DriverEntry(SETfile, owner.fcb), 0);
   EXPECT_EQ(DriverEntry(ENDTRAN, owner.fcb), 0);
 }

@@ -9,6 +9,7 @@
 #include "runtime/error_state.h"
 #include "storage/records.h"
 #include "tests/storage/mem_table_driver.h"
+#include "tests/storage/transaction_waiter.h"
 
 namespace ck::storage {
 namespace {
@@ -141,13 +142,14 @@ TEST_F(RecordsTest, TheTransactionHoldsOtherThreadsUntilItEnds) {
   Fill(a, {});
   Fill(other, {});
   ASSERT_EQ(Logout(1, {&a.fcb}), 0);
+  testing::TransactionWaiter waiter;
   std::atomic<bool> added{false};
   std::thread thread([&] {
     other.SetRecord("x");
     EXPECT_EQ(Add(other.fcb), 0);
     added = true;
   });
-  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(waiter.Waited());
   EXPECT_FALSE(added);
   ASSERT_EQ(Commit(), 0);
   thread.join();

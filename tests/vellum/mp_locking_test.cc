@@ -2,6 +2,10 @@
 // modes, each process with its own open of one data file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <future>
+#include <thread>
+
 #include "storage/vellum/lock_manager.h"
 #include "storage/vellum/physical_file.h"
 #include "storage/vellum/table_name.h"
@@ -244,26 +248,98 @@ TEST_F(MpLockingTest, SkipLeavesAPendingHoldForTheNextRead) {
   EXPECT_EQ(checker.Wait(), 0);
 }
 
-TEST_F(MpLockingTest, NextWithoutLimitWaitsForTheHolder) {
-  Channel held;
+TEST_F(MpLockingTest, HoldWithoutSecondsWaitsForTheHolder) {
+  Channel held, go;
   Child child([&] {
     storage::FileControlBlock f = Declare(fcb.name);
     if (storage::Open(f, kShared) != 0) return 90;
     SetDomain(f, "a.example");
     if (storage::Hold(f) != 0 || storage::GetByKey(f, 0) != 0) return 91;
     held.Send();
-    usleep(300 * 1000);
+    if (go.Receive() != 'x') return 92;
     SetDomain(f, "a.example", "by the holder");
-    return storage::Put(f) == 0 ? 0 : 92;  // the change lets the hold go
+    return storage::Put(f) == 0 ? 0 : 93;  // the change lets the hold go
   });
   ASSERT_EQ(held.Receive(), 'x');
+  // The holder changes and lets go only once the read has met the hold.
+  bool told = false;
+  SetLockTraceSink([&](std::string_view) {
+    if (!told) go.Send();
+    told = true;
+  });
   ASSERT_EQ(storage::Open(fcb, kShared), 0);
   ASSERT_EQ(storage::SetKey(fcb, 0), 0);
   ASSERT_EQ(storage::Hold(fcb), 0);
   EXPECT_EQ(storage::Next(fcb), 0);
+  SetLockTraceSink(nullptr);
+  EXPECT_TRUE(told);
   // Held only after the holder's change, which the read must show.
   EXPECT_EQ(Login(fcb), "by the holder");
   EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST_F(MpLockingTest, AWaitForAHoldLetsOtherThreadsRunAndEnds) {
+  // Holders of a.example, then of b.example, forked before this process
+  // opens the file (so they share none of its opens and locks).
+  auto holder = [&](const char* domain, Channel& start, Channel& held, Channel& done) {
+    return [&, domain] {
+      if (start.Receive(30000) != 'x') return 89;
+      storage::FileControlBlock f = Declare(fcb.name);
+      if (storage::Open(f, kShared) != 0) return 90;
+      SetDomain(f, domain);
+      if (storage::Hold(f) != 0 || storage::GetByKey(f, 0) != 0) return 91;
+      held.Send();
+      return done.Receive(30000) == 'x' ? 0 : 92;
+    };
+  };
+  Channel startA, heldA, doneA, startB, heldB, doneB;
+  Child a(holder("a.example", startA, heldA, doneA));
+  Child b(holder("b.example", startB, heldB, doneB));
+  startA.Send();
+  ASSERT_EQ(heldA.Receive(), 'x');
+  storage::FileControlBlock other = Declare(fcb.name);
+  ASSERT_EQ(storage::Open(other, kShared), 0);
+  std::promise<void> waiting;
+  std::atomic<bool> first{true};
+  SetLockTraceSink([&](std::string_view) {
+    if (first.exchange(false)) waiting.set_value();
+  });
+  // A thread waits for the hold without a time of its own ...
+  std::atomic<int> waited{-1};
+  std::thread reader([&] {
+    storage::FileControlBlock f = Declare(fcb.name);
+    if (storage::Open(f, kShared) != 0 || storage::SetKey(f, 0) != 0 || storage::Hold(f) != 0) return;
+    waited = storage::Next(f);
+    storage::Close(f);
+  });
+  waiting.get_future().wait();
+  SetLockTraceSink(nullptr);
+  // ... while this thread's table access goes on.
+  auto count = std::async(std::launch::async, [&] {
+    int64_t n = 0;
+    return storage::Records(other, &n) == 0 ? n : -1;
+  });
+  EXPECT_EQ(count.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  doneA.Send();
+  reader.join();
+  EXPECT_EQ(count.get(), 2);
+  EXPECT_EQ(waited.load(), 0);
+  EXPECT_EQ(a.Wait(), 0);
+
+  // A wait without a time of its own gives up when any lock wait would.
+  startB.Send();
+  ASSERT_EQ(heldB.Receive(), 'x');
+  SetMaxWaitHundredths(30);
+  SetDomain(other, "b.example");
+  ASSERT_EQ(storage::SetKeyValue(other, 0), 0);
+  ASSERT_EQ(storage::Hold(other), 0);
+  auto gaveUp = std::async(std::launch::async, [&] { return storage::Next(other); });
+  EXPECT_EQ(gaveUp.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  doneB.Send();
+  EXPECT_EQ(gaveUp.get(), storage::RecordHeldErr);
+  SetMaxWaitHundredths(-1);
+  EXPECT_EQ(b.Wait(), 0);
+  storage::Close(other);
 }
 
 TEST_F(MpLockingTest, ExclusiveAndDenyWriteOpensRefuseWhatTheyMust) {

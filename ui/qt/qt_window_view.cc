@@ -186,10 +186,23 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     if (kind_ == WindowKind::MdiChild && mdi) {
       auto* sub = new EngineClosed<QMdiSubWindow>();
       sub->allowClose = allow;
-      sub->setWidget(content_);
+      QWidget* shown = content_;
+      if (!m.status.empty()) {
+        // A child with status fields has a status bar of its own under its controls.
+        shown = new QWidget();
+        auto* column = new QVBoxLayout(shown);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        column->addWidget(content_, 1);
+        status_ = new QStatusBar(shown);
+        status_->setSizeGripEnabled(false);
+        column->addWidget(status_);
+        ownStatus_ = true;
+      }
+      sub->setWidget(shown);
       sub->setAttribute(Qt::WA_DeleteOnClose, false);
       mdi->addSubWindow(sub);
-      sub->resize(size + QSize(12, 34));
+      sub->resize(size + QSize(12, 34 + (ownStatus_ ? status_->sizeHint().height() : 0)));
       top_ = sub;
     } else {
       auto* d = new DialogWindow();
@@ -203,8 +216,14 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
         BuildMenuBar(menuBar_, m);
         layout->setMenuBar(menuBar_);
       }
-      layout->addWidget(content_);
-      d->resize(size);
+      layout->addWidget(content_, 1);
+      if (!m.status.empty()) {
+        status_ = new QStatusBar(d);
+        status_->setSizeGripEnabled(false);
+        layout->addWidget(status_);
+        ownStatus_ = true;
+      }
+      d->resize(size + QSize(0, ownStatus_ ? status_->sizeHint().height() : 0));
       top_ = d;
     }
   }
@@ -214,12 +233,15 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   lastAt_ = m.at;
   if (m.at.x >= 0 && m.at.y >= 0)
     top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
-  if (m.maximized)
+  lastHidden_ = m.hidden;  // a window opened hidden shows when the model says so
+  if (m.hidden) {
+  } else if (m.maximized) {
     top_->showMaximized();
-  else if (m.minimized)
+  } else if (m.minimized) {
     top_->showMinimized();
-  else
+  } else {
     top_->show();
+  }
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
   top_->activateWindow();
@@ -684,8 +706,35 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
     a->second->setToolTip(FromAnsi(t.tip));
     a->second->setStatusTip(FromAnsi(t.tip));
   }
-  ApplyGeometry(m);
+  SyncStatus(m);
+  if (m.hidden != lastHidden_) {
+    lastHidden_ = m.hidden;
+    if (m.hidden) {
+      top_->hide();
+    } else {
+      if (m.maximized) top_->showMaximized();
+      else if (m.minimized) top_->showMinimized();
+      else top_->show();
+      lastMax_ = m.maximized;
+      lastMin_ = m.minimized;
+    }
+  }
+  if (!m.hidden) ApplyGeometry(m);
   syncing_ = false;
+}
+
+void QtWindowView::SyncStatus(const WindowModel& m) {
+  // A child without a status bar of its own leaves the frame's alone.
+  if (!status_ || (kind_ != WindowKind::Frame && !ownStatus_)) return;
+  while (statusFields_.size() < m.status.size()) {
+    auto* field = new QLabel(status_);
+    field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    field->setMinimumWidth(120);
+    status_->addPermanentWidget(field);
+    statusFields_.push_back(field);
+  }
+  for (size_t i = 0; i < statusFields_.size(); ++i)
+    statusFields_[i]->setText(i < m.status.size() ? FromAnsi(m.status[i]) : QString());
 }
 
 void QtWindowView::ApplyGeometry(const WindowModel& m) {

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <vector>
 #include <memory>
 
 #include "ui/presenter.h"
@@ -21,6 +22,7 @@ class QAction;
 class QToolBar;
 class QMenuBar;
 class QStatusBar;
+class QLabel;
 class QTableView;
 class QScrollBar;
 class QLineEdit;
@@ -91,6 +93,7 @@ class QtWindowView : public QObject {
   void BuildMenu(QMenu* menu, const MenuModel& entry);
   void BuildMenuBar(QMenuBar* bar, const WindowModel& m);
   void SyncWindow(const WindowModel& m);
+  void SyncStatus(const WindowModel& m);
   void SyncControl(const ControlModel& c, const WindowModel& m);
   void SyncList(const ControlModel& c);
   void SyncTabs(const WindowModel& m);
@@ -109,6 +112,9 @@ class QtWindowView : public QObject {
   QWidget* content_ = nullptr;  // holds the controls
   QMdiArea* ownMdi_ = nullptr;  // frames: their MDI area
   QStatusBar* status_ = nullptr;
+  std::vector<QLabel*> statusFields_;  // the model's status fields 2, 3 ...
+  bool ownStatus_ = false;  // a child's or dialog's own status bar
+  bool lastHidden_ = false;
   QToolBar* toolbar_ = nullptr;
   QMenuBar* menuBar_ = nullptr;
   double dluX_ = 1.5, dluY_ = 1.6;

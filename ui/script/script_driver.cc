@@ -489,6 +489,15 @@ ScriptResult ScriptDriver::Title() {
   return Ok("title \"" + ToUtf8(m->title) + "\"\n");
 }
 
+ScriptResult ScriptDriver::Status() {
+  Settle();
+  auto m = E().Snapshot(current());
+  if (!m) return Fail("status: no window is open");
+  std::string out = "status";
+  for (const std::string& field : m->status) out += " \"" + ToUtf8(field) + "\"";
+  return Ok(out + "\n");
+}
+
 ScriptResult ScriptDriver::Close() {
   return Retry([&](WindowId w, std::string*) { return E().UserClose(w); }, "close");
 }

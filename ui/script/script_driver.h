@@ -71,6 +71,8 @@ class ScriptDriver {
   ScriptResult Print(std::string_view control);
   ScriptResult Rows(std::string_view control);
   ScriptResult Title();
+  // The current window's status-bar fields from the second on.
+  ScriptResult Status();
   ScriptResult Close();
   ScriptResult Screenshot(std::string_view file);
   // Waits up to the timeout until no window is open.

@@ -138,6 +138,9 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   } else if (Is(cmd, "title")) {
     if (!need(0)) return false;
     r = driver_->Title();
+  } else if (Is(cmd, "status")) {
+    if (!need(0)) return false;
+    r = driver_->Status();
   } else if (Is(cmd, "close")) {
     if (!need(0)) return false;
     r = driver_->Close();

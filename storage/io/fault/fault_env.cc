@@ -194,6 +194,13 @@ bool FaultEnv::Exists(const std::string& path) {
   return state_->files.count(path) != 0;
 }
 
+bool FaultEnv::IsDirectory(const std::string& path) {
+  std::lock_guard<std::mutex> lock(state_->mu);
+  const std::string folder = path.empty() || path.back() == '/' ? path : path + "/";
+  auto it = state_->files.lower_bound(folder);
+  return it != state_->files.end() && it->first.compare(0, folder.size(), folder) == 0;
+}
+
 std::string FaultEnv::AbsolutePath(const std::string& path) {
   return path.empty() || path[0] == '/' ? path : "/mem/" + path;
 }

@@ -29,6 +29,8 @@ class FaultEnv final : public Env {
   IoStatus Remove(const std::string& path) override;
   IoStatus Rename(const std::string& from, const std::string& to) override;
   bool Exists(const std::string& path) override;
+  // A folder is any path that some file's path continues with "/".
+  bool IsDirectory(const std::string& path) override;
   std::string AbsolutePath(const std::string& path) override;
 
   // Counts every write and sync from now on (from 1); the write or sync with
