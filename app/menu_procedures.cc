@@ -1,14 +1,14 @@
 // The procedures behind the frame's Browse and Reports menu items.
+#include "app/browse_passwords.h"
 #include "app/main_frame.h"
+#include "app/report_passwords.h"
 
 namespace ck::app {
 
 FrameProcedures BuiltInFrameProcedures() {
   FrameProcedures p;
-  // Browse / "PASSWORDS LIST" starts BrowsePASSWORDS here once the password
-  // list window exists; Reports / "PRINT PASSWORDS LIST" starts
-  // ReportPASSWORDSByPAS:KeyClientDomain once the list report exists.
-  // Until then both items tell the user that they are not available.
+  p.browsePasswords = BrowsePASSWORDS;
+  p.reportPasswords = ReportPASSWORDSByPAS_KeyClientDomain;
   return p;
 }
 

@@ -5,6 +5,7 @@
 #include "framework/error_manager.h"
 #include "framework/file_manager.h"
 #include "framework/relation_manager.h"
+#include "runtime/view/view.h"
 #include "storage/codes.h"
 #include "storage/file_control_block.h"
 #include "storage/records.h"
@@ -65,6 +66,7 @@ struct ThreadTable {
   char record[kPasswordsRecordLength];
   storage::FileControlBlock fcb;
   std::unique_ptr<PasswordsRelate> relate;
+  std::unique_ptr<view::View> browseView, reportView;
 };
 thread_local std::unique_ptr<ThreadTable> tTable;
 
@@ -116,6 +118,16 @@ FieldRef PasswordsField(int number) {
 FileManager* Access_PASSWORDS() { return tTable && tTable->relate ? tTable->relate->Access() : nullptr; }
 RelationManager* Relate_PASSWORDS() { return tTable ? tTable->relate.get() : nullptr; }
 
+view::View& PasswordsBrowseView() {
+  if (!tTable->browseView) tTable->browseView = std::make_unique<view::View>(tTable->fcb);
+  return *tTable->browseView;
+}
+
+view::View& PasswordsReportView() {
+  if (!tTable->reportView) tTable->reportView = std::make_unique<view::View>(tTable->fcb);
+  return *tTable->reportView;
+}
+
 void CreatePasswordsTable(ErrorManager& errors) {
   tTable = std::make_unique<ThreadTable>();
   Declare(*tTable);
@@ -125,6 +137,9 @@ void CreatePasswordsTable(ErrorManager& errors) {
 
 void DestroyPasswordsTable() {
   if (!tTable) return;
+  // The views refer to the table: they go first.
+  tTable->browseView.reset();
+  tTable->reportView.reset();
   if (tTable->relate) {
     tTable->relate->Kill();
     tTable->relate.reset();

@@ -18,6 +18,9 @@ class RelationManager;
 namespace storage {
 struct FileControlBlock;
 }
+namespace view {
+class View;
+}
 }  // namespace ck
 
 namespace ck::app {
@@ -45,6 +48,13 @@ FieldRef PasswordsField(int number);
 // and after the end hook).
 FileManager* Access_PASSWORDS();
 RelationManager* Relate_PASSWORDS();
+
+// The calling thread's views of the table alone: one for the password
+// lists and one for the report, each made the first time it is asked for
+// and kept for the thread's life (a list opened from a list on the same
+// thread reads through the same view).
+view::View& PasswordsBrowseView();
+view::View& PasswordsReportView();
 
 // Creates the thread's table and its managers (thread start hook).
 void CreatePasswordsTable(ErrorManager& errors);

@@ -1,61 +1,95 @@
 #include "app/procedure_window.h"
 
 #include "app/globals.h"
+#include "app/passwords_table.h"
 #include "framework/error_manager.h"
+#include "framework/relation_manager.h"
 #include "framework/settings_manager.h"
 #include "ui/window.h"
 
 namespace ck::app {
 
-Level ProcedureWindow::Init() {
+template <class Manager>
+Level ProcedureWindowOf<Manager>::Init() {
   GlobalErrors().RegisterProcedure(name_);
   registered_ = true;
-  Request = GlobalRequest;
-  const Level base = WindowManager::Init();
+  this->Request = GlobalRequest;
+  const Level base = Manager::Init();
   if (base != level::Benign) return base;
-  FirstField = 1;
-  VCRRequest = &app::VCRRequest;
-  Errors = &GlobalErrors();
+  this->FirstField = 1;
+  this->VCRRequest = &app::VCRRequest;
+  this->Errors = &GlobalErrors();
   GlobalRequest = 0;
   GlobalResponse = 0;
-  toolbar_.Init();
-  Toolbar = &toolbar_;
+  if (withToolbar_) {
+    toolbar_.Init();
+    this->Toolbar = &toolbar_;
+  }
   return level::Benign;
 }
 
-void ProcedureWindow::OpenRestored(ui::Window& window) {
-  Open(window);
+template <class Manager>
+void ProcedureWindowOf<Manager>::OpenRestored(ui::Window& window) {
+  this->Open(window);
   INIMgr().FetchWindow(name_, window);
 }
 
-void ProcedureWindow::AddResizer() {
-  if (Win == nullptr) return;
-  resizer_.Init(*Win, 2, true, false);
-  Resize = &resizer_;
-  AddItem(resizer_);
+template <class Manager>
+void ProcedureWindowOf<Manager>::RestoreWindow() {
+  if (this->Win == nullptr) return;
+  INIMgr().FetchWindow(name_, *this->Win);
+  if (this->Resize == &resizer_) resizer_.Resize();
 }
 
-Level ProcedureWindow::TakeCloseEvent() {
-  const Level base = WindowManager::TakeCloseEvent();
-  if (base == level::Benign && Opened && !saved_ && Win != nullptr && Win->IsOpen()) {
-    INIMgr().UpdateWindow(name_, *Win);
+template <class Manager>
+void ProcedureWindowOf<Manager>::AddResizer() {
+  if (this->Win == nullptr) return;
+  resizer_.Init(*this->Win, 2, true, false);
+  this->Resize = &resizer_;
+  this->AddItem(resizer_);
+}
+
+template <class Manager>
+void ProcedureWindowOf<Manager>::OpenPasswords() {
+  Relate_PASSWORDS()->Open();
+  this->FilesOpened = 1;
+}
+
+template <class Manager>
+Level ProcedureWindowOf<Manager>::TakeCloseEvent() {
+  const Level base = Manager::TakeCloseEvent();
+  if (base == level::Benign && this->Opened && !saved_ && this->Win != nullptr &&
+      this->Win->IsOpen()) {
+    INIMgr().UpdateWindow(name_, *this->Win);
     saved_ = true;
   }
   return base;
 }
 
-Level ProcedureWindow::KillBase() { return WindowManager::Kill(); }
+template <class Manager>
+Level ProcedureWindowOf<Manager>::KillBase() {
+  return Manager::Kill();
+}
 
-void ProcedureWindow::Unregister() {
+template <class Manager>
+void ProcedureWindowOf<Manager>::Unregister() {
   if (!registered_) return;
   GlobalErrors().UnregisterProcedure();
   registered_ = false;
 }
 
-Level ProcedureWindow::Kill() {
+template <class Manager>
+Level ProcedureWindowOf<Manager>::Kill() {
   const Level base = KillBase();
+  if (this->FilesOpened) {
+    if (RelationManager* relate = Relate_PASSWORDS()) relate->Close();
+    this->FilesOpened = 0;
+  }
   Unregister();
   return base;
 }
+
+template class ProcedureWindowOf<WindowManager>;
+template class ProcedureWindowOf<ReportManager>;
 
 }  // namespace ck::app

@@ -174,6 +174,8 @@ Level WindowManager::TakeEvent() {
         result = TakeNewSelection();
         break;
       case ui::event::Selected:
+        // The toolbar follows the focus: its presses act on the focused part.
+        if (AutoToolbar && Toolbar != nullptr) Toolbar->SetTarget();
         result = TakeSelected();
         break;
       case ui::event::Rejected:

@@ -14,9 +14,16 @@
 namespace ck::io {
 namespace {
 
+// A failure, with the system's error noted for the driver call in progress:
+// a message about it can then say what the system said (a full disk ...).
+IoStatus Failure(int code, int systemError) {
+  storage::NoteSystemError(systemError);
+  return IoStatus{code, systemError};
+}
+
 IoStatus FromErrno(int e) {
   const storage::SystemError mapped = storage::MapErrno(e);
-  return IoStatus{mapped.code == 0 ? 90 : mapped.code, mapped.number};
+  return Failure(mapped.code == 0 ? 90 : mapped.code, mapped.number);
 }
 
 // Share modes are emulated with OFD locks on two bytes far above every lock
@@ -90,7 +97,7 @@ class PosixFile final : public File {
     if (OfdLock(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), type)) {
       return IoStatus::Ok();
     }
-    if (errno == EAGAIN || errno == EACCES) return IoStatus{5, 33};
+    if (errno == EAGAIN || errno == EACCES) return Failure(5, 33);
     return FromErrno(errno);
   }
 
@@ -136,11 +143,11 @@ class PosixEnv final : public Env {
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       close(fd);
-      return IoStatus{90, 1};  // "Invalid Function": not a file that holds data
+      return Failure(90, 1);  // "Invalid Function": not a file that holds data
     }
     posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
     auto file = std::make_unique<PosixFile>(fd, writable);
-    if (!file->TakeShareLocks(share)) return IoStatus{5, 32};
+    if (!file->TakeShareLocks(share)) return Failure(5, 32);
     *out = std::move(file);
     return IoStatus::Ok();
   }

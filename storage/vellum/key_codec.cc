@@ -139,9 +139,17 @@ uint32_t KeyEntryRecord(const TreeEntry& entry, bool duplicates) {
 }
 
 int ValidateDeclaration(const FileControlBlock& fcb) {
+  // The definition keeps names as zero-ended texts: a zero byte inside one
+  // would store a different declaration than the one given.
+  auto zero = [](const std::string& text) { return text.find('\0') != std::string::npos; };
   for (const auto& f : fcb.fields) {
     if (uint64_t{f.offset} + f.length > fcb.recordLength) return storage::BadFieldTypeErr;
+    if (zero(f.name) || zero(f.externalName) || zero(f.picture)) return storage::BadRecErr;
   }
+  for (const auto& m : fcb.memos)
+    if (zero(m.name) || zero(m.externalName)) return storage::BadRecErr;
+  for (const auto& k : fcb.keys)
+    if (zero(k.name) || zero(k.externalName)) return storage::BadRecErr;
   // A record is one entry: its 9-byte key part and the image must fit the pages.
   if (fcb.keys.size() > static_cast<size_t>(kMaxKeys) || fcb.memos.size() > 255 ||
       !FitsThePages(9, uint64_t{fcb.recordLength} + 9))

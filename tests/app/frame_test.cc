@@ -76,24 +76,9 @@ class FrameTest : public ::testing::Test {
   // Runs the program procedure on the first thread while steps drives it;
   // returns its exit code.
   int RunProgram(const std::function<void(ui::ScriptDriver&)>& steps) {
-    std::promise<void> ended;
-    int code = -1;
-    EXPECT_NE(StartFirstThread([&] { code = ProgramProcedure(); }, [&] { ended.set_value(); }),
-              0);
-    ui::ScriptDriver& d = ui_.driver();
-    Check(d.WaitWindow("Please enter your password"));
-    Check(d.Type("?G:PASS", "qelvant"));
-    Check(d.Press("?BUTTON2"));
-    Check(d.WaitWindow(kFrame));
-    steps(d);
-    Check(d.WaitWindow(kFrame));
-    Check(d.Menu("File/Exit"));
-    Check(d.WaitAllClosed());
-    ended.get_future().wait();
-    WaitForThreads();
-    return code;
+    return test::RunProgramInProcess(ui_.driver(), steps);
   }
-  void Check(const ui::ScriptResult& r) { EXPECT_TRUE(r.ok) << r.error; }
+  static void Check(const ui::ScriptResult& r) { test::Check(r); }
 
   test::AppFolder folder_;
   test::ScriptedUi ui_;

@@ -1,8 +1,12 @@
 #include "tests/app/program_run.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <fstream>
@@ -43,6 +47,14 @@ void RunFolder::Write(const std::string& name, const std::string& text) const {
 }
 
 ProgramRun RunScript(const RunFolder& folder, const std::string& script, bool qt) {
+  return RunScript(folder.path(), script, RunOptions{qt});
+}
+
+ProgramRun RunScript(const fs::path& folder, const std::string& script, bool qt) {
+  return RunScript(folder, script, RunOptions{qt});
+}
+
+ProgramRun RunScript(const fs::path& folder, const std::string& script, const RunOptions& options) {
   ProgramRun run;
   const std::string program = ProgramPath();
   const fs::path scriptFile = folder / "run.ck";
@@ -51,13 +63,23 @@ ProgramRun RunScript(const RunFolder& folder, const std::string& script, bool qt
   std::ofstream(scriptFile) << script;
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (::chdir(folder.path().c_str()) != 0) ::_exit(120);
-    const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (::chdir(folder.c_str()) != 0) ::_exit(120);
+    const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (out < 0 || err < 0) ::_exit(121);
     ::dup2(out, 1);
     ::dup2(err, 2);
-    if (qt) {
+    if (options.fileSizeLimit > 0) {
+      // Writes beyond the limit fail (EFBIG) instead of ending the process.
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                         static_cast<rlim_t>(options.fileSizeLimit)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(123);
+    }
+    if (options.uid >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(options.uid) != 0 ||
+                             ::setuid(options.uid) != 0))
+      ::_exit(124);
+    if (options.qt) {
       ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
       ::execl(program.c_str(), program.c_str(), "--qt", "--script", "run.ck",
               static_cast<char*>(nullptr));
@@ -68,12 +90,27 @@ ProgramRun RunScript(const RunFolder& folder, const std::string& script, bool qt
   int status = 0;
   if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
     run.exitCode = WEXITSTATUS(status);
-  run.out = folder.Read("run.out");
-  run.err = folder.Read("run.err");
+  std::ifstream o(outFile), e(errFile);
+  std::stringstream so, se;
+  so << o.rdbuf();
+  se << e.rdbuf();
+  run.out = so.str();
+  run.err = se.str();
   fs::remove(scriptFile);
   fs::remove(outFile);
   fs::remove(errFile);
   return run;
+}
+
+std::string Admit() {
+  return "wait \"Please enter your password\"\ntype ?G:PASS qelvant\npress ?BUTTON2\n"
+         "wait \"Cellarkey - By Ada Quillon ---- DO NOT USE THIS PROGRAM IF YOU WERE NOT "
+         "AUTHORIZED ---- \"\n";
+}
+
+std::string ExitProgram() {
+  return "wait \"Cellarkey - By Ada Quillon ---- DO NOT USE THIS PROGRAM IF YOU WERE NOT "
+         "AUTHORIZED ---- \"\nmenu File/Exit\n";
 }
 
 }  // namespace ck::test

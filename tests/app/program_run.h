@@ -37,5 +37,22 @@ class RunFolder {
 // line); with qt, Qt draws the windows (`--qt`, offscreen). Waits for the
 // program to end.
 ProgramRun RunScript(const RunFolder& folder, const std::string& script, bool qt = false);
+ProgramRun RunScript(const std::filesystem::path& folder, const std::string& script,
+                     bool qt = false);
+// How the program's process starts: the defaults, or with its file size
+// limited to fileSizeLimit bytes (a full disk), or as another user with
+// uid (when run as the superuser, so that file permissions count).
+struct RunOptions {
+  bool qt = false;
+  long fileSizeLimit = 0;
+  int uid = -1;
+};
+ProgramRun RunScript(const std::filesystem::path& folder, const std::string& script,
+                     const RunOptions& options);
+
+// The steps that pass the gate with the default password and wait for the frame.
+std::string Admit();
+// Waits for the frame and chooses File/Exit.
+std::string ExitProgram();
 
 }  // namespace ck::test

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <vector>
 
+#include "framework/window_manager.h"
+#include "ui/dialogs.h"
 #include "ui/engine.h"
+#include "ui/script/script_driver.h"
 #include "ui/script/script_presenter.h"
 #include "ui/window.h"
 
@@ -239,6 +243,62 @@ TEST(FormToolbarTest, NavigationSavesAndLeavesARequest) {
   EXPECT_EQ(vcr, toolbar::Top);
   EXPECT_EQ(Drain(win), (std::vector<Posted>{{ui::event::Accepted, win.Feq("?CHANGE")},
                                              {ui::event::Completed, 0}}));
+}
+
+// A window manager whose toolbar follows the focus: a list target for the
+// list, a form target for every other control.
+class FollowingWindow : public WindowManager {
+ public:
+  Level Init() override {
+    const Level base = WindowManager::Init();
+    if (base != level::Benign) return base;
+    FirstField = 1;
+    toolbar_.Init();
+    Toolbar = &toolbar_;
+    Open(window_);
+    list_.Win = &window_;
+    list_.Control = window_.Feq("?LIST");
+    form_.Win = &window_;
+    form_.Request = 2;
+    form_.TakeOk = [this] { seen.push_back({ui::event::Completed, 0}); };
+    toolbar_.AddTarget(&list_, list_.Control);
+    toolbar_.AddTarget(&form_, 0);
+    return level::Benign;
+  }
+  Level TakeFieldEvent() override {
+    if (Event() == ui::event::ScrollDown) seen.push_back({Event(), Field()});
+    return level::Benign;
+  }
+  std::vector<Posted> seen;
+
+ private:
+  ui::Window window_{ListLayout()};
+  ToolbarDispatcher toolbar_;
+  ListToolbarTarget list_;
+  FormToolbarTarget form_;
+};
+
+TEST(ToolbarFocusTest, PressesGoToTheTargetOfTheFocusedControl) {
+  ui::ScriptPresenter presenter;
+  ui::Engine::Get().SetPresenter(&presenter);
+  ui::ScriptDriver d(&presenter);
+  std::vector<Posted> seen;
+  auto f = std::async(std::launch::async, [&] {
+    FollowingWindow w;
+    w.Run();
+    seen = w.seen;
+  });
+  ASSERT_TRUE(d.WaitWindow("Toolbar list").ok);
+  ASSERT_TRUE(d.Focus("?LIST").ok);
+  ui::PostEvent(d.current(), ui::event::Accepted, toolbar::Down);
+  ASSERT_TRUE(d.Title().ok);  // waits until the window handled it
+  ASSERT_TRUE(d.Focus("?LOCATOR").ok);
+  ui::PostEvent(d.current(), ui::event::Accepted, toolbar::Down);
+  ASSERT_TRUE(d.Title().ok);
+  ASSERT_TRUE(d.Close().ok);
+  ASSERT_EQ(f.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(seen, (std::vector<Posted>{{ui::event::ScrollDown, 1}, {ui::event::Completed, 0}}));
+  ui::Engine::Get().SetPresenter(nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // lines, CSV files as other programs write them, and exported files.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "tests/tools/vlutool_fixture.h"
+#include "tools/vlutool/vlutool_decl.h"
 #include "tests/vellum/mp_process.h"
 
 namespace ck::vlutool {
@@ -135,6 +137,91 @@ TEST_F(VlutoolTest, AFullDiskIsNamedAndChangesNothing) {
   });
   EXPECT_EQ(child.Wait(), 0);
   EXPECT_EQ(Read(db), before);
+}
+
+TEST_F(VlutoolTest, AnOwnerPasswordOnTheCommandLineIsTheDeclaredOne) {
+  // The declaration's owner is stored in Windows-1252; so is --owner's.
+  ASSERT_EQ(Run({"create", db, Write("t.decl", "owner p\xC3\xA4ss\nencrypt\nfield A STRING(5)\n")}).code, 0);
+  ASSERT_EQ(Run({"--owner", "p\xC3\xA4ss", "add", db, "A=x"}).code, 0);
+  const Result r = Run({"--owner=p\xC3\xA4ss", "dump", db});
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "A\nx\n");
+  EXPECT_EQ(Run({"--owner", "\xF0\x9F\x94\x91", "dump", db}).code, kExitUsage);
+}
+
+TEST_F(VlutoolTest, DeclarationsRefuseZeroBytesAndReadManyFields) {
+  const Result r = Run({"create", db, Write("nul.decl", std::string("field A\0B STRING(5)\n", 21))});
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_NE(r.err.find("line 1: a zero byte"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(db));
+
+  std::string many = "prefix M\n";
+  for (int i = 0; i < 15000; ++i) many += "field F" + std::to_string(i) + " STRING(1)\n";
+  many += "key K : F14999 F0\nfield f7 LONG\n";
+  Declaration d;
+  std::string error;
+  EXPECT_FALSE(ParseDeclaration(many, &d, &error));
+  EXPECT_NE(error.find("line 15003: the name 'f7' is declared twice"), std::string::npos) << error;
+  many.resize(many.size() - std::string("field f7 LONG\n").size());
+  ASSERT_TRUE(ParseDeclaration(many, &d, &error)) << error;
+  EXPECT_EQ(d.fcb.recordLength, 15000u);
+  ASSERT_EQ(d.fcb.keys.size(), 1u);
+  EXPECT_EQ(d.fcb.keys[0].components[0].field, 14999);
+  EXPECT_EQ(d.fcb.keys[0].components[1].field, 0);
+}
+
+TEST_F(VlutoolTest, BlankValuesOfAnOptKeyAreFoundByAScan) {
+  ASSERT_EQ(Run({"create", db,
+                 Write("o.decl", "prefix P\nfield P:Domain STRING(20)\nfield P:Login STRING(20)\n"
+                                 "key P:KDomain : P:Domain\nkey P:KLogin DUP OPT : P:Login\n")})
+                .code,
+            0);
+  ASSERT_EQ(Run({"add", db, "Domain=b.com"}).code, 0);
+  ASSERT_EQ(Run({"add", db, "Domain=c.com", "Login=me"}).code, 0);
+  Result r = Run({"get", db, "Login="});
+  EXPECT_EQ(r.out, "P:Domain,P:Login\nb.com,\n") << r.err;
+  r = Run({"put", db, "Login=", "set", "Login=now"});
+  EXPECT_EQ(r.out, "changed record 2\n") << r.err;
+  ASSERT_EQ(Run({"put", db, "Login=me", "set", "Login="}).code, 0);
+  r = Run({"delete", db, "Login="});
+  EXPECT_EQ(r.out, "deleted record 3\n") << r.err;
+  EXPECT_EQ(Run({"dump", db}).out, "P:Domain,P:Login\nb.com,now\n");
+}
+
+TEST_F(VlutoolTest, ImportTakesAByteOrderMarkAndBlankLastLines) {
+  CreatePasswords();
+  const Result r = Run({"import", db, Write("bom.csv", "\xEF\xBB\xBF" "ClientDomain,Login\r\na.com,x\r\nb.com,y\r\n\r\n\n")});
+  EXPECT_EQ(r.out, "imported 2 records\n") << r.err;
+  EXPECT_EQ(Run({"dump", db}).out,
+            "PAS:ClientDomain,PAS:Login,PAS:Password,PAS:OtherInfo\na.com,x,,\nb.com,y,,\n");
+}
+
+TEST_F(VlutoolTest, ExportsAreForTheirOwnerAndReplaceOnlyRegularFiles) {
+  CreatePasswords();
+  AddDomain("a.com", "secret");
+  const std::string fresh = Path("fresh.csv");
+  ASSERT_EQ(Run({"export", db, fresh}).code, 0);
+  EXPECT_EQ(fs::status(fresh).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string open = Write("open.csv", "old");
+  fs::permissions(open, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+  ASSERT_EQ(Run({"export", db, open}).code, 0);
+  EXPECT_EQ(Read(open), Read(fresh));
+  EXPECT_EQ(fs::status(open).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+  // A link (its target would be written), a FIFO (it would block) and a
+  // folder are refused, and stay as they were.
+  const std::string aim = Write("aim.txt", "kept");
+  fs::create_symlink(aim, Path("link.csv"));
+  ASSERT_EQ(mkfifo(Path("fifo.csv").c_str(), 0600), 0);
+  fs::create_directories(Path("folder.csv"));
+  for (const char* name : {"link.csv", "fifo.csv", "folder.csv"}) {
+    const Result r = Run({"export", db, Path(name)});
+    EXPECT_EQ(r.code, kExitFailed) << name;
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(fs::is_symlink(Path("link.csv")));
+  EXPECT_EQ(Read(aim), "kept");
+  EXPECT_TRUE(fs::is_fifo(Path("fifo.csv")));
 }
 
 }  // namespace

@@ -100,6 +100,7 @@ void DemoProcedure(EventLog* log, std::string* name, int timer, int closeAfterTi
         }
         break;
       case event::Rejected: log->Add("rejected " + std::to_string(f)); break;
+      case event::Selected: log->Add("selected " + std::to_string(f)); break;
       case event::NewSelection: log->Add("choice " + std::to_string(w.Choice(f))); break;
       case event::ScrollDrag: log->Add("drag " + std::to_string(w.Thumb(f))); break;
       case event::AlertKey: log->Add("alert " + std::to_string(w.Keycode())); break;

@@ -2,6 +2,7 @@
 // missing or wrong failing with a clear reason instead of acting elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "tests/ui/demo_procedure.h"
@@ -69,6 +70,11 @@ TEST_F(ScriptTest, FailingStepsSayWhy) {
   EXPECT_NE(out_.str().find("row number expected"), std::string::npos);
 
   auto f = RunOnThread([this] { DemoProcedure(&log_, &name_); });
+  EXPECT_FALSE(Run("wait Demo 0\n"));
+  EXPECT_NE(out_.str().find("window number (1 or more) expected"), std::string::npos);
+  ASSERT_TRUE(Run("wait Demo 1\n")) << out_.str();  // the first of one
+  EXPECT_FALSE(Run("wait Demo 2\n"));
+  EXPECT_NE(out_.str().find("no window titled \"Demo\" number 2 appeared"), std::string::npos);
   EXPECT_FALSE(Run("wait Demo\npress ?NOSUCH\n"));
   EXPECT_NE(out_.str().find("error: line 2: press: no control ?NOSUCH"), std::string::npos);
   EXPECT_FALSE(Run("menu \"File/Save\"\n"));
@@ -93,6 +99,10 @@ TEST_F(ScriptTest, EnterCompletesAnEntryAndCheckBoxesToggle) {
   EXPECT_NE(out_.str().find("?KEEPOPEN = \"0\""), std::string::npos);
   EXPECT_NE(out_.str().find("?OK = \"&OK\""), std::string::npos);
   EXPECT_NE(out_.str().find("* 1: alp | First"), std::string::npos);
+  // The focus moved by hand is news to the procedure; moved there again it is not.
+  ASSERT_TRUE(Run("focus ?LIST\nfocus ?LIST\n")) << out_.str();
+  std::vector<std::string> lines = log_.Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "selected 4"), 1) << out_.str();
   ASSERT_TRUE(Run("close\n"));
   ASSERT_TRUE(Finished(f));
 }

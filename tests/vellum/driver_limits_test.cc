@@ -175,5 +175,15 @@ TEST_F(DriverTest, RecordsKeysAndNamesTooLongForAPageAreRefusedUpFront) {
   }
 }
 
+TEST_F(DriverTest, ANameWithAZeroByteIsRefusedAtCreate) {
+  fcb.fields[1].name = std::string("PAS:LO\0GIN", 10);
+  EXPECT_EQ(Create(fcb), BadRecErr);
+  fcb = Declare(File("PASSWORD"));
+  fcb.keys[0].externalName = std::string("K\0", 2);
+  EXPECT_EQ(Create(fcb), BadRecErr);
+  EXPECT_FALSE(std::filesystem::exists(File("PASSWORD.VLU")) &&
+               std::filesystem::file_size(File("PASSWORD.VLU")) > 0);
+}
+
 }  // namespace
 }  // namespace ck::vellum

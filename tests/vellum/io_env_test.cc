@@ -1,14 +1,19 @@
 // The I/O layer: POSIX files with open-file-description locks and emulated
 // share modes, and the fault-injecting in-memory file system.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <string>
 
 #include "storage/io/env.h"
 #include "storage/io/fault/fault_env.h"
+#include "runtime/error_state.h"
+#include "storage/codes.h"
 #include "tests/vellum/mp_process.h"
 
 namespace ck::io {
@@ -60,6 +65,30 @@ TEST_F(PosixEnvTest, ReadsWritesSizesAndErrors) {
   ASSERT_TRUE(env_->Remove(moved).ok());
   EXPECT_EQ(env_->Remove(moved).code, 2);
   EXPECT_EQ(env_->AbsolutePath("a/../b.vlu").front(), '/');
+}
+
+// A failure notes what the system said, so that a driver's message about
+// it can name the reason (a full disk rather than an empty text).
+TEST_F(PosixEnvTest, FailuresNoteTheSystemsReason) {
+  ClearError();
+  std::unique_ptr<File> f;
+  EXPECT_EQ(env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &f).code, 2);
+  EXPECT_EQ(ThreadErrorState().fileErrorCode, "2");
+  EXPECT_EQ(ThreadErrorState().fileErrorText, storage::SystemErrorText(2));
+  // A disk that takes no more bytes (here a file size limit of 100 bytes).
+  ck::vellum::testing::Child child([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100, 100};
+    std::unique_ptr<File> g;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0 ||
+        !env_->Open(path_, Access::ReadWrite, Share::DenyNone, true, &g).ok())
+      return 10;
+    ClearError();
+    const IoStatus s = g->WriteAt(90, "more than fits", 14);
+    if (s.code != 90 || s.systemError != 39) return 11;
+    return ThreadErrorState().fileErrorText == storage::SystemErrorText(39) ? 0 : 12;
+  });
+  EXPECT_EQ(child.Wait(), 0);
 }
 
 TEST_F(PosixEnvTest, AnythingButARegularFileIsRefusedAtOnce) {

@@ -1,17 +1,23 @@
 #include "tools/vlutool/vlutool_commands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <fstream>
 #include <ostream>
 #include <sstream>
-#include <unistd.h>
 
+#include "runtime/code_page.h"
 #include "runtime/error_state.h"
 #include "storage/codes.h"
 #include "storage/records.h"
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/key_codec.h"
 #include "storage/vellum/table_name.h"
 #include "storage/vellum/vellum_driver.h"
 #include "tools/vlutool/vlutool_csv.h"
@@ -21,6 +27,9 @@
 namespace ck::vlutool {
 
 namespace {
+
+// Records a scan fetches under one access of the file.
+constexpr int32_t kReadAhead = 64;
 
 constexpr char kUsage[] =
     "usage: vlutool [--owner PASSWORD] COMMAND ARGS\n"
@@ -178,6 +187,8 @@ int Select(ToolTable& t, const Selection& sel, const std::function<void(uint32_t
   for (size_t k = 0; k < fcb.keys.size() && key < 0; ++k) {
     bool all = !fcb.keys[k].nocase;
     for (const auto& c : fcb.keys[k].components) all = all && given(c.field);
+    // An OPT key leaves records with blank values out: those are found by a scan.
+    if (all && fcb.keys[k].opt && vellum::IsNullKey(fcb, static_cast<int>(k), fcb.record)) all = false;
     if (all) key = static_cast<int>(k);
   }
   auto inKey = [&](int column) {
@@ -194,6 +205,7 @@ int Select(ToolTable& t, const Selection& sel, const std::function<void(uint32_t
     return true;
   };
   int rc = key >= 0 ? storage::SetKeyValue(fcb, key) : storage::Set(fcb);
+  if (rc == 0) rc = storage::Buffer(fcb, kReadAhead);
   while (rc == 0 && (rc = storage::Next(fcb)) == 0) {
     if (key >= 0 && !matches(true)) break;  // past the key value: nothing further can match
     if (!matches(false)) continue;
@@ -234,6 +246,7 @@ std::string Header(const ToolTable& t) {
 int AllRecords(ToolTable& t, std::string* csv, std::string* error) {
   *csv = Header(t);
   int rc = storage::Set(t.fcb());
+  if (rc == 0) rc = storage::Buffer(t.fcb(), kReadAhead);
   while (rc == 0 && (rc = storage::Next(t.fcb())) == 0) *csv += CsvLine(t.Row());
   if (rc == storage::RecordNotAvailableErr) return 0;
   *error = "reading the records: " + CodeText(rc);
@@ -409,30 +422,39 @@ int CmdImport(Invocation& in) {
   return kExitOk;
 }
 
+// Writes text to a new file at path that only its owner may read (the
+// export holds every password); false when it cannot.
+bool WriteOwnerOnly(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const bool ok = done == text.size() && fsync(fd) == 0;
+  return close(fd) == 0 && ok;
+}
+
 int CmdExport(Invocation& in) {
   if (in.args.size() != 2) return Usage(in, "export FILE CSVFILE");
+  // Only a regular file is replaced: not a link (whose target would be
+  // written), a folder, a FIFO or a device.
+  const std::string target = in.args[1];
+  struct stat st {};
+  if (lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return Fail(in, "will not replace " + target + ": it is not a regular file");
   ToolTable t;
   if (t.Open(RefOf(in, in.args[0]), false, &in.error) != 0) return kExitFailed;
   std::string csv;
   if (AllRecords(t, &csv, &in.error) != 0) return kExitFailed;
   // Written beside the target and renamed over it, so a failure leaves no
   // half-written file behind.
-  const std::string target = in.args[1];
   const std::string temp = target + ".vlutool-" + std::to_string(getpid());
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    f << csv;
-    f.close();
-    if (!f) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      return Fail(in, "cannot write " + target);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
+  if (!WriteOwnerOnly(temp, csv) || rename(temp.c_str(), target.c_str()) != 0) {
+    unlink(temp.c_str());
     return Fail(in, "cannot write " + target);
   }
   return kExitOk;
@@ -443,15 +465,21 @@ int RunVlutool(const std::vector<std::string>& args, std::ostream& out, std::ost
   Invocation in;
   size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+    std::string owner;
     if (args[i] == "--owner" && i + 1 < args.size()) {
-      in.owner = args[++i];
+      owner = args[++i];
     } else if (args[i].rfind("--owner=", 0) == 0) {
-      in.owner = args[i].substr(8);
+      owner = args[i].substr(8);
     } else if (args[i] == "--help") {
       out << kUsage;
       return kExitOk;
     } else {
       err << "vlutool: unknown option " << args[i] << " (vlutool --help lists the commands)\n";
+      return kExitUsage;
+    }
+    // The password in the 1252 bytes a declaration's owner is stored in.
+    if (!Utf8ToCp1252(owner, &in.owner)) {
+      err << "vlutool: --owner: a character that Windows-1252 cannot hold\n";
       return kExitUsage;
     }
   }

@@ -34,6 +34,13 @@ std::string CsvLine(const CsvRow& row) {
 
 bool ParseCsv(std::string_view text, std::vector<CsvRow>* rows, std::string* error) {
   rows->clear();
+  // Spreadsheet programs start a UTF-8 file with a byte-order mark and may
+  // end it with blank lines: neither is data.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r') &&
+         (text.size() < 2 || text[text.size() - 2] == '\n' || text[text.size() - 2] == '\r')) {
+    text.remove_suffix(1);
+  }
   size_t i = 0;
   int line = 1;
   while (i < text.size()) {

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <optional>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "runtime/code_page.h"
@@ -25,8 +27,6 @@ std::string Upper(std::string_view s) {
   for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return u;
 }
-
-bool SameName(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
 
 std::vector<std::string> Words(std::string_view line) {
   std::vector<std::string> words;
@@ -80,6 +80,8 @@ class Parser {
     for (std::string& word : w) {
       std::string converted;
       if (!To1252(word, &converted)) return Fail("a character that Windows-1252 cannot hold");
+      // The file keeps names as zero-ended texts: a zero byte would cut one short.
+      if (converted.find('\0') != std::string::npos) return Fail("a zero byte in '" + word + "'");
       word = converted;
     }
     const std::string verb = Upper(w[0]);
@@ -128,19 +130,13 @@ class Parser {
     return false;
   }
 
-  bool NameTaken(std::string_view name) const {
-    for (const auto& f : out_->fcb.fields)
-      if (SameName(f.name, name)) return true;
-    for (const auto& m : out_->fcb.memos)
-      if (SameName(m.name, name)) return true;
-    for (const auto& k : out_->fcb.keys)
-      if (SameName(k.name, name)) return true;
-    return false;
-  }
+  // Takes name for a field, memo or key; false when it is taken already.
+  // Names are kept upper-cased in a set, so a declaration reads in linear time.
+  bool TakeName(std::string_view name) { return names_.insert(Upper(name)).second; }
 
   bool Field(const std::vector<std::string>& w) {
     if (w.size() < 3 || w.size() > 4) return Fail("field takes a name, a type and an optional picture");
-    if (NameTaken(w[1])) return Fail("the name '" + w[1] + "' is declared twice");
+    if (!TakeName(w[1])) return Fail("the name '" + w[1] + "' is declared twice");
     std::string type;
     std::vector<uint32_t> args;
     if (!SplitCall(w[2], &type, &args)) return Fail("bad type '" + w[2] + "'");
@@ -189,13 +185,14 @@ class Parser {
     f.offset = fcb.recordLength;
     if (uint64_t{fcb.recordLength} + f.length > 0xFFFF) return Fail("the record is too long");
     fcb.recordLength += f.length;
+    fieldNumbers_.emplace(Upper(f.name), static_cast<int>(fcb.fields.size()));
     fcb.fields.push_back(f);
     return true;
   }
 
   bool Memo(const std::vector<std::string>& w) {
     if (w.size() < 3 || w.size() > 4) return Fail("memo takes a name, MEMO(size) or BLOB, and BINARY");
-    if (NameTaken(w[1])) return Fail("the name '" + w[1] + "' is declared twice");
+    if (!TakeName(w[1])) return Fail("the name '" + w[1] + "' is declared twice");
     std::string type;
     std::vector<uint32_t> args;
     if (!SplitCall(w[2], &type, &args)) return Fail("bad memo type '" + w[2] + "'");
@@ -221,7 +218,7 @@ class Parser {
   bool Key(const std::vector<std::string>& w) {
     if (std::find(w.begin(), w.end(), ":") == w.end()) return Fail("a key needs ':' before its fields");
     if (w.size() < 4) return Fail("key takes a name, flags, ':' and its fields");
-    if (NameTaken(w[1])) return Fail("the name '" + w[1] + "' is declared twice");
+    if (!TakeName(w[1])) return Fail("the name '" + w[1] + "' is declared twice");
     KeyDescriptor k;
     k.name = w[1];
     size_t i = 2;
@@ -244,11 +241,9 @@ class Parser {
         c.descending = name[0] == '-';
         name.erase(0, 1);
       }
-      const auto& fields = out_->fcb.fields;
-      c.field = -1;
-      for (size_t f = 0; f < fields.size(); ++f)
-        if (SameName(fields[f].name, name)) c.field = static_cast<int>(f);
-      if (c.field < 0) return Fail("key field '" + name + "' is not declared above");
+      const auto field = fieldNumbers_.find(Upper(name));
+      if (field == fieldNumbers_.end()) return Fail("key field '" + name + "' is not declared above");
+      c.field = field->second;
       k.components.push_back(c);
     }
     if (k.components.empty()) return Fail("a key needs at least one field");
@@ -259,6 +254,8 @@ class Parser {
   Declaration* out_;
   int line_ = 0;
   std::string* error_ = nullptr;
+  std::unordered_set<std::string> names_;               // upper-cased names taken
+  std::unordered_map<std::string, int> fieldNumbers_;   // upper-cased field name -> number
 };
 
 }  // namespace

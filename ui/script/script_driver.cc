@@ -165,19 +165,28 @@ ScriptResult ScriptDriver::Retry(const Step& step, std::string_view what) {
 
 void ScriptDriver::Settle() { E().WaitIdle(Clock::now() + timeout_); }
 
-ScriptResult ScriptDriver::WaitWindow(std::string_view title) {
+ScriptResult ScriptDriver::WaitWindow(std::string_view title, int nth) {
   std::string ansi, why;
   if (!ToAnsi(title, &ansi, &why)) return Fail(why);
+  auto find = [&]() -> WindowId {
+    if (nth <= 0) return E().FindWindow(ansi);
+    int seen = 0;
+    for (const WindowInfo& w : E().Windows())
+      if (w.title == ansi && ++seen == nth) return w.id;
+    return 0;
+  };
   WindowId found = 0;
-  if (!E().WaitUntil([&] { return (found = E().FindWindow(ansi)) != 0; }, Clock::now() + timeout_))
-    return Fail("no window titled \"" + std::string(title) + "\" appeared");
+  if (!E().WaitUntil([&] { return (found = find()) != 0; }, Clock::now() + timeout_)) {
+    return Fail("no window titled \"" + std::string(title) + "\"" +
+                (nth > 0 ? " number " + std::to_string(nth) : std::string()) + " appeared");
+  }
   current_ = found;
   Settle();
   return Ok();
 }
 
-ScriptResult ScriptDriver::Activate(std::string_view title) {
-  ScriptResult r = WaitWindow(title);
+ScriptResult ScriptDriver::Activate(std::string_view title, int nth) {
+  ScriptResult r = WaitWindow(title, nth);
   if (r.ok) E().UserActivate(current_);
   return r;
 }
@@ -210,6 +219,16 @@ ScriptResult ScriptDriver::Press(std::string_view control) {
         return E().UserAccept(w, feq) || (*why = "the control is disabled or hidden", false);
       },
       "press");
+}
+
+ScriptResult ScriptDriver::Focus(std::string_view control) {
+  return Retry(
+      [&](WindowId w, std::string* why) {
+        int feq = ResolveControl(w, control);
+        if (feq <= 0) return *why = "no control " + std::string(control), false;
+        return E().UserFocus(w, feq) || (*why = "the control is disabled", false);
+      },
+      "focus");
 }
 
 ScriptResult ScriptDriver::Key(std::string_view control, std::string_view keyName) {

@@ -37,13 +37,16 @@ class ScriptDriver {
   using ScreenshotFn = std::function<bool(WindowId, const std::string& file, std::string* error)>;
   void SetScreenshot(ScreenshotFn fn) { screenshot_ = std::move(fn); }
 
-  // Waits for a window with this title and makes it the current one.
-  ScriptResult WaitWindow(std::string_view title);
+  // Waits for a window with this title and makes it the current one: the
+  // latest of that title, or with nth the nth of them in opening order.
+  ScriptResult WaitWindow(std::string_view title, int nth = 0);
   // Makes the window the active one (as a click on it would).
-  ScriptResult Activate(std::string_view title);
+  ScriptResult Activate(std::string_view title, int nth = 0);
   // Controls are named by layout name ("?OK") or number ("5").
   ScriptResult Type(std::string_view control, std::string_view text);  // and accept it
   ScriptResult Press(std::string_view control);  // buttons, check boxes, radios
+  // Moves the focus into a control, as a click or the Tab key would.
+  ScriptResult Focus(std::string_view control);
   // A key by name ("Insert", "Ctrl+H") or a single character typed ("a").
   ScriptResult Key(std::string_view control, std::string_view keyName);
   // Types the characters of text as keys on the control (the focus may move:

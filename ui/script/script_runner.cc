@@ -72,18 +72,24 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   };
   ScriptResult r;
   int number = 0;
-  if (Is(cmd, "wait")) {
-    if (!need(1)) return false;
-    r = driver_->WaitWindow(w[1]);
-  } else if (Is(cmd, "activate")) {
-    if (!need(1)) return false;
-    r = driver_->Activate(w[1]);
+  if (Is(cmd, "wait") || Is(cmd, "activate")) {
+    // An optional number picks one of several windows of that title.
+    if (n == 3) {
+      if (!ToInt(w[2], &number) || number < 1)
+        return *error = cmd + ": window number (1 or more) expected", false;
+    } else if (!need(1)) {
+      return false;
+    }
+    r = Is(cmd, "wait") ? driver_->WaitWindow(w[1], number) : driver_->Activate(w[1], number);
   } else if (Is(cmd, "type")) {
     if (!need(2)) return false;
     r = driver_->Type(w[1], w[2]);
   } else if (Is(cmd, "press")) {
     if (!need(1)) return false;
     r = driver_->Press(w[1]);
+  } else if (Is(cmd, "focus")) {
+    if (!need(1)) return false;
+    r = driver_->Focus(w[1]);
   } else if (Is(cmd, "key")) {
     if (!need(2)) return false;
     r = driver_->Key(w[1], w[2]);
