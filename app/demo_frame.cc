@@ -60,7 +60,7 @@ WindowModel ListLayout(int number) {
   w.kind = WindowKind::MdiChild;
   w.title = "Demo list " + std::to_string(number);
   w.icon = "lock.ico";
-  w.at = {8 * number, 6 * number, 250, 150};
+  w.at = {-1, -1, 250, 150};  // the frame cascades its children
   w.minW = 160;
   w.minH = 100;
   w.AddList("?LIST", "60L(2)|M~Client Domain~@s40@60L(2)|M~Login~@s40@40R(2)|~Number~@n5@")

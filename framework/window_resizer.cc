@@ -257,14 +257,15 @@ ResizeRect WindowResizer::Place(size_t index, std::vector<int>& state,
 
 void WindowResizer::Resize() {
   if (win_ == nullptr || !ControlQueue) return;
-  ui::Rect now = win_->Position();
+  // A maximised window lays its controls out for the size it has.
+  ui::Rect now = win_->Maximized() ? win_->ShownSize() : win_->Position();
   // The window keeps within its minimum and maximum size.
   int w = now.w, h = now.h;
   if (minW_ > 0) w = std::max(w, minW_);
   if (minH_ > 0) h = std::max(h, minH_);
   if (maxW_ > 0) w = std::min(w, maxW_);
   if (maxH_ > 0) h = std::min(h, maxH_);
-  if (w != now.w || h != now.h) win_->SetPosition({-1, -1, w, h});
+  if ((w != now.w || h != now.h) && !win_->Maximized()) win_->SetPosition({-1, -1, w, h});
 
   // A window whose size the presenter chose has no design size to scale from.
   if (w <= 0 || h <= 0 || OrigWin.Width <= 0 || OrigWin.Height <= 0) return;

@@ -102,6 +102,7 @@ struct WindowModel {
   Rect at;                     // x, y may be -1 (centred / cascaded)
   int minW = 0, minH = 0, maxW = 0, maxH = 0;  // 0 = no limit
   bool resizable = true;
+  bool maxBox = false;         // dialogs: a maximise button on the title bar
   bool maximized = false, minimized = false;
   bool hidden = false;         // open but not shown (it takes no input while hidden)
   // The size the window really has now, also while maximised (at keeps the

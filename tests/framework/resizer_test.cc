@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/window_resizer.h"
+#include "ui/engine.h"
 #include "ui/window.h"
 
 namespace ck {
@@ -65,6 +66,18 @@ TEST_F(ResizerTest, StrategyTwoKeepsButtonsListsAndEntriesInPlace) {
   EXPECT_TRUE(RectIs(At(*win, button), 150, 80, 40, 14));
   EXPECT_TRUE(RectIs(At(*win, list), 10, 20, 100, 50));
   EXPECT_TRUE(RectIs(At(*win, entry), 20, 4, 100, 12));
+}
+
+TEST_F(ResizerTest, AMaximisedWindowIsLaidOutForTheSizeItHas) {
+  resizer.Init(*win, 2, true);
+  ASSERT_TRUE(ui::Engine::Get().UserGeometry(win->Id(), {0, 0, 400, 200}, true, false));
+  resizer.TakeEvent({ui::event::Maximized, 0, 0});
+  EXPECT_TRUE(RectIs(At(*win, list), 10, 20, 300, 150));
+  EXPECT_TRUE(RectIs(At(*win, button), 350, 180, 40, 14));
+  EXPECT_EQ(win->Position().w, 200);  // the restored size is kept
+  ASSERT_TRUE(ui::Engine::Get().UserGeometry(win->Id(), {0, 0, 200, 100}, false, false));
+  resizer.TakeEvent({ui::event::Restored, 0, 0});
+  EXPECT_TRUE(RectIs(At(*win, list), 10, 20, 100, 50));
 }
 
 TEST_F(ResizerTest, ChildrenFollowTheirParent) {

@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QToolBar>
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -66,10 +70,7 @@ void Frame() {
 
 class QtActive : public ::testing::Test {
  protected:
-  void SetUp() override {
-    test::App();
-    Engine::Get().SetPresenter(&presenter_);
-  }
+  void SetUp() override { Engine::Get().SetPresenter(&presenter_); }
   void TearDown() override { Engine::Get().SetPresenter(nullptr); }
 
   QMdiArea* Area() {
@@ -107,6 +108,7 @@ class QtActive : public ::testing::Test {
     return nullptr;
   }
 
+  QApplication& app_ = test::App();  // before the presenter
   QtPresenter presenter_;
 };
 
@@ -116,6 +118,12 @@ TEST_F(QtActive, TheToolkitsActiveChildTakesTheToolbarPress) {
   ASSERT_TRUE(test::WaitForWindow("Child 2"));
   ASSERT_TRUE(test::WaitForWindow("Child 3"));
   ShownActiveTakesThePress();
+  // Placed by the frame, each child is a title bar further than the one before.
+  std::vector<QPoint> at;
+  for (QMdiSubWindow* sub : Area()->subWindowList()) at.push_back(sub->pos());
+  std::sort(at.begin(), at.end(), [](QPoint a, QPoint b) { return a.x() < b.x(); });
+  for (size_t i = 1; i < at.size(); ++i)
+    EXPECT_GE(std::min(at[i].x() - at[i - 1].x(), at[i].y() - at[i - 1].y()), 18);
 
   Area()->setActiveSubWindow(Sub("Child 2"));  // a click on it
   EXPECT_EQ(ShownActiveTakesThePress(), 2);
@@ -143,6 +151,83 @@ TEST_F(QtActive, TheToolkitsActiveChildTakesTheToolbarPress) {
   Engine::Get().UserClose(Engine::Get().FindWindow("Active frame"));
   ASSERT_TRUE(test::Settle());
   frame.join();
+}
+
+}  // namespace
+}  // namespace ck::ui
+
+namespace ck::ui {
+namespace {
+
+// A child with a "&Find:" prompt, an entry and a "&Close" button, beside
+// another child with its own "&Close", in a frame with "&File" and "&Window".
+void AccessChild(const std::string& title, bool withFind) {
+  WindowModel m;
+  m.kind = WindowKind::MdiChild;
+  m.title = title;
+  m.at = {-1, -1, 140, 50};
+  if (withFind) {
+    m.AddPrompt("?FIND:PROMPT", "&Find:").at = {4, 4, 30, 10};
+    m.AddEntry("?FIND", "@s20").at = {36, 4, 80, 11};
+  }
+  m.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 24, 48, 14};
+  Window w(m);
+  w.Open();
+  while (w.Accept()) {
+  }
+}
+
+TEST(QtAccessKeys, TheActiveWindowFirstThenTheMenuBarNeverAnotherWindow) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread frame([] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Keys frame";
+    m.at = {-1, -1, 400, 240};
+    m.MenuBar().AddMenu("?FILEMENU", "&File").AddItem("?EXIT", "E&xit", "", StdAction::Close);
+    m.MenuBar().AddMenu("?WINDOWMENU", "&Window").AddItem("?TILE", "T&ile", "", StdAction::Tile);
+    Window w(m);
+    w.Open();
+    std::thread other(AccessChild, "Other", false);
+    while (w.Accept()) {
+    }
+    other.join();
+  });
+  ASSERT_TRUE(test::WaitForWindow("Other"));
+  std::thread finder(AccessChild, "Finder", true);
+  ASSERT_TRUE(test::WaitForWindow("Finder"));
+  QMdiArea* area = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* a = qobject_cast<QMdiArea*>(w)) area = a;
+  ASSERT_NE(area, nullptr);
+  QApplication::setActiveWindow(area->window());
+  ASSERT_TRUE(test::Settle());
+  QMdiSubWindow* finderSub = area->activeSubWindow();
+  ASSERT_TRUE(finderSub && finderSub->windowTitle() == "Finder");
+  QPushButton* close = finderSub->findChild<QPushButton*>();
+  close->setFocus();
+
+  // Alt+F: the child's "&Find:" prompt, not the frame's "&File" menu.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  auto* find = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(find, nullptr);
+  EXPECT_TRUE(find->text().isEmpty());  // no "f" typed
+  // Alt+W: no control of the child has it: the frame's "&Window" menu opens.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+  QApplication::activePopupWidget()->close();
+  // Alt+C closes the active child, never the other one.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+  finder.join();
+  ASSERT_TRUE(test::Settle());
+  EXPECT_NE(Engine::Get().FindWindow("Other"), 0);
+
+  Engine::Get().CloseAll();
+  frame.join();
+  Engine::Get().SetPresenter(nullptr);
 }
 
 }  // namespace

@@ -68,9 +68,21 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
   ASSERT_NE(box->defaultButton(), nullptr);
   EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
   EXPECT_EQ(box->buttons().size(), 2);
+  // Message boxes and dialogs can be closed, not minimised or maximised.
+  QDialog* asker = Visible<QDialog>([](QDialog* d) { return d->windowTitle() == "Asker"; });
+  ASSERT_NE(asker, nullptr);
+  for (QWidget* w : {static_cast<QWidget*>(box), static_cast<QWidget*>(asker)}) {
+    EXPECT_FALSE(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowCloseButtonHint);
+    // Without it the window manager decides, and offers every button.
+    EXPECT_TRUE(w->windowFlags() & Qt::CustomizeWindowHint);
+  }
+  QLineEdit* edit = Visible<QLineEdit>();
+  EXPECT_FALSE(edit->isEnabled());  // its thread waits for the answer
   box->button(QMessageBox::Yes)->click();
   ASSERT_TRUE(test::WaitForRequest());  // the popup follows
   EXPECT_EQ(answer, button::Yes);
+  EXPECT_TRUE(edit->isEnabled()) << "a popup menu greys out its window";
 
   QMenu* menu = Visible<QMenu>([](QMenu* m) { return m->actions().size() == 4; });
   ASSERT_NE(menu, nullptr);
@@ -85,8 +97,6 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
   EXPECT_EQ(chosen, 3);
 
   // The window takes input again once its thread's requests are answered.
-  QLineEdit* edit = Visible<QLineEdit>();
-  ASSERT_NE(edit, nullptr);
   EXPECT_TRUE(edit->isEnabled());
   Key(edit, Qt::Key_A, QStringLiteral("\u00e9"));  // é: Windows-1252 has it
   Key(edit, Qt::Key_A, QStringLiteral("\u2192"));  // an arrow: it has not

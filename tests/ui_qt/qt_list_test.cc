@@ -73,7 +73,8 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
   EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Client"));
   EXPECT_EQ(header->sectionResizeMode(0), QHeaderView::Interactive);
   EXPECT_EQ(header->sectionResizeMode(1), QHeaderView::Fixed);
-  EXPECT_GT(header->sectionSize(0), header->sectionSize(1));  // 60 against 40 dialog units
+  // The last column takes the room the first leaves.
+  EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), table->viewport()->width());
   EXPECT_EQ(table->model()->data(table->model()->index(2, 1)).toString(), QStringLiteral("  3"));
   WindowId id = Engine::Get().FindWindow("Listing");
   EXPECT_GT(Engine::Get().Snapshot(id)->Control(1)->visibleRows, 3);
@@ -127,6 +128,48 @@ TEST(QtList, ColumnsRowsScrollingAndClicks) {
   Engine::Get().UserClose(id);
   proc.join();
   EXPECT_FALSE(log.Has("choice 0 key 1"));
+  Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck::ui
+
+namespace ck::ui {
+namespace {
+
+TEST(QtList, ColumnsAreNotCutShortWhileTheListHasRoom) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  const std::string longText = "a-rather-long-client-domain.example.org";
+  std::thread proc([&] {
+    WindowModel m;
+    m.title = "Wide";
+    m.at = {-1, -1, 300, 100};
+    m.AddList("?LIST", "40L(2)|M~Client~@s60@40L(2)|M~Login~@s20@").at = {4, 4, 290, 90};
+    Window w(m);
+    w.Open();
+    w.SetRows(1, {{longText, "ada"}, {"b.example", "grace"}});
+    while (w.Accept()) {
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("Wide"));
+  QTableView* table = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* t = qobject_cast<QTableView*>(w); t && t->isVisible()) table = t;
+  ASSERT_NE(table, nullptr);
+  QHeaderView* header = table->horizontalHeader();
+  int needed = QFontMetrics(table->font()).horizontalAdvance(QString::fromStdString(longText));
+  EXPECT_GE(header->sectionSize(0), needed) << "the first column is cut short";
+  // The last column takes what is left, and no less than its format's width.
+  EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), table->viewport()->width());
+  EXPECT_GE(header->sectionSize(1), header->sectionSize(0) / 10);
+  // A column the user sized keeps its width; the last one follows.
+  header->resizeSection(0, header->sectionSize(0) + 20);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(header->sectionSize(0) + header->sectionSize(1), table->viewport()->width());
+  Engine::Get().UserClose(Engine::Get().FindWindow("Wide"));
+  proc.join();
   Engine::Get().SetPresenter(nullptr);
 }
 

@@ -76,9 +76,54 @@ QString QtFilters(std::string_view filters) {
 }
 }  // namespace
 
-QtPresenter::QtPresenter() = default;
+QtPresenter::QtPresenter() { qApp->installEventFilter(this); }
 
-QtPresenter::~QtPresenter() { views_.clear(); }
+QtPresenter::~QtPresenter() {
+  qApp->removeEventFilter(this);
+  views_.clear();
+}
+
+QtWindowView* QtPresenter::ViewOf(QWidget* w) const {
+  QtWindowView* found = nullptr;
+  int depth = -1;
+  for (auto& [id, v] : views_) {
+    QWidget* top = v->top();
+    if (!top || (top != w && !top->isAncestorOf(w))) continue;
+    int d = 0;
+    for (QWidget* p = top; p; p = p->parentWidget()) ++d;
+    if (d > depth) found = v.get(), depth = d;
+  }
+  return found;
+}
+
+bool QtPresenter::AccessKey(QWidget* focus, QChar key) {
+  QtWindowView* view = ViewOf(focus);
+  if (!view) return false;
+  if (view->Mnemonic(key) || view->MenuMnemonic(key)) return true;
+  // A child's or the frame's own: the frame's menu bar.
+  if (view->kind() != WindowKind::Dialog)
+    if (QtWindowView* frame = Frame()) frame->MenuMnemonic(key);
+  return true;  // handled here either way: no other window's control may take it
+}
+
+bool QtPresenter::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+    return false;
+  auto* ke = static_cast<QKeyEvent*>(event);
+  bool accessKey = (ke->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier &&
+                   ((ke->key() >= Qt::Key_A && ke->key() <= Qt::Key_Z) ||
+                    (ke->key() >= Qt::Key_0 && ke->key() <= Qt::Key_9));
+  if (!accessKey || !watched->isWidgetType()) return false;
+  if (event->type() == QEvent::KeyPress) {
+    if (swallowKey_ != ke->key()) return false;
+    swallowKey_ = 0;
+    return true;
+  }
+  if (!AccessKey(static_cast<QWidget*>(watched), QChar(ke->key()))) return false;
+  event->accept();  // no shortcut fires: the key press follows, and is swallowed
+  swallowKey_ = ke->key();
+  return true;
+}
 
 void QtPresenter::Changed(const Change& change) {
   QMetaObject::invokeMethod(this, [this, change] { Apply(change); }, Qt::QueuedConnection);
@@ -216,6 +261,7 @@ void QtPresenter::Show(const std::shared_ptr<Request>& r) {
                                   QMessageBox::NoButton, parent);
       box->setAttribute(Qt::WA_DeleteOnClose);
       box->setWindowModality(Qt::NonModal);  // the engine blocks only the asking thread's windows
+      box->setWindowFlags(DialogFlags(false));
       std::map<QAbstractButton*, int> bits;
       for (int i = 0; i < 8; ++i) {
         int bit = 1 << i;

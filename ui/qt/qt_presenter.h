@@ -32,6 +32,9 @@ class QtPresenter : public QObject, public Presenter {
 
   void Changed(const Change& change) override;
   void Ask(std::shared_ptr<Request> request) override;
+  // Access keys (Alt+letter) act on the active window's own controls first,
+  // then on its menu bar or the frame's, and never on another window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   // Requests go to box (answered by a script) instead of dialogs. Set before
   // the first window opens.
@@ -55,6 +58,10 @@ class QtPresenter : public QObject, public Presenter {
   std::map<WindowId, std::unique_ptr<QtWindowView>> views_;
   ScriptPresenter* scriptBox_ = nullptr;
   uint64_t appliedSeq_ = 0;  // the engine's activation change last shown
+  int swallowKey_ = 0;       // the key press of an access key already carried out
+  // The view that shows w (the innermost: a child rather than its frame).
+  QtWindowView* ViewOf(QWidget* w) const;
+  bool AccessKey(QWidget* focus, QChar key);
 };
 
 }  // namespace ck::ui

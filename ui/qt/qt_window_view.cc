@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -112,6 +113,12 @@ int PictureWidth(const std::string& picture) {
   return p.kind() == PictureKind::String ? p.width() : 0;
 }
 }  // namespace
+
+Qt::WindowFlags DialogFlags(bool maxBox) {
+  Qt::WindowFlags f = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  return maxBox ? f | Qt::WindowMaximizeButtonHint : f;
+}
 
 bool Applying() { return gApplying > 0; }
 ScopedApplying::ScopedApplying() { ++gApplying; }
@@ -201,12 +208,20 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       }
       sub->setWidget(shown);
       sub->setAttribute(Qt::WA_DeleteOnClose, false);
+      const int earlier = static_cast<int>(mdi->subWindowList().size());
       mdi->addSubWindow(sub);
       sub->resize(size + QSize(12, 34 + (ownStatus_ ? status_->sizeHint().height() : 0)));
+      if (m.at.x < 0 || m.at.y < 0) {
+        // Cascaded: each child one title bar further, so every title shows.
+        int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + 4;
+        int k = earlier % 10;
+        sub->move(k * step, k * step);
+      }
       top_ = sub;
     } else {
       auto* d = new DialogWindow();
       if (owner) d->setParent(owner, Qt::Dialog);
+      d->setWindowFlags(DialogFlags(m.maxBox || m.maximized));
       d->allowClose = allow;
       d->setFont(font);
       auto* layout = new QVBoxLayout(d);
@@ -525,10 +540,18 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
     anyHeader = anyHeader || !col.header.empty();
     header->setSectionResizeMode(static_cast<int>(i),
                                  col.resizable ? QHeaderView::Interactive : QHeaderView::Fixed);
-    header->resizeSection(static_cast<int>(i),
-                          static_cast<int>(std::lround(std::max(col.width, 8) * dluX_)));
+    parts.least.push_back(static_cast<int>(std::lround(std::max(col.width, 8) * dluX_)));
+    header->resizeSection(static_cast<int>(i), parts.least.back());
   }
+  parts.grown = parts.least;
+  parts.byUser.assign(parts.least.size(), false);
   header->setStretchLastSection(false);
+  connect(header, &QHeaderView::sectionResized, this, [this, feq](int index, int, int) {
+    ListParts& p = lists_[feq];
+    if (p.fitting || index < 0 || index >= static_cast<int>(p.byUser.size())) return;
+    p.byUser[index] = true;  // the user's width holds; the last column takes the rest
+    FitColumns(p);
+  });
   if (!anyHeader) header->hide();
   layout->addWidget(parts.table);
   if (c.immediate) {
@@ -577,6 +600,44 @@ QWidget* QtWindowView::MakeList(const ControlModel& c) {
   feqs_[parts.table->viewport()] = feq;
   lists_[feq] = parts;
   return box;
+}
+
+void QtWindowView::FitColumns(ListParts& p) {
+  const int n = static_cast<int>(p.least.size());
+  if (n == 0) return;
+  QHeaderView* h = p.table->horizontalHeader();
+  QFontMetrics fm(p.table->font());
+  const int pad = 12;  // the cell's padding and a margin
+  std::vector<int> want(n);
+  for (int i = 0; i < n; ++i) {
+    if (p.byUser[i]) {
+      want[i] = h->sectionSize(i);
+      continue;
+    }
+    int text = fm.horizontalAdvance(p.model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString());
+    for (int r = 0; r < p.model->rowCount(); ++r)
+      text = std::max(text, fm.horizontalAdvance(p.model->index(r, i).data().toString()));
+    p.grown[i] = std::max({p.grown[i], p.least[i], text + pad});
+    want[i] = p.grown[i];
+  }
+  const int avail = p.table->viewport()->width();
+  int least = 0, wanted = 0;
+  for (int i = 0; i < n - 1; ++i) least += p.byUser[i] ? want[i] : p.least[i], wanted += want[i];
+  // Too little room for every text: what there is goes to the columns in
+  // proportion to what they lack.
+  const int room = std::max(0, avail - p.least[n - 1] - least);
+  const int lacking = wanted - least;
+  p.fitting = true;
+  int used = 0;
+  for (int i = 0; i < n - 1; ++i) {
+    int w = want[i];
+    if (!p.byUser[i] && lacking > room)
+      w = p.least[i] + static_cast<int>(static_cast<long long>(want[i] - p.least[i]) * room / lacking);
+    h->resizeSection(i, w);
+    used += w;
+  }
+  h->resizeSection(n - 1, std::max(p.least[n - 1], avail - used));
+  p.fitting = false;
 }
 
 void QtWindowView::Wheel(int feq, ListParts& parts, int angle) {
@@ -653,6 +714,61 @@ void QtWindowView::Sync(const WindowModel& m, const Change& change) {
     default: break;
   }
   syncing_ = false;
+}
+
+namespace {
+// The access key of a text ("E&xit" -> 'x'); null when it has none.
+QChar AccessKeyOf(const QString& text) {
+  for (int i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != QLatin1Char('&')) continue;
+    if (text[i + 1] != QLatin1Char('&')) return text[i + 1].toLower();
+    ++i;
+  }
+  return QChar();
+}
+}  // namespace
+
+bool QtWindowView::Mnemonic(QChar key) {
+  auto m = E().Snapshot(id_);
+  if (!m || m->dimmed || !content_) return false;
+  key = key.toLower();
+  for (const ControlModel& c : m->controls) {
+    auto it = widgets_.find(c.feq);
+    if (it == widgets_.end() || AccessKeyOf(FromAnsi(c.text)) != key) continue;
+    QWidget* w = it->second;
+    if (c.type == ControlType::Tab) {
+      for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (auto* sheet = qobject_cast<QTabWidget*>(p)) {
+          sheet->setCurrentWidget(w);
+          return true;
+        }
+      continue;
+    }
+    if (!w->isVisible() || !w->isEnabled()) continue;
+    if (c.type == ControlType::Prompt) {
+      auto next = widgets_.find(c.feq + 1);
+      if (next == widgets_.end()) continue;
+      QWidget* target = next->second->focusProxy() ? next->second->focusProxy() : next->second;
+      target->setFocus(Qt::ShortcutFocusReason);
+      return true;
+    }
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+      b->setFocus(Qt::ShortcutFocusReason);
+      b->click();
+      return true;
+    }
+  }
+  return false;
+}
+
+bool QtWindowView::MenuMnemonic(QChar key) {
+  if (!menuBar_ || !menuBar_->isEnabled()) return false;
+  for (QAction* a : menuBar_->actions())
+    if (a->isEnabled() && AccessKeyOf(a->text()) == key.toLower()) {
+      menuBar_->setActiveAction(a);
+      return true;
+    }
+  return false;
 }
 
 void QtWindowView::ShowActive() {
@@ -841,7 +957,10 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
     p->setRange(c.rangeLow, c.rangeHigh);
     p->setValue(c.progress);
   }
-  if (c.type == ControlType::List) SyncList(c);
+  if (c.type == ControlType::List) {
+    SyncList(c);
+    FitColumns(lists_[c.feq]);
+  }
   if (c.parent == 0 || !m.Control(c.parent) || m.Control(c.parent)->type != ControlType::Tab)
     w->setVisible(c.visible);
   syncing_ = wasSyncing;
@@ -945,6 +1064,8 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       if (isList && watched == list->second.table->viewport()) {
         int rowH = std::max(1, list->second.table->verticalHeader()->defaultSectionSize());
         E().UserVisibleRows(id_, feq, list->second.table->viewport()->height() / rowH);
+        list->second.grown = list->second.least;  // the widths start afresh for the new size
+        FitColumns(list->second);
       }
       break;
     case QEvent::MouseButtonPress:

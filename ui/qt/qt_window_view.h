@@ -35,6 +35,9 @@ class ListTableModel;
 // While the presenter mirrors the model (Applying), Qt's own activation and
 // geometry notices come from the presenter, not the user, and are not reported.
 bool Applying();
+// The title-bar buttons of dialogs and message boxes: close (and maximise
+// when asked for), never minimise.
+Qt::WindowFlags DialogFlags(bool maxBox);
 class ScopedApplying {
  public:
   ScopedApplying();
@@ -55,6 +58,12 @@ class QtWindowView : public QObject {
   QtWindowView& operator=(const QtWindowView&) = delete;
 
   void Sync(const WindowModel& model, const Change& change);
+  // Alt+key on this window: a prompt's access key focuses the control after
+  // it; a button, check box or radio button's presses it; a tab's shows it.
+  // False when no control of the window has that access key.
+  bool Mnemonic(QChar key);
+  // Opens the menu of this window's menu bar with that access key.
+  bool MenuMnemonic(QChar key);
   // Makes the toolkit show this window active (no report follows).
   void ShowActive();
   // Frames: shows sub active in the MDI area. While the frame itself is not
@@ -82,7 +91,14 @@ class QtWindowView : public QObject {
     QScrollBar* bar = nullptr;
     ListTableModel* model = nullptr;
     int wheel = 0;  // wheel turn not yet a whole notch (eighths of a degree)
+    std::vector<int> least;    // the format's widths in pixels: each column's minimum
+    std::vector<int> grown;    // widths the columns' texts asked for since the last resize
+    std::vector<bool> byUser;  // columns the user sized
+    bool fitting = false;
   };
+  // Gives the columns their widths: at least the format's, more for texts
+  // that need it while the list has room; the last column takes what is left.
+  void FitColumns(ListParts& parts);
   // A wheel turn over a list fed page by page: its notches become scroll events.
   void Wheel(int feq, ListParts& parts, int angle);
 
