@@ -91,7 +91,6 @@ class PrintPreview : public WindowManager {
   Level TakeAccepted() override;
   Level TakeWindowEvent() override;
   Level TakeFieldEvent() override;
-  Level TakeCloseEvent() override;
 
   // --- The preview's own operations ---
   // Lays the shown pages out again (after a move, a zoom, a resize).
@@ -180,6 +179,8 @@ class PrintPreview : public WindowManager {
   // Shows the page of a page control at the zoomed-in view, or back to tiles.
   void TakePageClick(int control);
   long ShownCount() const;
+  // Keeps the window's place and size under "_PreviewWindow_" (once).
+  void SaveWindowState();
 
  private:
   std::unique_ptr<ui::Window> window_;
@@ -190,6 +191,7 @@ class PrintPreview : public WindowManager {
   std::string zoomText_, acrossText_, downText_;
   std::vector<std::string> pages_;
   ReportGenerator savedTarget_;
+  bool windowSaved_ = false;
 };
 
 // The window names the preview keeps in the settings file.

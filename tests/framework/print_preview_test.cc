@@ -138,6 +138,7 @@ TEST_F(PrintPreviewTest, ExitPrintsNothingAndAFailedPrintReturnsToThePreview) {
   run.configure = [&](ReportManager&, PrintPreview& p) {
     p.CONFIRMPAGES = 0;
     p.SetINIManager(settings);
+    p.MAXIMIZE = 1;
   };
   auto f = fixture::StartReport(folder, run);
   Ok(script.WaitWindow("Report Preview"));
@@ -155,10 +156,9 @@ TEST_F(PrintPreviewTest, ExitPrintsNothingAndAFailedPrintReturnsToThePreview) {
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.response, response::Cancelled);
   EXPECT_TRUE(output.Jobs().empty());
-  // Both windows' places are kept.
-  EXPECT_EQ(settings.Fetch("_PreviewWindow_", "Maximize"), "No");
-  EXPECT_EQ(settings.Fetch("_PreviewWindow_", "Width"), "420");
-  EXPECT_EQ(settings.Fetch("_PreviewAskPagesWindow_", "Width"), "200");
+  // Both windows' places are kept: the preview as the user left it, maximised.
+  EXPECT_EQ(settings.Fetch(PreviewWindowSection, "Maximize"), "Yes");
+  EXPECT_EQ(settings.Fetch(PreviewPagesSection, "Width"), "200");
 }
 
 TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
