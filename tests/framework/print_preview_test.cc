@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "framework/settings_manager.h"
 #include "tests/framework/report_fixture.h"
 #include "ui/engine.h"
 
@@ -126,7 +127,13 @@ TEST_F(PrintPreviewTest, ExitPrintsNothingAndAFailedPrintReturnsToThePreview) {
   ReportRun run;
   run.records = 10;
   run.preview = true;
-  run.configure = [&](ReportManager&, PrintPreview& p) { p.CONFIRMPAGES = 0; };
+  SettingsManager settings;
+  settings.Init(folder.Path("Cellarkey.INI"));
+  run.configure = [&](ReportManager&, PrintPreview& p) {
+    p.CONFIRMPAGES = 0;
+    p.SetINIManager(settings);
+    p.MAXIMIZE = 1;
+  };
   auto f = fixture::StartReport(folder, run);
   Ok(script.WaitWindow("Report Preview"));
   Ok(script.Press("?PRTPREV:TBARPRINT"));
@@ -139,6 +146,8 @@ TEST_F(PrintPreviewTest, ExitPrintsNothingAndAFailedPrintReturnsToThePreview) {
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.response, response::Cancelled);
   EXPECT_TRUE(output.Jobs().empty());
+  // The preview's window was kept as the user left it: maximised.
+  EXPECT_EQ(settings.Fetch(PreviewWindowSection, "Maximize"), "Yes");
 }
 
 TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
