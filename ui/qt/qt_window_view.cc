@@ -419,7 +419,7 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
         if (syncing_) return;
         std::string ansi;
         if (!ToAnsi(t->toPlainText(), &ansi)) {
-          QApplication::beep();
+          RefuseText(t->toPlainText());
           t->undo();
           return;
         }
@@ -496,7 +496,7 @@ void QtWindowView::WireEntry(QLineEdit* e, int feq) {
     std::string ansi;
     if (!ToAnsi(t, &ansi)) {
       // A character Windows-1252 cannot hold is refused, never stored garbled.
-      QApplication::beep();
+      RefuseText(t);
       if (auto snap = E().Snapshot(id_)) e->setText(FromAnsi(snap->Control(feq)->screen));
       return;
     }
@@ -999,6 +999,25 @@ void QtWindowView::SyncTabs(const WindowModel& m) {
       }
     widgets_[c.feq]->setVisible(c.visible && current);
   }
+}
+
+void QtWindowView::RefuseText(const QString& text) {
+  QApplication::beep();
+  if (!status_) return;
+  // Names the first character that cannot be kept, so the user knows what was left out.
+  QString refused;
+  std::string ignored;
+  for (char32_t c : text.toUcs4()) {
+    const QString one = QString::fromUcs4(&c, 1);
+    if (!ToAnsi(one, &ignored)) {
+      refused = one;
+      break;
+    }
+  }
+  status_->showMessage(QStringLiteral("The character \u201C%1\u201D cannot be kept: texts are "
+                                      "stored in the Windows-1252 character set.")
+                           .arg(refused),
+                       8000);
 }
 
 void QtWindowView::AcceptIfDirty(int feq) {

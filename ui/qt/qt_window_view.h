@@ -118,6 +118,9 @@ class QtWindowView : public QObject {
   QRect PixelRect(Rect r) const;
   Rect DialogRect(const QRect& px) const;
   int FeqOf(QObject* o) const;
+  // Refuses typed text holding a character Windows-1252 cannot hold: a beep
+  // and, in the status bar, which character it was.
+  void RefuseText(const QString& text);
   void AcceptIfDirty(int feq);
   // Typing, Enter and leaving an entry (also a combo box's) become the engine's.
   void WireEntry(QLineEdit* e, int feq);
