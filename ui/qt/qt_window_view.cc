@@ -146,11 +146,14 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     f->allowClose = allow;
     f->setFont(font);
     ownMdi_ = new QMdiArea(f);
-    const QPixmap background = ImageFor(m.background);
-    if (background.isNull())
+    background_ = ImageFor(m.background);
+    if (background_.isNull()) {
       ownMdi_->setBackground(QColor(96, 112, 128));
-    else
-      ownMdi_->setBackground(background);
+    } else {
+      // The picture covers the whole area at any size (a brush alone would tile it).
+      ownMdi_->viewport()->installEventFilter(this);
+      FitBackground();
+    }
     f->setCentralWidget(ownMdi_);
     status_ = f->statusBar();
     BuildMenuBar(f->menuBar(), m);
@@ -259,6 +262,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   }
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
+  ReportGeometryLater();
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
   SyncWindow(m);
@@ -833,6 +837,7 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
       else top_->show();
       lastMax_ = m.maximized;
       lastMin_ = m.minimized;
+      ReportGeometryLater();
     }
   }
   if (!m.hidden) ApplyGeometry(m);
@@ -862,6 +867,7 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
     if (m.maximized) top_->showMaximized();
     else if (m.minimized) top_->showMinimized();
     else top_->showNormal();
+    ReportGeometryLater();
   }
   if (moved && m.at.x >= 0 && m.at.y >= 0)
     top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
@@ -871,6 +877,12 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
     top_->resize(inner + decoration);
   }
   lastAt_ = m.at;
+}
+
+void QtWindowView::ReportGeometryLater() {
+  // What the window shows once Qt has laid it out (maximised in the MDI area,
+  // say) is news to the procedure, which lays its controls out for it.
+  QMetaObject::invokeMethod(this, [this] { ReportGeometry(); }, Qt::QueuedConnection);
 }
 
 void QtWindowView::ReportGeometry() {
@@ -1026,7 +1038,21 @@ void QtWindowView::AcceptIfDirty(int feq) {
   E().UserAccept(id_, feq);
 }
 
+void QtWindowView::FitBackground() {
+  const QSize area = ownMdi_->viewport()->size();
+  if (background_.isNull() || area.isEmpty()) return;
+  const QPixmap scaled =
+      background_.scaled(area, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+  ownMdi_->setBackground(scaled.copy((scaled.width() - area.width()) / 2,
+                                     (scaled.height() - area.height()) / 2, area.width(),
+                                     area.height()));
+}
+
 bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
+  if (ownMdi_ && watched == ownMdi_->viewport()) {
+    if (ev->type() == QEvent::Resize) FitBackground();
+    return false;
+  }
   if (watched == top_) {
     switch (ev->type()) {
       case QEvent::Move:
