@@ -886,7 +886,9 @@ void QtWindowView::ReportGeometryLater() {
 }
 
 void QtWindowView::ReportGeometry() {
-  if (closing_ || syncing_ || Applying() || !top_) return;
+  if (closing_ || !top_) return;
+  // Geometry Qt gives while a change is applied is reported once it is done.
+  if (syncing_ || Applying()) return ReportGeometryLater();
   QRect g = top_->geometry();
   if (content_) g.setSize(content_->size());
   Rect r = DialogRect(g);
