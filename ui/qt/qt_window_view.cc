@@ -248,6 +248,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   top_->setWindowTitle(FromAnsi(m.title));
   if (!m.icon.empty()) top_->setWindowIcon(IconFor(m.icon));
   top_->installEventFilter(this);
+  if (content_) content_->installEventFilter(this);
   lastAt_ = m.at;
   if (m.at.x >= 0 && m.at.y >= 0)
     top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
@@ -262,7 +263,8 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   }
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
-  ReportGeometryLater();
+  // A window opened maximised says how large it really is once it is shown.
+  if (m.maximized) ReportGeometryLater();
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
   SyncWindow(m);
@@ -886,9 +888,7 @@ void QtWindowView::ReportGeometryLater() {
 }
 
 void QtWindowView::ReportGeometry() {
-  if (closing_ || !top_) return;
-  // Geometry Qt gives while a change is applied is reported once it is done.
-  if (syncing_ || Applying()) return ReportGeometryLater();
+  if (closing_ || syncing_ || Applying() || !top_) return;
   QRect g = top_->geometry();
   if (content_) g.setSize(content_->size());
   Rect r = DialogRect(g);
@@ -1053,6 +1053,12 @@ void QtWindowView::FitBackground() {
 bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
   if (ownMdi_ && watched == ownMdi_->viewport()) {
     if (ev->type() == QEvent::Resize) FitBackground();
+    return false;
+  }
+  // The controls' area takes its new size after the window's own resize (a
+  // layout places it): its size is what the window really shows.
+  if (watched == content_ && content_) {
+    if (ev->type() == QEvent::Resize) ReportGeometry();
     return false;
   }
   if (watched == top_) {
