@@ -18,7 +18,11 @@ cmake --build "$dir" --target "${targets[@]}" -j "$(nproc)"
 for t in "${targets[@]}"; do
   corpus="$dir/corpus/$t"
   mkdir -p "$corpus" "$dir/artifacts"
+  # fuzz/TARGET.flags may hold more libFuzzer flags for one target (a later
+  # -max_len wins over the default).
+  extra=()
+  if [ -f "fuzz/$t.flags" ]; then read -r -a extra < "fuzz/$t.flags"; fi
   echo "== fuzzing $t for ${seconds}s"
   "$dir/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len=65536 -artifact_prefix="$dir/artifacts/$t-" "$corpus"
+    -max_len=65536 "${extra[@]}" -artifact_prefix="$dir/artifacts/$t-" "$corpus"
 done

@@ -18,9 +18,9 @@ namespace ck::storage {
 //            the key number, an index into FileControlBlock::keys
 //   pointer  ptr forms: a record number (GETfileptr, SETfileptr, SETkeyptr ...)
 //   length   len forms: a byte length
-//   seconds  sec forms (HOLDfilesec, LOCKfilesec)
+//   seconds  sec forms (HOLDfilesec, LOCKfilesec); BUFFER: how long a batch serves
 //   hold     GET, NEXT, PREVIOUS, REGET: hold the record read
-//   count    SKIP: how many records
+//   count    SKIP: how many records; BUFFER: records read ahead a batch
 //   text     SEND: the option text; RENAME, COPY: the new name; RESET/REGET:
 //            a position value that POSITION returned; SET_PROPERTY: name=value
 //   result   out: SEND's value, POSITION's value, NAME's file name

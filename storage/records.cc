@@ -153,6 +153,12 @@ int ResetKey(FileControlBlock& fcb, int key, std::string_view position) {
   return WithText(RESETkey, fcb, key, position);
 }
 
+int Buffer(FileControlBlock& fcb, int32_t records, uint32_t seconds) {
+  DriverArgs args;
+  args.count = records;
+  args.seconds = seconds;
+  return Statement(BUFFER, fcb, args);
+}
 int Next(FileControlBlock& fcb) { return Statement(NEXT, fcb); }
 int Previous(FileControlBlock& fcb) { return Statement(PREVIOUS, fcb); }
 int Skip(FileControlBlock& fcb, int32_t count) {

@@ -37,6 +37,9 @@ int Reset(FileControlBlock& fcb, std::string_view position);    // record order,
 int ResetKey(FileControlBlock& fcb, int key, std::string_view position);
 
 // Reading.
+// Next and Previous fetch records ahead, this many a batch under one access
+// (0: each read on its own), a batch serving at most seconds (0: no limit).
+int Buffer(FileControlBlock& fcb, int32_t records, uint32_t seconds = 0);
 int Next(FileControlBlock& fcb);
 int Previous(FileControlBlock& fcb);
 int Skip(FileControlBlock& fcb, int32_t count);

@@ -141,7 +141,17 @@ int View::SetBuffer(uint32_t pageSize, uint32_t behind, uint32_t ahead, uint32_t
   behind_ = behind;
   ahead_ = ahead;
   timeout_ = timeout;
+  if (open_) AskReadAhead(true);
   return 0;
+}
+
+void View::AskReadAhead(bool on) {
+  // A page of records and the pages ahead of it, fetched under one access
+  // of the file (a driver that cannot reads one by one).
+  constexpr uint32_t kDefaultRecords = 32, kMostRecords = 1000;
+  const uint32_t records =
+      pageSize_ == 0 ? kDefaultRecords : std::min(kMostRecords, pageSize_ * (ahead_ + 1));
+  if (storage::Buffer(fcb_, on ? static_cast<int32_t>(records) : 0, timeout_) != 0) ClearError();
 }
 
 int View::Open(uint32_t mode) {
@@ -157,6 +167,7 @@ int View::Open(uint32_t mode) {
   start_ = Start::None;
   reading_ = false;
   hasCurrent_ = false;
+  AskReadAhead(true);
   return 0;
 }
 
@@ -167,6 +178,7 @@ int View::Close() {
   hasCurrent_ = false;
   rows_.clear();
   rowsBuilt_ = false;
+  AskReadAhead(false);
   if (openedTable_) {
     openedTable_ = false;
     return storage::Close(fcb_);

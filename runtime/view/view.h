@@ -50,7 +50,8 @@ class View {
   int SetFilter(std::string_view text);
   const std::string& Filter() const { return filterText_; }
   // Buffering (records per page, pages behind and ahead, time-out in
-  // seconds): accepted and kept; reading goes straight to the driver.
+  // seconds): while the view is open the driver reads a page and the pages
+  // ahead under one access, a batch serving for at most the time-out.
   int SetBuffer(uint32_t pageSize, uint32_t behind, uint32_t ahead, uint32_t timeout);
   uint32_t PageSize() const { return pageSize_; }
 
@@ -86,6 +87,7 @@ class View {
     std::string values;  // the order components' bytes, one after the other
   };
 
+  void AskReadAhead(bool on);
   int Read(bool forward);
   int ReadKeyed(bool forward);
   int ReadMemory(bool forward);

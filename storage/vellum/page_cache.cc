@@ -6,45 +6,68 @@ namespace ck::vellum {
 PagePtr PageCache::Find(uint32_t id) {
   auto it = map_.find(id);
   if (it == map_.end()) return nullptr;
-  order_.splice(order_.begin(), order_, it->second);
-  PagePtr page = *it->second;
+  List& list = it->second.index ? index_ : leaves_;
+  list.splice(list.begin(), list, it->second.at);
+  PagePtr page = *it->second.at;
   page->lastUse = operation_;
   return page;
 }
 
+void PageCache::Use(const PagePtr& page) {
+  auto it = map_.find(page->id);
+  if (it == map_.end() || *it->second.at != page) return;
+  List& list = it->second.index ? index_ : leaves_;
+  list.splice(list.begin(), list, it->second.at);
+  page->lastUse = operation_;
+}
+
+PageCache::List::iterator PageCache::Victim(List& list) {
+  // Only the pages of running operations are held elsewhere (a path from
+  // the root at most), so this stops after a few steps.
+  for (auto it = list.end(); it != list.begin();) {
+    --it;
+    if (it->use_count() == 1) return it;
+  }
+  return list.end();
+}
+
 void PageCache::MaybeDropVictim() {
   if (map_.size() < kCacheConsiderDrop) return;
-  // The least recently used page that no running operation still holds.
-  for (auto it = order_.end(); it != order_.begin();) {
-    --it;
-    if (it->use_count() > 1) continue;
-    const bool always = map_.size() >= kCacheAlwaysDrop;
-    if (always || (*it)->lastUse < operation_) {
-      map_.erase((*it)->id);
-      order_.erase(it);
-    }
-    return;
+  const bool always = map_.size() >= kCacheAlwaysDrop;
+  List* list = always && index_.size() > kCacheIndexShare ? &index_ : &leaves_;
+  auto victim = Victim(*list);
+  if (victim == list->end()) {
+    if (!always) return;
+    list = list == &index_ ? &leaves_ : &index_;
+    victim = Victim(*list);
+    if (victim == list->end()) return;
   }
+  if (!always && (*victim)->lastUse >= operation_) return;
+  map_.erase((*victim)->id);
+  list->erase(victim);
 }
 
 void PageCache::Insert(const PagePtr& page) {
   Erase(page->id);
   MaybeDropVictim();
   page->lastUse = operation_;
-  order_.push_front(page);
-  map_[page->id] = order_.begin();
+  const bool index = page->image.isIndex();
+  List& list = index ? index_ : leaves_;
+  list.push_front(page);
+  map_[page->id] = Slot{list.begin(), index};
 }
 
 void PageCache::Erase(uint32_t id) {
   auto it = map_.find(id);
   if (it == map_.end()) return;
-  order_.erase(it->second);
+  (it->second.index ? index_ : leaves_).erase(it->second.at);
   map_.erase(it);
 }
 
 void PageCache::Clear() {
   map_.clear();
-  order_.clear();
+  leaves_.clear();
+  index_.clear();
 }
 
 }  // namespace ck::vellum

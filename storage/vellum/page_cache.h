@@ -1,9 +1,13 @@
 // PageCache: decoded clean pages kept in memory in least-recently-used
-// order. While 20 or more pages are cached, a new load first considers the
-// least recently used page and drops it when it was not used in the current
-// operation; from 100 pages on it is always dropped. A page still referenced
-// outside the cache (by a running tree operation) is never dropped.
-// Not copyable.
+// order, leaves and index pages in two lists. While 20 or more pages are
+// cached, a new load first considers the least recently used leaf and drops
+// it when it was not used in the current operation; from 100 pages on a
+// page is always dropped, so the cache never holds more than 100: the least
+// recently used leaf, or the least recently used index page while index
+// pages fill more than three quarters of the cache (or no leaf can go).
+// So the upper levels of the tree, which every descent needs, outlive the
+// leaves. A page still referenced outside the cache (by a running tree
+// operation) is never dropped. Not copyable.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +20,7 @@ namespace ck::vellum {
 
 constexpr size_t kCacheConsiderDrop = 20;
 constexpr size_t kCacheAlwaysDrop = 100;
+constexpr size_t kCacheIndexShare = kCacheAlwaysDrop * 3 / 4;
 
 class PageCache {
  public:
@@ -29,6 +34,9 @@ class PageCache {
 
   // The cached page with this id, now the most recently used; null if none.
   PagePtr Find(uint32_t id);
+  // Marks a page used now when it is the cached page of its id (a page
+  // reached without Find, as through a remembered leaf).
+  void Use(const PagePtr& page);
   // Adds a freshly loaded page, dropping a victim first as described above.
   void Insert(const PagePtr& page);
   void Erase(uint32_t id);
@@ -36,10 +44,19 @@ class PageCache {
   size_t size() const { return map_.size(); }
 
  private:
-  void MaybeDropVictim();
+  using List = std::list<PagePtr>;
+  struct Slot {
+    List::iterator at;
+    bool index = false;
+  };
 
-  std::list<PagePtr> order_;  // front: most recently used
-  std::unordered_map<uint32_t, std::list<PagePtr>::iterator> map_;
+  void MaybeDropVictim();
+  // The least recently used page of list that nothing else holds.
+  List::iterator Victim(List& list);
+
+  List leaves_;  // front: most recently used
+  List index_;
+  std::unordered_map<uint32_t, Slot> map_;
   uint64_t operation_ = 1;
 };
 

@@ -1,6 +1,8 @@
 // Pages by id: dirty set, cache, file.
 #include "storage/vellum/page_store.h"
 
+#include <algorithm>
+
 #include "storage/vellum/consistency.h"
 
 namespace ck::vellum {
@@ -47,7 +49,7 @@ void PageStore::Touch(const PagePtr& page) {
 
 void PageStore::MarkDirty(const PagePtr& page) {
   ++page->changes;
-  if (page->dirty && dirty_.count(page->id)) return;
+  if (page->dirty) return;
   page->dirty = true;
   cache_.Erase(page->id);
   dirty_[page->id] = page;
@@ -67,6 +69,7 @@ void PageStore::Release(const PagePtr& page) {
 void PageStore::Rekey(const PagePtr& page, uint32_t newId) {
   if (page->dirty) {
     dirty_.erase(page->id);
+    page->dirty = false;
   } else {
     cache_.Erase(page->id);
   }
@@ -78,6 +81,7 @@ std::vector<PagePtr> PageStore::DirtyPages() const {
   std::vector<PagePtr> pages;
   pages.reserve(dirty_.size());
   for (const auto& [id, page] : dirty_) pages.push_back(page);
+  std::sort(pages.begin(), pages.end(), [](const PagePtr& a, const PagePtr& b) { return a->id < b->id; });
   return pages;
 }
 
@@ -88,15 +92,19 @@ std::vector<std::pair<uint32_t, int>> PageStore::TakeFreedSlots() {
 }
 
 void PageStore::MarkAllClean() {
-  for (auto& [id, page] : dirty_) {
+  // The cache must own each page alone, or it could drop none of them.
+  std::vector<PagePtr> pages = DirtyPages();
+  dirty_.clear();
+  for (PagePtr& page : pages) {
     page->dirty = false;
     cache_.Insert(page);
+    page.reset();
   }
-  dirty_.clear();
 }
 
 void PageStore::DropAll() {
   ++epoch_;
+  for (auto& [id, page] : dirty_) page->dirty = false;
   dirty_.clear();
   freed_.clear();
   cache_.Clear();

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +48,7 @@ class PageStore {
   void Rekey(const PagePtr& page, uint32_t newId);
   uint32_t NewTemporaryId() { return nextTemporary_++; }
 
+  // The changed pages in id order (the order a commit places them in).
   std::vector<PagePtr> DirtyPages() const;
   bool HasChanges() const { return !dirty_.empty() || !freed_.empty(); }
   // Slots (unit, class) of pages that left the tree since the last commit.
@@ -72,7 +73,7 @@ class PageStore {
   BlockSource* source_;
   FileHeader* header_;
   PageCache cache_;
-  std::map<uint32_t, PagePtr> dirty_;
+  std::unordered_map<uint32_t, PagePtr> dirty_;  // a page is here exactly while page->dirty
   std::vector<std::pair<uint32_t, int>> freed_;
   uint32_t nextTemporary_ = kFirstTemporaryId;
   uint64_t epoch_ = 1;

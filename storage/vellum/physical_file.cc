@@ -150,6 +150,7 @@ struct PhysicalFile::Impl final : BlockSource {
 
   int depth = 0;
   bool update = false;
+  uint64_t updates = 0;  // update accesses begun (part of the generation)
   bool enlisted = false;
 
   // Locks between processes (see lock_manager.h).
@@ -288,14 +289,14 @@ int PhysicalFile::Impl::LoadHeader(bool forUpdate) {
   FileHeader disk;
   if (!FileHeader::Decode(bytes, &disk)) return 36;
   if (!disk.RegionsValid()) ConsistencyStop(1735);
+  if (headerLoaded && !disk.pending() && disk.changeCounter <= committed.changeCounter) {
+    return 0;  // nothing changed since this process last looked
+  }
   // Every committed page lies inside the file: the pages of a header are
   // flushed before the header is written.
   uint64_t fileSize = 0;
   if (file->Size(&fileSize).ok() && disk.EndOfData() > std::max<uint64_t>(fileSize, kHeaderSize)) {
     ConsistencyStop(2172);
-  }
-  if (headerLoaded && !disk.pending() && disk.changeCounter <= committed.changeCounter) {
-    return 0;  // nothing changed since this process last looked
   }
   pages.DropAll();
   pendingMap.clear();
@@ -685,6 +686,7 @@ int PhysicalFile::BeginAccess(bool update) {
     ++d.depth;
     if (update && !d.update) {
       d.update = true;
+      ++d.updates;
       const bool mustReload = !d.pendingMap.empty() || (d.shareMode == 0 && !d.writerHeld);
       if (d.shareMode == 0 && !d.writerHeld) {
         // A read turns into an update: give the reader slot up first, so a
@@ -718,10 +720,13 @@ int PhysicalFile::BeginAccess(bool update) {
     return 0;
   }
   d.pages.cache().BeginOperation();
-  if (d.LockForAccess(update) != 0) return 5;
   // Alone on the file (deny-write, exclusive) a loaded header stays valid,
-  // unless a cut-off commit still waits for an update access to finish it.
-  if (d.shareMode == 0 || !d.headerLoaded || !d.pendingMap.empty() || d.committed.pending()) {
+  // unless a cut-off commit still waits for an update access to finish it;
+  // so does it while this process kept the writer byte since the last
+  // access (a transaction's changes wait for COMMIT): no one else commits.
+  const bool alone = d.shareMode != 0 || d.writerHeld;
+  if (d.LockForAccess(update) != 0) return 5;
+  if (!alone || !d.headerLoaded || !d.pendingMap.empty() || d.committed.pending()) {
     try {
       if (const int rc = d.LoadHeader(update); rc != 0) {
         d.UnlockAfterAccess();
@@ -735,6 +740,7 @@ int PhysicalFile::BeginAccess(bool update) {
   }
   d.depth = 1;
   d.update = update;
+  if (update) ++d.updates;
   return 0;
 }
 
@@ -875,6 +881,7 @@ void PhysicalFile::SetCommitStageHook(std::function<void(CommitStage)> hook) {
 void PhysicalFile::SetEnlisted(bool enlisted) { impl_->enlisted = enlisted; }
 bool PhysicalFile::enlisted() const { return impl_->enlisted; }
 bool PhysicalFile::changed() const { return impl_->changed(); }
+uint64_t PhysicalFile::generation() const { return impl_->updates + impl_->pages.epoch(); }
 const FileHeader& PhysicalFile::header() const { return impl_->header; }
 const std::string& PhysicalFile::path() const { return impl_->path; }
 io::Env* PhysicalFile::env() const { return impl_->env; }

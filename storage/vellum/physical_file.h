@@ -136,6 +136,10 @@ class PhysicalFile {
   void SetEnlisted(bool enlisted);
   bool enlisted() const;
   bool changed() const;
+  // Rises with every update access and whenever the cached pages are
+  // dropped (another process committed, a rollback): what was read from the
+  // file at one generation still holds while it stays.
+  uint64_t generation() const;
 
   // The size of the file in bytes.
   int FileSize(uint64_t* size);

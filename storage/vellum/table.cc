@@ -240,6 +240,10 @@ int Table::AdjustCounter(EntryStore& store, uint8_t selector, int delta, bool re
   const int rc = store.Get(CounterKey(number_, selector), &e);
   if (rc == kNotFound) return required ? storage::AccessDeniedErr : 0;
   if (rc != 0) return rc;
+  return PutCounter(store, e, delta, required);
+}
+
+int Table::PutCounter(EntryStore& store, const TreeEntry& e, int delta, bool required) {
   if (e.data().size() < 4) return required ? storage::AccessDeniedErr : 0;
   std::string data(e.data());
   const uint32_t value = ReadLE32(data, 0);
@@ -288,7 +292,8 @@ int Table::Add(EntryStore& store, const NumberSource& take, const FileControlBlo
   }
   if ((rc = store.Insert(TreeEntry(DataKey(number_, n), StoredImage(fcb, record, oem_)))) != 0)
     return rc;
-  if ((rc = AdjustCounter(store, kTableCounter, +1, true)) != 0) return rc;
+  // The counter as read above: the record's own entries do not change it.
+  if ((rc = PutCounter(store, counter, +1, true)) != 0) return rc;
   for (size_t k = 0; k < keys.size(); ++k) {
     if (!keys[k]) continue;
     if ((rc = store.Insert(*keys[k])) != 0) return rc;

@@ -96,6 +96,7 @@ PagePtr Tree::HintedLeaf(std::string_view key) {
         Compare(key, entries.back().key()) > 0) {
       continue;
     }
+    if (!leaf->dirty) store_->cache().Use(leaf);  // keeps it from looking unused to the cache
     return leaf;
   }
   return nullptr;

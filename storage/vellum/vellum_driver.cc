@@ -344,6 +344,14 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       const int64_t wait = s.holdWaitHundredths;
       s.holdWaitHundredths = 0;
       const Cursor before = s.cursor;
+      if (op != storage::SKIP && !hold && !s.watchArmed && s.readAhead > 0) {
+        const bool forward = op == storage::NEXT;
+        if (ReadAhead(fcb, s, forward)) return 0;
+        return InAccess(file, false, [&] {
+          FetchAhead(fcb, s, forward);
+          return ReadAhead(fcb, s, forward) ? 0 : ReadSequence(op, fcb, s, args);
+        });
+      }
       const int rc = InAccess(file, false, [&] { return ReadSequence(op, fcb, s, args); });
       if (rc != 0 || !hold) return rc;
       const int held = TakeHold(fcb, s, wait);
@@ -467,6 +475,13 @@ int VellumDriver::OnOpenTable(int op, FileControlBlock& fcb, VellumState& s, Dri
       return 0;
     case storage::WATCH:
       s.watchArmed = true;
+      return 0;
+    case storage::BUFFER:
+      // Sequence reads fetch count records ahead (0: none); a batch serves
+      // for at most seconds (0: until used up).
+      s.readAhead = std::max<int32_t>(0, args.count);
+      s.aheadSeconds = args.seconds;
+      s.ahead.clear();
       return 0;
     case storage::NOMEMO:
       s.noMemoNext = true;

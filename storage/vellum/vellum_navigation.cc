@@ -117,6 +117,52 @@ int LoadRecord(FileControlBlock& fcb, VellumState& s, uint32_t n) {
   return 0;
 }
 
+bool ReadAhead(FileControlBlock& fcb, VellumState& s, bool forward) {
+  if (s.ahead.empty()) return false;
+  const bool fresh =
+      s.aheadForward == forward && s.aheadGeneration == s.file->generation() &&
+      s.aheadFrom == s.cursor &&
+      (s.aheadSeconds == 0 ||
+       std::chrono::steady_clock::now() - s.aheadTaken < std::chrono::seconds(s.aheadSeconds));
+  if (!fresh) {
+    s.ahead.clear();
+    return false;
+  }
+  VellumState::AheadRecord& a = s.ahead.front();
+  std::memcpy(fcb.record, a.image.record.data(), fcb.recordLength);
+  const bool withMemos = !s.noMemoNext;
+  if (withMemos) fcb.memoValues = std::move(a.image.memos);
+  fcb.memoValues.resize(fcb.memos.size());
+  s.current = a.record;
+  s.currentWithoutMemos = !withMemos;
+  s.noMemoNext = false;
+  s.cursor = std::move(a.cursor);
+  s.aheadFrom = s.cursor;
+  s.ahead.pop_front();
+  return true;
+}
+
+void FetchAhead(FileControlBlock& fcb, VellumState& s, bool forward) {
+  s.ahead.clear();
+  const Cursor from = s.cursor;
+  // Stops at the end of the order and before anything a read would report
+  // (a key entry without its record): the plain read meets it in turn.
+  for (int32_t i = 0; i < s.readAhead; ++i) {
+    TreeEntry e;
+    if (Step(s, forward, &e) != 0) break;
+    VellumState::AheadRecord a;
+    a.record = RecordOf(fcb, s.cursor.order, e);
+    if (s.table.Read(s.file->store(), fcb, a.record, &a.image, true) != 0) break;
+    a.cursor = s.cursor;
+    s.ahead.push_back(std::move(a));
+  }
+  s.cursor = from;
+  s.aheadFrom = from;
+  s.aheadForward = forward;
+  s.aheadGeneration = s.file->generation();
+  s.aheadTaken = std::chrono::steady_clock::now();
+}
+
 int SetSequence(int op, FileControlBlock& fcb, VellumState& s, DriverArgs& args) {
   const bool keyed = op != storage::SETfile && op != storage::SETfileptr &&
                      op != storage::RESETfile && op != storage::SETfilekey;

@@ -14,6 +14,15 @@ int ReadSequence(int op, storage::FileControlBlock& fcb, VellumState& s, storage
 int ReadDirect(int op, storage::FileControlBlock& fcb, VellumState& s, storage::DriverArgs& args);
 int PositionOf(int op, storage::FileControlBlock& fcb, VellumState& s, storage::DriverArgs& args);
 
+// BUFFER's reading ahead. ReadAhead serves a NEXT (forward) or PREVIOUS
+// from the batch fetched before; false when it cannot (none fetched, or the
+// batch is stale: another direction or position, the file changed here, too
+// old). FetchAhead fetches the batch that follows the cursor, leaving the
+// cursor where it was. REQUIRES: no hold or watch asked for the read;
+// FetchAhead inside a read access.
+bool ReadAhead(storage::FileControlBlock& fcb, VellumState& s, bool forward);
+void FetchAhead(storage::FileControlBlock& fcb, VellumState& s, bool forward);
+
 // Reads record n into the buffer and makes it current, consuming the
 // one-shot flags (watch, no-memo, hold).
 int LoadRecord(storage::FileControlBlock& fcb, VellumState& s, uint32_t n);

@@ -4,7 +4,9 @@
 // watch, no-memo) that the next read consumes. Not copyable.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -26,6 +28,7 @@ struct Cursor {
   bool nextInclusive = true;
   std::string previous;
   bool previousInclusive = false;
+  bool operator==(const Cursor&) const = default;
 };
 
 class VellumState : public storage::DriverState {
@@ -64,6 +67,24 @@ class VellumState : public storage::DriverState {
   };
   std::map<int64_t, ReadState> readStates;
   int64_t lastReadState = 0;
+
+  // BUFFER: a sequence read fetches readAhead records under one access and
+  // the reads that follow are served from them, while the sequence goes on
+  // where the batch left it, this process changed nothing in the file, and
+  // the batch is younger than aheadSeconds (when set). The next batch sees
+  // what other processes committed meanwhile.
+  struct AheadRecord {
+    Cursor cursor;  // the sequence position once this record is read
+    uint32_t record = 0;
+    RecordImage image;
+  };
+  int32_t readAhead = 0;
+  uint32_t aheadSeconds = 0;
+  std::deque<AheadRecord> ahead;
+  Cursor aheadFrom;  // the position the front record follows
+  bool aheadForward = true;
+  uint64_t aheadGeneration = 0;
+  std::chrono::steady_clock::time_point aheadTaken;
 
   uint32_t heldRecord = 0;          // the record this block holds against other processes; 0: none
   int64_t holdWaitHundredths = 0;   // how long a sequence read retries its hold; < 0: as long as any lock wait

@@ -28,6 +28,9 @@ namespace ck::vlutool {
 
 namespace {
 
+// Records a scan fetches under one access of the file.
+constexpr int32_t kReadAhead = 64;
+
 constexpr char kUsage[] =
     "usage: vlutool [--owner PASSWORD] COMMAND ARGS\n"
     "  tables FILE                       the tables of the file and their record counts\n"
@@ -202,6 +205,7 @@ int Select(ToolTable& t, const Selection& sel, const std::function<void(uint32_t
     return true;
   };
   int rc = key >= 0 ? storage::SetKeyValue(fcb, key) : storage::Set(fcb);
+  if (rc == 0) rc = storage::Buffer(fcb, kReadAhead);
   while (rc == 0 && (rc = storage::Next(fcb)) == 0) {
     if (key >= 0 && !matches(true)) break;  // past the key value: nothing further can match
     if (!matches(false)) continue;
@@ -242,6 +246,7 @@ std::string Header(const ToolTable& t) {
 int AllRecords(ToolTable& t, std::string* csv, std::string* error) {
   *csv = Header(t);
   int rc = storage::Set(t.fcb());
+  if (rc == 0) rc = storage::Buffer(t.fcb(), kReadAhead);
   while (rc == 0 && (rc = storage::Next(t.fcb())) == 0) *csv += CsvLine(t.Row());
   if (rc == storage::RecordNotAvailableErr) return 0;
   *error = "reading the records: " + CodeText(rc);

@@ -102,8 +102,10 @@ int CmdTables(Invocation& in) {
       TreeEntry counter;
       const uint32_t number = vellum::ReadBE32(e.data(), 0);
       if (store.Get(vellum::CounterKey(number, vellum::kTableCounter), &counter) == 0 &&
-          counter.data().size() >= 4)
-        line += "\t" + std::to_string(vellum::ReadLE32(counter.data(), 0));
+          counter.data().size() >= 4) {
+        line += '\t';
+        line += std::to_string(vellum::ReadLE32(counter.data(), 0));
+      }
     }
     in.out += line + "\n";
     const std::string key(e.key());
