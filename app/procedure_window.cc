@@ -1,10 +1,13 @@
 #include "app/procedure_window.h"
 
+#include <atomic>
+
 #include "app/globals.h"
 #include "app/passwords_table.h"
 #include "framework/error_manager.h"
 #include "framework/relation_manager.h"
 #include "framework/settings_manager.h"
+#include "ui/dialogs.h"
 #include "ui/window.h"
 
 namespace ck::app {
@@ -55,13 +58,24 @@ void ProcedureWindowOf<Manager>::OpenPasswords() {
   this->FilesOpened = 1;
 }
 
+namespace {
+std::atomic<bool> gSettingsFailureShown{false};
+}  // namespace
+
 template <class Manager>
 Level ProcedureWindowOf<Manager>::TakeCloseEvent() {
   const Level base = Manager::TakeCloseEvent();
   if (base == level::Benign && this->Opened && !saved_ && this->Win != nullptr &&
       this->Win->IsOpen()) {
-    INIMgr().UpdateWindow(name_, *this->Win);
     saved_ = true;
+    // Said once a run: nothing but window places is lost, and the program goes on.
+    if (INIMgr().UpdateWindow(name_, *this->Win) != level::Benign &&
+        !gSettingsFailureShown.exchange(true)) {
+      ui::Message("The settings file " + INIMgr().FileName +
+                      " cannot be written, so window places and sizes are not kept for the "
+                      "next start.|Your entries are not affected.",
+                  "Cellarkey", ui::MessageIcon::Exclamation);
+    }
   }
   return base;
 }

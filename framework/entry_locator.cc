@@ -91,8 +91,17 @@ void EntryLocator::UpdateWindow() {
 
 void EntryLocator::ApplyLocatorText() {
   std::string text(ClipTrailing(SHADOW));
-  if (NOCASE) text = Upper1252(text);
   const bool ascending = VIEWMANAGER == nullptr || VIEWMANAGER->FieldAscendsInOrder(FREEELEMENT);
+  if (NOCASE) {
+    // A case-sensitive key sorts each small letter just before its capital,
+    // so the lowest spelling of the text in any case is the small one: an
+    // ascending search from it lands on the first value that matches the
+    // text without regard to case. Elsewhere the text is upper-cased.
+    if (ascending && VIEWMANAGER != nullptr && VIEWMANAGER->OrderKeyKeepsCase())
+      LowerInPlace(text.data(), text.size());
+    else
+      text = Upper1252(text);
+  }
   if (!ascending) text += LocatorHighChar;
   FREEELEMENT.Assign(text);
   UpdateWindow();

@@ -59,8 +59,10 @@ class EntryLocator {
   virtual bool TakeLocatorKey(int keycode);
   // Shows the typed text in the entry control.
   virtual void UpdateWindow();
-  // Sets the free field from the typed text (upper-cased when NOCASE,
-  // followed by 0xFE when the field descends in the view's order).
+  // Sets the free field from the typed text (when NOCASE upper-cased, or
+  // lower-cased for an ascending case-sensitive key, whose collation puts
+  // small letters first; followed by 0xFE when the field descends in the
+  // view's order).
   virtual void ApplyLocatorText();
 
   // --- Members, in declaration order ---

@@ -227,6 +227,7 @@ Level PrintPreview::Init() {
   const Level base = WindowManager::Init();
   if (base != level::Benign) return base;
   Inited = 0;
+  windowSaved_ = false;
   PAGEMANAGER.clear();
   window_ = std::make_unique<ui::Window>(PreviewLayout());
   ui::Window& w = *window_;
@@ -269,8 +270,7 @@ Level PrintPreview::Init() {
 
 Level PrintPreview::Kill() {
   if (Dead) return level::Benign;
-  if (window_ != nullptr && window_->IsOpen() && INIMGR != nullptr && SAVESIZE)
-    INIMGR->UpdateWindow(PreviewWindowSection, *window_);
+  SaveWindowState();
   if (ownPopup_ != nullptr) ownPopup_->Kill();
   const Level base = WindowManager::Kill();
   if (window_ != nullptr) window_->Close();
@@ -539,10 +539,21 @@ Level PrintPreview::TakeWindowEvent() {
     case ui::event::Restored:
       LayoutPages();
       break;
+    case ui::event::CloseWindow:
+    case ui::event::CloseDown:
+      SaveWindowState();  // while the window still shows how the user left it
+      break;
     default:
       break;
   }
   return level::Benign;
+}
+
+void PrintPreview::SaveWindowState() {
+  if (windowSaved_ || window_ == nullptr || !window_->IsOpen() || INIMGR == nullptr || !SAVESIZE)
+    return;
+  INIMGR->UpdateWindow(PreviewWindowSection, *window_);
+  windowSaved_ = true;
 }
 
 }  // namespace ck

@@ -179,6 +179,8 @@ class PrintPreview : public WindowManager {
   // Shows the page of a page control at the zoomed-in view, or back to tiles.
   void TakePageClick(int control);
   long ShownCount() const;
+  // Keeps the window's place and size under "_PreviewWindow_" (once).
+  void SaveWindowState();
 
  private:
   std::unique_ptr<ui::Window> window_;
@@ -189,6 +191,7 @@ class PrintPreview : public WindowManager {
   std::string zoomText_, acrossText_, downText_;
   std::vector<std::string> pages_;
   ReportGenerator savedTarget_;
+  bool windowSaved_ = false;
 };
 
 // The window names the preview keeps in the settings file.

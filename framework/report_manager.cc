@@ -186,6 +186,7 @@ Level ReportManager::Deliver() {
 
 bool ReportManager::AskPreview() {
   if (PREVIEW == nullptr) return false;
+  if (PREVIEW->Errors == nullptr) PREVIEW->Errors = Errors;
   if (REPORT != nullptr && PREVIEW->DocumentTitle.empty())
     PREVIEW->DocumentTitle = REPORT->layout().title;
   return PREVIEW->Display(PREVIEWQUEUE, ZOOM, PREVIEW->CURRENTPAGE);

@@ -142,6 +142,16 @@ bool ViewManager::FieldAscendsInOrder(const FieldRef& field) const {
   return order[static_cast<size_t>(at)] == '+';
 }
 
+bool ViewManager::OrderKeyKeepsCase() const {
+  const SortOrder* order = CurrentOrder();
+  const storage::FileControlBlock* fcb =
+      PRIMARY != nullptr && PRIMARY->Me != nullptr ? PRIMARY->Me->File : nullptr;
+  if (order == nullptr || fcb == nullptr || order->MAINKEY < 0 ||
+      static_cast<size_t>(order->MAINKEY) >= fcb->keys.size())
+    return false;
+  return !fcb->keys[static_cast<size_t>(order->MAINKEY)].nocase;
+}
+
 // --- Range and filter -------------------------------------------------------
 
 int ViewManager::ComponentCount() const {

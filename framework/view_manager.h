@@ -139,6 +139,9 @@ class ViewManager {
   void AddRange(FieldRef field, FieldRef low, FieldRef high);
   // True unless field is written with a "-" in front in the view's order.
   bool FieldAscendsInOrder(const FieldRef& field) const;
+  // True when the current order reads through a key of the table that
+  // compares text with regard to case.
+  bool OrderKeyKeepsCase() const;
   SortOrder* CurrentOrder() const;
   // The filter text the range and filter groups of the current order make.
   std::string FilterText() const;

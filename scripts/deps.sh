@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest
   qt6-base-dev libgl-dev
-  fonts-liberation xvfb xauth
+  fonts-liberation xvfb xauth poppler-utils
   libbenchmark-dev libsqlite3-dev
   clang libclang-rt-14-dev
 )

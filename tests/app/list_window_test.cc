@@ -15,6 +15,7 @@
 #include "app/program.h"
 #include "app/update_passwords.h"
 #include "framework/file_manager.h"
+#include "framework/settings_manager.h"
 #include "framework/relation_manager.h"
 #include "framework/window_manager.h"
 #include "runtime/thread.h"
@@ -29,7 +30,11 @@ const char* const kList = "PASSWORDS FILE";
 
 class ListWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { app::PrepareProcess(); }
+  void SetUp() override {
+    app::PrepareProcess();
+    app::INIMgr().Init(app::kSettingsFile);  // as the program procedure does
+  }
+  void TearDown() override { app::INIMgr().Kill(); }
 
   // Runs the record form on a runtime thread for the entry of domain (none
   // for an insert) with request; the future gives the response it left.

@@ -128,7 +128,7 @@ class AccountList : public WindowManager {
     Open(window_);
     step.StepInit(run_.stepControls, steptable::RunTime);
     browse.AddSortOrder(&step, run_.key);
-    locator.Init(kLocator, table_.Field(0), run_.nocase, &browse);
+    locator.Init(kLocator, table_.Field(0), run_.caseFreeLocator, &browse);
     browse.AddLocator(&locator);
     browse.AddField(table_.Field(0));
     browse.AddField(table_.Field(1));

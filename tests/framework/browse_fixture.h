@@ -42,6 +42,7 @@ struct ListRun {
   int key = 0;              // the key the list follows
   bool descendingKey = false;
   bool nocase = true;       // the key compares without regard to case
+  bool caseFreeLocator = true;  // the locator compares without regard to case
   int askProcedure = 1;     // 0: edit in place
   uint8_t request = 0;      // the list's own request (4: select)
   uint8_t stepControls = stepflag::Letters | stepflag::Digits;

@@ -144,6 +144,24 @@ TEST_F(BrowseTest, TheLocatorFindsTheTypedTextWithoutRegardToCase) {
   ASSERT_TRUE(Finished(f));
 }
 
+// A case-free locator over a case-sensitive key (the password list's case):
+// the key sorts "echo" before "ECHO", so searching from the upper-cased text
+// would land past every small-letter value.
+TEST_F(BrowseTest, ACaseFreeLocatorOnACaseSensitiveKeyFindsSmallLetters) {
+  Fill(3000, false);
+  ListRun run;
+  run.nocase = false;
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  int choice = 0;
+  for (const char* typed : {"ech", "ECH", "eCh"}) {
+    Ok(script.Type("?LOCATOR", typed));
+    EXPECT_EQ(Shown(&choice)[choice - 1], "echo0000") << typed;
+  }
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
+}
+
 TEST_F(BrowseTest, CharactersTypedOnTheListGoToTheLocator) {
   Fill(3000);
   ListRun run;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "framework/settings_manager.h"
 #include "tests/framework/report_fixture.h"
 #include "ui/engine.h"
 
@@ -98,6 +99,12 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
   EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 75%\"\n");
   Ok(script.Type("?PRTPREV:ZOOMLIST", "150"));
   EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 150%\"\n");
+  // The page's context menu offers the zoom entries.
+  Ok(script.Key("?PRTPREV:PAGE1", "MouseRight"));
+  ui::ScriptResult menu = script.Popup(3);
+  Ok(menu);
+  EXPECT_NE(menu.output.find("3: 50% Zoom"), std::string::npos) << menu.output;
+  EXPECT_EQ(script.Status().output, "status \"Page 2 of 3\" \"Zoom: 50%\"\n");
   Ok(script.Choose("?PRTPREV:ZOOMLIST", "Tile pages"));
   Ok(script.Type("?PRTPREV:PAGESACROSS", "3"));
   EXPECT_EQ(Pages(), "1 2 3");
@@ -126,8 +133,18 @@ TEST_F(PrintPreviewTest, ExitPrintsNothingAndAFailedPrintReturnsToThePreview) {
   ReportRun run;
   run.records = 10;
   run.preview = true;
-  run.configure = [&](ReportManager&, PrintPreview& p) { p.CONFIRMPAGES = 0; };
+  SettingsManager settings;
+  settings.Init(folder.Path("Cellarkey.INI"));
+  run.configure = [&](ReportManager&, PrintPreview& p) {
+    p.CONFIRMPAGES = 0;
+    p.SetINIManager(settings);
+    p.MAXIMIZE = 1;
+  };
   auto f = fixture::StartReport(folder, run);
+  Ok(script.WaitWindow("Report Preview"));
+  Ok(script.Menu("File/Pages to Print..."));
+  Ok(script.WaitWindow("Pages to Print"));
+  Ok(script.Press("?CANCEL"));
   Ok(script.WaitWindow("Report Preview"));
   Ok(script.Press("?PRTPREV:TBARPRINT"));
   ui::ScriptResult shown = script.Answer("ok");
@@ -139,6 +156,9 @@ TEST_F(PrintPreviewTest, ExitPrintsNothingAndAFailedPrintReturnsToThePreview) {
   ASSERT_TRUE(Finished(f));
   EXPECT_EQ(run.response, response::Cancelled);
   EXPECT_TRUE(output.Jobs().empty());
+  // Both windows' places are kept: the preview as the user left it, maximised.
+  EXPECT_EQ(settings.Fetch(PreviewWindowSection, "Maximize"), "Yes");
+  EXPECT_EQ(settings.Fetch(PreviewPagesSection, "Width"), "200");
 }
 
 TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
@@ -152,6 +172,17 @@ TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
   EXPECT_NE(Shown("?LIST").find("3: Text file"), std::string::npos);
   Ok(script.SelectRow("?LIST", 3));
   Ok(script.Press("?OK"));
+  // A file that cannot be written is reported; the preview stays.
+  Ok(script.File("/nonexistent/folder/list.txt"));
+  ui::ScriptResult refused = script.Answer("ok");
+  Ok(refused);
+  EXPECT_NE(refused.output.find("cannot create /nonexistent/folder/list.txt"), std::string::npos)
+      << refused.output;
+  Ok(script.WaitWindow("Report Preview"));
+  Ok(script.Menu("File/Save As..."));
+  Ok(script.WaitWindow("Select an Output"));
+  Ok(script.SelectRow("?LIST", 3));
+  Ok(script.Press("?OK"));
   const std::string file = folder.Path("list.txt");
   Ok(script.File(file));
   Ok(script.WaitWindow("Report Preview"));
@@ -161,6 +192,30 @@ TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("Name 001"), std::string::npos);
   EXPECT_NE(text.find("Name 040\r\n<-- Date --> Page 2"), std::string::npos);
+
+  // A spoilt page image stops the save with its message; the program goes on.
+  ReportRun spoilt;
+  spoilt.records = 40;
+  spoilt.preview = true;
+  spoilt.damagePage = 2;
+  auto g = fixture::StartReport(folder, spoilt);
+  Ok(script.WaitWindow("Report Preview"));
+  Ok(script.Menu("File/Save As..."));
+  Ok(script.WaitWindow("Select an Output"));
+  Ok(script.SelectRow("?LIST", 3));
+  Ok(script.Press("?OK"));
+  const std::string second = folder.Path("second.txt");
+  Ok(script.File(second));
+  ui::ScriptResult parser = script.Answer("ok");
+  Ok(parser);
+  EXPECT_NE(parser.output.find("message \"WMF Parser Error\": The File "), std::string::npos)
+      << parser.output;
+  EXPECT_NE(parser.output.find("page00002.ckpage is not a valid WMF file."), std::string::npos);
+  Ok(script.WaitWindow("Report Preview"));
+  Ok(script.Press("?PRTPREV:TBAREXIT"));
+  ASSERT_TRUE(Finished(g));
+  EXPECT_FALSE(std::ifstream(second).good());
+  EXPECT_EQ(spoilt.messages, std::vector<int>{49});
 }
 
 }  // namespace

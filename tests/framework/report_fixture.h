@@ -49,6 +49,7 @@ struct ReportRun {
   bool step = false;         // a string step on the name gives the percentage
   long recordsToProcess = 0;  // without a step: what the percentage counts against
   int timer = 1;             // the progress window's timer, hundredths
+  int damagePage = 0;        // this page's file is spoilt before the preview shows it
   std::function<long(long record)> cost;  // fake hundredths each record takes
   std::function<void(ReportManager&, PrintPreview&)> configure;
   // Results.
