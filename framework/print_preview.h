@@ -123,7 +123,7 @@ class PrintPreview : public WindowManager {
   uint8_t ALLOWUSERZOOM = 0;
   uint8_t CONFIRMPAGES = 1;
   long CURRENTPAGE = 1;
-  uint8_t MDIWINDOW = 1;
+  uint8_t MDIWINDOW = 0;  // a window of its own (with its own menus) rather than a frame child
   long FIRSTPAGE = 1;
   std::vector<PreviewImage> IMAGEQUEUE;
   std::vector<std::string> OUTPUTFILEQUEUE;

@@ -245,6 +245,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   top_->setWindowTitle(FromAnsi(m.title));
   if (!m.icon.empty()) top_->setWindowIcon(IconFor(m.icon));
   top_->installEventFilter(this);
+  if (content_) content_->installEventFilter(this);
   lastAt_ = m.at;
   if (m.at.x >= 0 && m.at.y >= 0)
     top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
@@ -259,6 +260,9 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   }
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
+  // A window opened maximised says how large it really is once it is shown.
+  if (m.maximized)
+    QMetaObject::invokeMethod(this, [this] { ReportGeometry(); }, Qt::QueuedConnection);
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
   SyncWindow(m);
@@ -1015,6 +1019,12 @@ void QtWindowView::AcceptIfDirty(int feq) {
 }
 
 bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
+  // The controls' area takes its new size after the window's own resize (a
+  // layout places it): its size is what the window really shows.
+  if (watched == content_ && content_) {
+    if (ev->type() == QEvent::Resize) ReportGeometry();
+    return false;
+  }
   if (watched == top_) {
     switch (ev->type()) {
       case QEvent::Move:
