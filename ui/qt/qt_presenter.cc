@@ -230,6 +230,7 @@ void QtPresenter::RunCommand(WindowId id, StdAction action) {
           }
       }
       break;
+    case StdAction::Alert: QApplication::beep(); break;
     case StdAction::Cut: invoke("cut"); break;
     case StdAction::Copy: invoke("copy"); break;
     case StdAction::Paste: invoke("paste"); break;

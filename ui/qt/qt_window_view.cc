@@ -807,6 +807,8 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
   syncing_ = true;
   top_->setWindowTitle(FromAnsi(m.title));
   if (content_) content_->setEnabled(!m.dimmed);
+  if (m.busy) top_->setCursor(Qt::WaitCursor);
+  else top_->unsetCursor();
   if (menuBar_) menuBar_->setEnabled(!m.dimmed);
   if (toolbar_) toolbar_->setEnabled(!m.dimmed);
   std::function<void(const MenuModel&)> menus = [&](const MenuModel& entry) {
@@ -914,9 +916,14 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
     if (w->geometry() != PixelRect(r)) w->setGeometry(PixelRect(r));
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     if (c.type == ControlType::Image) {
-      Rect r = DefaultSize(c);
-      int side = std::max(16, std::min(PixelRect(r).width(), PixelRect(r).height()));
-      l->setPixmap(IconFor(c.icon.empty() ? c.text : c.icon).pixmap(side, side));
+      // An image file (PNG, JPEG, BMP, ICO ...) fills the control, keeping its
+      // proportions; a layout's icon name shows its icon.
+      QSize box = PixelRect(DefaultSize(c)).size();
+      const std::string& name = c.icon.empty() ? c.text : c.icon;
+      QPixmap image = ImageFor(name);
+      int side = std::max(16, std::min(box.width(), box.height()));
+      l->setPixmap(image.isNull() ? IconFor(name).pixmap(side, side)
+                                  : image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     } else {
       l->setText(FromAnsi(c.type == ControlType::Prompt ? c.text : StripAmpersands(c.text)));
       if (c.type == ControlType::Prompt) l->setTextFormat(Qt::PlainText);
