@@ -13,7 +13,7 @@ namespace ck::ui {
 namespace {
 enum class Shape {
   None, First, Prior, Up, Down, Next, Last, Plus, Pencil, Minus, Magnifier, Check, Cross,
-  Question, Lock, Ditto, User, Info, Warning, Error
+  Question, Lock, Ditto, User, Info, Warning, Error, Printer
 };
 
 struct Mapping {
@@ -32,7 +32,7 @@ constexpr Mapping kIcons[] = {
     {"WAVCRHELP", "help-contents", Shape::Question}, {"WAHELP", "help-browser", Shape::Question},
     {"WAOK", "dialog-ok", Shape::Check},        {"WACANCEL", "dialog-cancel", Shape::Cross},
     {"WAVIEW", "document-open", Shape::Magnifier}, {"LOCK", "changes-prevent", Shape::Lock},
-    {"USER", "avatar-default", Shape::User},    {"WAPRINT", "document-print", Shape::None},
+    {"USER", "avatar-default", Shape::User},    {"WAPRINT", "document-print", Shape::Printer},
     {"WAEXIT", "application-exit", Shape::Cross}, {"WAZOOM", "zoom-in", Shape::Magnifier},
 };
 
@@ -106,6 +106,18 @@ QPixmap Draw(Shape shape) {
       p.setBrush(Ink());
       p.drawEllipse(QPointF(16, 10), 6, 6);
       p.drawChord(QRectF(5, 18, 22, 20), 0, 180 * 16);
+      break;
+    case Shape::Printer:
+      // Paper going in at the top, the machine, the printed sheet in front.
+      p.setPen(QPen(Ink(), 2));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(9, 3, 14, 10));
+      p.setBrush(Ink());
+      p.drawRoundedRect(QRectF(3, 12, 26, 11), 2, 2);
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(9, 19, 14, 10));
+      p.drawLine(12, 23, 20, 23);
+      p.drawLine(12, 26, 18, 26);
       break;
     case Shape::None: p.drawRect(8, 8, 16, 16); break;
   }
