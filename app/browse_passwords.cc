@@ -65,7 +65,7 @@ WindowModel ListLayout() {
   ControlModel& tab = w.Add(ControlType::Tab, "?TAB:2", "Passwords List ");
   tab.parent = 8;
   ControlModel& image = w.Add(ControlType::Image, "?IMAGE1", "LOCK.ICO");
-  image.at = {14, 24, 24, 24};
+  image.at = {490, 22, 24, 24};
   image.parent = kTab;
   ControlModel& hint = w.AddString("?STRING1", "To search click TAB >>");
   hint.at = {212, 31, 100, 10};

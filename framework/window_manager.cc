@@ -9,6 +9,7 @@
 #include "framework/toolbar_target.h"
 #include "framework/window_resizer.h"
 #include "storage/file_control_block.h"
+#include "ui/dialogs.h"
 #include "ui/window.h"
 
 namespace ck {
@@ -274,7 +275,9 @@ Level WindowManager::TakeSelected() { return level::Benign; }
 
 Level WindowManager::TakeRejected() {
   if (Win == nullptr) return level::Benign;
-  // The refused text goes back to the variable's value and the user tries again.
+  // The alert sounds; the refused text goes back to the variable's value and
+  // the user tries again.
+  ui::Beep();
   Win->Display(Field());
   Win->Select(Field());
   return level::Benign;
@@ -407,8 +410,11 @@ Level WindowManager::InsertCompleted() {
 
 bool WindowManager::WriteChange(bool deleting) {
   for (;;) {
-    const Level written =
-        deleting ? Primary->Delete(false) : Primary->Update(HistoryKey != 0);
+    Level written;
+    {
+      ui::BusyCursor busy;  // while the record is written
+      written = deleting ? Primary->Delete(false) : Primary->Update(HistoryKey != 0);
+    }
     if (written == level::Benign) return true;
     if (written == level::User && Errors != nullptr) {
       const int answer = Errors->Ask(deleting ? msg::RetryDelete : msg::RetrySave, button::Cancel,

@@ -53,6 +53,11 @@ bool PrinterSetup() {
   return Engine::Get().Ask(r) == 1;
 }
 
+void Beep() { Engine::Get().Command(0, StdAction::Alert); }
+
+BusyCursor::BusyCursor() { Engine::Get().SetBusy(true); }
+BusyCursor::~BusyCursor() { Engine::Get().SetBusy(false); }
+
 bool PostEvent(WindowId window, int event, int feq) {
   return Engine::Get().Post(window, {event, feq, 0});
 }

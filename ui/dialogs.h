@@ -32,6 +32,19 @@ bool FileDialog(std::string_view title, std::string* fileName, std::string_view 
 // The printer setup dialog; true when the user accepted it.
 bool PrinterSetup();
 
+// Sounds the alert: the user's input was refused.
+void Beep();
+
+// Shows the busy cursor over the calling thread's windows while it lives
+// (a long write, a refill); nested ones count.
+class BusyCursor {
+ public:
+  BusyCursor();
+  ~BusyCursor();
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // Posts an event to a window of any thread; false when it does not exist.
 bool PostEvent(WindowId window, int event, int feq = 0);
 // Posts to the top open window of an engine thread; false when it has none.

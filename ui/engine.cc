@@ -56,6 +56,7 @@ struct ThreadState {
   int popups = 0;            // of which popup menus
   bool handing = false;      // its request is being handed to the presenter
   bool answered = false;     // its request was answered; it is about to resume
+  int busy = 0;              // BusyCursor scopes open
 };
 
 // Tells the engine when a thread it knows ends.
@@ -197,7 +198,7 @@ struct Engine::State {
     auto it = threads.find(thread);
     if (it == threads.end() || it->second.runtime) return;
     const ThreadState& t = it->second;
-    if (t.windows == 0 && t.asks == 0 && t.waitingOn == 0) threads.erase(it);
+    if (t.windows == 0 && t.asks == 0 && t.waitingOn == 0 && t.busy == 0) threads.erase(it);
   }
   bool Parked(const ThreadState& t) const {
     if (t.asks > 0) return !t.handing && !t.answered;
@@ -287,6 +288,8 @@ std::optional<WindowModel> Engine::Snapshot(WindowId id) const {
   m.blocked = s_->Blocked(*w);
   m.dimmed = s_->Asks(w->thread, false) > 0 || s_->LaterWindow(*w);
   m.thread = w->thread;
+  auto t = s_->threads.find(w->thread);
+  m.busy = t != s_->threads.end() && t->second.busy > 0;
   for (ToolButtonModel& t : m.toolbar) {
     const ToolButtonModel* shown = s_->ShownTool(*w, t.feq);
     t.enabled = shown->enabled;
@@ -676,6 +679,15 @@ bool Engine::ReadWindow(WindowId id, const std::function<void(const WindowModel&
   if (!w) return false;
   fn(w->model);
   return true;
+}
+
+void Engine::SetBusy(bool on) {
+  int thread = ThreadNumber();
+  std::lock_guard lock(s_->mu);
+  ThreadState& t = s_->Known(thread);
+  t.busy = std::max(0, t.busy + (on ? 1 : -1));
+  s_->NotifyThread(thread);
+  s_->ForgetIfDone(thread);
 }
 
 void Engine::Command(WindowId id, StdAction action) {

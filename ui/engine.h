@@ -140,6 +140,9 @@ class Engine {
   bool PressKey(WindowId id, int feq, int keycode, char ch);
   bool ReadWindow(WindowId id, const std::function<void(const WindowModel&)>& fn) const;
   void Command(WindowId id, StdAction action);  // hands a standard action to the presenter
+  // The calling thread is busy (the presenter shows the busy cursor over its
+  // windows) while the count of SetBusy(true) exceeds that of SetBusy(false).
+  void SetBusy(bool on);
   // Asks the presenter and waits (the lock released); input to the calling
   // thread's windows is refused meanwhile.
   int Ask(const std::shared_ptr<Request>& request);

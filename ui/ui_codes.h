@@ -152,6 +152,7 @@ enum class StdAction {
   Help,         // help contents
   HelpSearch,
   HelpOnHelp,
+  Alert,        // sound the alert (input refused)
 };
 
 enum class WindowKind {

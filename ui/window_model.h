@@ -123,6 +123,7 @@ struct WindowModel {
   int focus = 0;               // the control with the focus; 0 none
   std::vector<int> alerts;     // key codes that raise AlertKey events
   bool blocked = false;        // in snapshots: the window takes no input now
+  bool busy = false;           // in snapshots: its thread shows the busy cursor
   bool dimmed = false;         // in snapshots: drawn disabled (a later window or a
                                // message box of its thread; not for a popup menu)
   int thread = 0;              // in snapshots: the owning engine thread

@@ -3,6 +3,7 @@
 // would, the data file read back afterwards.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,6 +105,34 @@ TEST_F(ListTest, AUserKeepsEntriesThroughTheListAndItsForm) {
                                       "ebay|carla||", "Ebay|bob||"}));
   // The list window was kept where it was for the next start.
   EXPECT_NE(folder.Read("Cellarkey.INI").find("[BrowsePASSWORDS]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ck::test
+
+namespace ck::test {
+namespace {
+
+// The windows drawn by Qt: the frame with a list and a form open, and a page
+// of the report in its preview, pictured.
+TEST_F(ListTest, UnderQtTheListTheFormAndThePreviewArePictured) {
+  AddEntries(folder.path(), {{"ebay", "ann@mail.example.com", "pw-ann", "first"},
+                             {"amazon", "dora", "pw-dora", ""}});
+  const std::string frame = (folder / "frame.png").string();
+  const std::string preview = (folder / "preview.png").string();
+  const std::string frameTitle =
+      "Cellarkey - By Ada Quillon ---- DO NOT USE THIS PROGRAM IF YOU WERE NOT AUTHORIZED ---- ";
+  const ProgramRun run = RunScript(
+      folder,
+      Admit() + kOpenList + "select ?BROWSE:1 2\npress ?CHANGE:3\nwait \"Record Will Be Changed\"\n"
+                            "wait \"" + frameTitle + "\"\nscreenshot \"" + frame + "\"\n"
+                            "wait \"Record Will Be Changed\"\npress ?CANCEL\nwait \"PASSWORDS FILE\"\n"
+                            "close\nmenu \"Reports/PRINT PASSWORDS LIST\"\nwait \"Report Preview\"\n"
+                            "screenshot \"" + preview + "\"\nmenu File/Exit\n" + ExitProgram(),
+      true);
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_GT(std::filesystem::file_size(frame), 10000u);
+  EXPECT_GT(std::filesystem::file_size(preview), 10000u);
 }
 
 }  // namespace

@@ -511,3 +511,54 @@ TEST_F(WindowManagerTest, TheTranslatorGetsEveryWindowText) {
 
 }  // namespace
 }  // namespace ck
+
+namespace ck {
+namespace {
+
+// A form with a numeric entry and no table: what the user types is checked
+// by the entry's picture.
+class NumberForm : public WindowManager {
+ public:
+  explicit NumberForm(ui::Window& w) : window_(w) {}
+  Level Init() override {
+    const Level base = WindowManager::Init();
+    if (base != level::Benign) return base;
+    Open(window_);
+    window_.Bind(1, ui::UseVar::Of(&amount));
+    window_.Display();
+    return level::Benign;
+  }
+  std::string amount = "7";
+
+ private:
+  ui::Window& window_;
+};
+
+TEST(WindowManagerRejected, RefusedInputSoundsTheAlertAndShowsTheValueAgain) {
+  ui::ScriptPresenter presenter;
+  ui::Engine::Get().SetPresenter(&presenter);
+  ui::ScriptDriver script(&presenter);
+  std::string amount;
+  std::thread form([&] {
+    ui::WindowModel m;
+    m.title = "Numbers";
+    m.AddEntry("?AMOUNT", "@n3");
+    ui::Window w(m);
+    NumberForm f(w);
+    f.Run();
+    amount = f.amount;
+  });
+  ASSERT_TRUE(script.WaitWindow("Numbers").ok);
+  ASSERT_TRUE(script.Type("?AMOUNT", "x1").ok);
+  EXPECT_EQ(script.TakeNotes(), "command: Alert\n");
+  EXPECT_EQ(script.Print("?AMOUNT").output, "?AMOUNT = \"  7\"\n");
+  ASSERT_TRUE(script.Type("?AMOUNT", "12").ok);
+  EXPECT_EQ(script.TakeNotes(), "");
+  ASSERT_TRUE(script.Close().ok);
+  form.join();
+  EXPECT_EQ(amount, "12");
+  ui::Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck

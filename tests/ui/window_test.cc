@@ -340,6 +340,19 @@ TEST_F(WindowTest, AThumbDraggedFasterThanTheProcedureLeavesNoBacklog) {
   w.Close();
 }
 
+TEST_F(WindowTest, ABusyThreadsWindowsShowTheBusyCursor) {
+  Window w(Form());
+  w.Open();
+  EXPECT_FALSE(w.Snapshot().busy);
+  {
+    BusyCursor busy;
+    BusyCursor nested;
+    EXPECT_TRUE(E().Snapshot(w.Id())->busy);
+  }
+  EXPECT_FALSE(E().Snapshot(w.Id())->busy);
+  w.Close();
+}
+
 TEST(MessageWithoutPresenter, AnswersTheDefaultOrTheFirstOfferedButton) {
   Presenter* saved = E().presenter();
   E().SetPresenter(nullptr);

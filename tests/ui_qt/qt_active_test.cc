@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -228,6 +231,97 @@ TEST(QtAccessKeys, TheActiveWindowFirstThenTheMenuBarNeverAnotherWindow) {
   Engine::Get().CloseAll();
   frame.join();
   Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck::ui
+
+namespace ck::ui {
+namespace {
+
+// A child opened maximised learns the size the MDI area gives it, so that it
+// can lay its controls out for it (a print preview fills the page width).
+TEST(QtMaximized, AChildOpenedMaximisedIsToldItsShownSize) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  test::Log log;
+  std::thread frame([&] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Max frame";
+    m.at = {-1, -1, 400, 260};
+    Window w(m);
+    w.Open();
+    std::thread child([&] {
+      WindowModel c;
+      c.kind = WindowKind::MdiChild;
+      c.title = "Max child";
+      c.at = {-1, -1, 100, 50};
+      c.maximized = true;
+      Window cw(c);
+      cw.Open();
+      while (cw.Accept())
+        if (cw.Event() == event::Sized) log.Add("sized " + std::to_string(cw.ShownSize().w));
+    });
+    while (w.Accept()) {
+    }
+    child.join();
+  });
+  ASSERT_TRUE(test::WaitForWindow("Max child"));
+  ASSERT_TRUE(test::Settle());
+  auto shown = Engine::Get().Snapshot(Engine::Get().FindWindow("Max child"));
+  ASSERT_TRUE(shown);
+  EXPECT_GT(shown->shownW, 300) << "the design width, not the maximised one";
+  EXPECT_TRUE(log.Has("sized " + std::to_string(shown->shownW)));
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  frame.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck::ui
+
+namespace ck::ui {
+namespace {
+
+// The frame's picture covers its MDI area at any size instead of repeating.
+TEST(QtBackground, ThePictureCoversTheAreaAtAnySize) {
+  test::App();
+  const QString file = QDir::temp().filePath(QStringLiteral("ck_background_%1.png")
+                                                 .arg(QCoreApplication::applicationPid()));
+  QPixmap picture(64, 40);
+  picture.fill(Qt::darkCyan);
+  ASSERT_TRUE(picture.save(file));
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread frame([&] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Pictured frame";
+    m.at = {-1, -1, 300, 200};
+    m.background = file.toStdString();
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("Pictured frame"));
+  QMdiArea* area = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* a = qobject_cast<QMdiArea*>(w)) area = a;
+  ASSERT_NE(area, nullptr);
+  for (QSize size : {QSize(500, 400), QSize(900, 700)}) {
+    area->window()->resize(size);
+    ASSERT_TRUE(test::Settle());
+    EXPECT_EQ(area->background().texture().size(), area->viewport()->size());
+  }
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  frame.join();
+  Engine::Get().SetPresenter(nullptr);
+  QFile::remove(file);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
@@ -130,6 +133,57 @@ TEST(QtControls, HighlightTabOrderKeysItemsAndTabs) {
   EXPECT_EQ(Engine::Get().Snapshot(id)->Control(3)->screen, "Beta");
 
   Engine::Get().UserClose(id);
+  proc.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
+}  // namespace
+}  // namespace ck::ui
+
+namespace ck::ui {
+namespace {
+
+TEST(QtControls, ImageControlsShowImageFiles) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::string dir = std::string(CELLARKEY_BINARY_DIR) + "/qt_image_test";
+  QDir().mkpath(QString::fromStdString(dir));
+  const std::vector<std::pair<std::string, QColor>> files = {
+      {dir + "/red.png", Qt::red}, {dir + "/blue.jpg", Qt::blue}, {dir + "/green.bmp", Qt::green}};
+  for (const auto& [file, color] : files) {
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(color);
+    ASSERT_TRUE(image.save(QString::fromStdString(file)));
+  }
+  std::thread proc([&] {
+    WindowModel m;
+    m.title = "Pictures";
+    m.at = {-1, -1, 200, 60};
+    for (size_t i = 0; i < files.size(); ++i)
+      m.Add(ControlType::Image, "?IMAGE" + std::to_string(i + 1), files[i].first).at = {
+          4 + 60 * static_cast<int>(i), 4, 50, 40};
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("Pictures"));
+  std::vector<QLabel*> labels;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* l = qobject_cast<QLabel*>(w); l && l->isVisible() && !l->pixmap().isNull())
+      labels.push_back(l);
+  ASSERT_EQ(labels.size(), files.size());
+  std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+  for (size_t i = 0; i < files.size(); ++i) {
+    QImage shown = labels[i]->pixmap().toImage();
+    // Scaled into the control, proportions kept: twice as wide as high.
+    EXPECT_LE(shown.width(), labels[i]->width());
+    EXPECT_NEAR(shown.width(), 2 * shown.height(), 2);
+    QColor centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    EXPECT_LT(std::abs(centre.hue() - files[i].second.hue()), 10) << files[i].first;
+  }
+  Engine::Get().UserClose(Engine::Get().FindWindow("Pictures"));
   proc.join();
   Engine::Get().SetPresenter(nullptr);
 }

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <atomic>
 #include <thread>
 
@@ -48,6 +49,7 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
     m.title = "Asker";
     m.at = {-1, -1, 120, 40};
     m.AddEntry("?TEXT", "@s20").at = {4, 4, 100, 11};
+    m.status = {""};  // a status bar, where a refused character is named
     Window w(m);
     std::string text;
     w.Bind(1, UseVar::Of(&text));
@@ -101,6 +103,11 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
   Key(edit, Qt::Key_A, QStringLiteral("\u00e9"));  // é: Windows-1252 has it
   Key(edit, Qt::Key_A, QStringLiteral("\u2192"));  // an arrow: it has not
   EXPECT_EQ(edit->text(), QStringLiteral("\u00e9"));
+  QStatusBar* status = Visible<QStatusBar>();
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(status->currentMessage(),
+            QStringLiteral("The character \u201C\u2192\u201D cannot be kept: texts are stored in "
+                           "the Windows-1252 character set."));
   Key(edit, Qt::Key_Return);
   ASSERT_TRUE(test::Settle());
   EXPECT_EQ(accepted, 1);

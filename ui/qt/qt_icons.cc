@@ -108,15 +108,16 @@ QPixmap Draw(Shape shape) {
       p.drawChord(QRectF(5, 18, 22, 20), 0, 180 * 16);
       break;
     case Shape::Printer:
-      // Paper going in at the top, the printer's body, a sheet coming out.
-      p.setPen(QPen(Ink(), 2.5));
-      p.drawRect(QRectF(10, 4, 12, 8));
-      p.setPen(Qt::NoPen);
-      p.setBrush(Ink());
-      p.drawRoundedRect(QRectF(4, 12, 24, 11), 2, 2);
-      p.setPen(QPen(Ink(), 2.5));
+      // Paper going in at the top, the machine, the printed sheet in front.
+      p.setPen(QPen(Ink(), 2));
       p.setBrush(Qt::white);
-      p.drawRect(QRectF(9, 19, 14, 9));
+      p.drawRect(QRectF(9, 3, 14, 10));
+      p.setBrush(Ink());
+      p.drawRoundedRect(QRectF(3, 12, 26, 11), 2, 2);
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(9, 19, 14, 10));
+      p.drawLine(12, 23, 20, 23);
+      p.drawLine(12, 26, 18, 26);
       break;
     case Shape::None: p.drawRect(8, 8, 16, 16); break;
   }

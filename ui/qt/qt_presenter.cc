@@ -230,6 +230,7 @@ void QtPresenter::RunCommand(WindowId id, StdAction action) {
           }
       }
       break;
+    case StdAction::Alert: QApplication::beep(); break;
     case StdAction::Cut: invoke("cut"); break;
     case StdAction::Copy: invoke("copy"); break;
     case StdAction::Paste: invoke("paste"); break;
@@ -339,7 +340,11 @@ bool QtPresenter::Screenshot(WindowId id, const std::string& file, std::string* 
   if (QThread::currentThread() == thread()) {
     grab();
   } else {
-    // Let queued changes reach the widgets first, then grab on the GUI thread.
+    // What Qt still has queued (the size a window just got, say) reaches the
+    // procedures, they handle it, and their changes reach the widgets; then
+    // the grab, on the GUI thread.
+    QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
+    Engine::Get().WaitIdle(Engine::Clock::now() + std::chrono::seconds(5));
     QMetaObject::invokeMethod(this, [] {}, Qt::BlockingQueuedConnection);
     QMetaObject::invokeMethod(this, grab, Qt::BlockingQueuedConnection);
   }

@@ -146,11 +146,14 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     f->allowClose = allow;
     f->setFont(font);
     ownMdi_ = new QMdiArea(f);
-    const QPixmap background = ImageFor(m.background);
-    if (background.isNull())
+    background_ = ImageFor(m.background);
+    if (background_.isNull()) {
       ownMdi_->setBackground(QColor(96, 112, 128));
-    else
-      ownMdi_->setBackground(background);
+    } else {
+      // The picture covers the whole area at any size (a brush alone would tile it).
+      ownMdi_->viewport()->installEventFilter(this);
+      FitBackground();
+    }
     f->setCentralWidget(ownMdi_);
     status_ = f->statusBar();
     BuildMenuBar(f->menuBar(), m);
@@ -261,8 +264,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
   // A window opened maximised says how large it really is once it is shown.
-  if (m.maximized)
-    QMetaObject::invokeMethod(this, [this] { ReportGeometry(); }, Qt::QueuedConnection);
+  if (m.maximized) ReportGeometryLater();
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
   SyncWindow(m);
@@ -423,7 +425,7 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
         if (syncing_) return;
         std::string ansi;
         if (!ToAnsi(t->toPlainText(), &ansi)) {
-          QApplication::beep();
+          RefuseText(t->toPlainText());
           t->undo();
           return;
         }
@@ -500,7 +502,7 @@ void QtWindowView::WireEntry(QLineEdit* e, int feq) {
     std::string ansi;
     if (!ToAnsi(t, &ansi)) {
       // A character Windows-1252 cannot hold is refused, never stored garbled.
-      QApplication::beep();
+      RefuseText(t);
       if (auto snap = E().Snapshot(id_)) e->setText(FromAnsi(snap->Control(feq)->screen));
       return;
     }
@@ -805,6 +807,8 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
   syncing_ = true;
   top_->setWindowTitle(FromAnsi(m.title));
   if (content_) content_->setEnabled(!m.dimmed);
+  if (m.busy) top_->setCursor(Qt::WaitCursor);
+  else top_->unsetCursor();
   if (menuBar_) menuBar_->setEnabled(!m.dimmed);
   if (toolbar_) toolbar_->setEnabled(!m.dimmed);
   std::function<void(const MenuModel&)> menus = [&](const MenuModel& entry) {
@@ -837,6 +841,7 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
       else top_->show();
       lastMax_ = m.maximized;
       lastMin_ = m.minimized;
+      ReportGeometryLater();
     }
   }
   if (!m.hidden) ApplyGeometry(m);
@@ -866,6 +871,7 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
     if (m.maximized) top_->showMaximized();
     else if (m.minimized) top_->showMinimized();
     else top_->showNormal();
+    ReportGeometryLater();
   }
   if (moved && m.at.x >= 0 && m.at.y >= 0)
     top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
@@ -875,6 +881,12 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
     top_->resize(inner + decoration);
   }
   lastAt_ = m.at;
+}
+
+void QtWindowView::ReportGeometryLater() {
+  // What the window shows once Qt has laid it out (maximised in the MDI area,
+  // say) is news to the procedure, which lays its controls out for it.
+  QMetaObject::invokeMethod(this, [this] { ReportGeometry(); }, Qt::QueuedConnection);
 }
 
 void QtWindowView::ReportGeometry() {
@@ -904,9 +916,14 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
     if (w->geometry() != PixelRect(r)) w->setGeometry(PixelRect(r));
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     if (c.type == ControlType::Image) {
-      Rect r = DefaultSize(c);
-      int side = std::max(16, std::min(PixelRect(r).width(), PixelRect(r).height()));
-      l->setPixmap(IconFor(c.icon.empty() ? c.text : c.icon).pixmap(side, side));
+      // An image file (PNG, JPEG, BMP, ICO ...) fills the control, keeping its
+      // proportions; a layout's icon name shows its icon.
+      QSize box = PixelRect(DefaultSize(c)).size();
+      const std::string& name = c.icon.empty() ? c.text : c.icon;
+      QPixmap image = ImageFor(name);
+      int side = std::max(16, std::min(box.width(), box.height()));
+      l->setPixmap(image.isNull() ? IconFor(name).pixmap(side, side)
+                                  : image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     } else {
       l->setText(FromAnsi(c.type == ControlType::Prompt ? c.text : StripAmpersands(c.text)));
       if (c.type == ControlType::Prompt) l->setTextFormat(Qt::PlainText);
@@ -1005,13 +1022,46 @@ void QtWindowView::SyncTabs(const WindowModel& m) {
   }
 }
 
+void QtWindowView::RefuseText(const QString& text) {
+  QApplication::beep();
+  if (!status_) return;
+  // Names the first character that cannot be kept, so the user knows what was left out.
+  QString refused;
+  std::string ignored;
+  for (char32_t c : text.toUcs4()) {
+    const QString one = QString::fromUcs4(&c, 1);
+    if (!ToAnsi(one, &ignored)) {
+      refused = one;
+      break;
+    }
+  }
+  status_->showMessage(QStringLiteral("The character \u201C%1\u201D cannot be kept: texts are "
+                                      "stored in the Windows-1252 character set.")
+                           .arg(refused),
+                       8000);
+}
+
 void QtWindowView::AcceptIfDirty(int feq) {
   if (!dirty_[feq]) return;
   dirty_[feq] = false;
   E().UserAccept(id_, feq);
 }
 
+void QtWindowView::FitBackground() {
+  const QSize area = ownMdi_->viewport()->size();
+  if (background_.isNull() || area.isEmpty()) return;
+  const QPixmap scaled =
+      background_.scaled(area, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+  ownMdi_->setBackground(scaled.copy((scaled.width() - area.width()) / 2,
+                                     (scaled.height() - area.height()) / 2, area.width(),
+                                     area.height()));
+}
+
 bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
+  if (ownMdi_ && watched == ownMdi_->viewport()) {
+    if (ev->type() == QEvent::Resize) FitBackground();
+    return false;
+  }
   // The controls' area takes its new size after the window's own resize (a
   // layout places it): its size is what the window really shows.
   if (watched == content_ && content_) {

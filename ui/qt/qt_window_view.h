@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QPixmap>
 #include <QWidget>
 #include <map>
 #include <vector>
@@ -114,10 +115,17 @@ class QtWindowView : public QObject {
   void SyncList(const ControlModel& c);
   void SyncTabs(const WindowModel& m);
   void ApplyGeometry(const WindowModel& m);
+  // Reports the geometry once the change being applied has taken effect.
+  void ReportGeometryLater();
   void ReportGeometry();
   QRect PixelRect(Rect r) const;
   Rect DialogRect(const QRect& px) const;
   int FeqOf(QObject* o) const;
+  // Refuses typed text holding a character Windows-1252 cannot hold: a beep
+  // and, in the status bar, which character it was.
+  void RefuseText(const QString& text);
+  // Scales the frame's picture to cover its MDI area.
+  void FitBackground();
   void AcceptIfDirty(int feq);
   // Typing, Enter and leaving an entry (also a combo box's) become the engine's.
   void WireEntry(QLineEdit* e, int feq);
@@ -127,6 +135,7 @@ class QtWindowView : public QObject {
   QPointer<QWidget> top_;       // QMainWindow, QMdiSubWindow or QDialog
   QWidget* content_ = nullptr;  // holds the controls
   QMdiArea* ownMdi_ = nullptr;  // frames: their MDI area
+  QPixmap background_;          // frames: the picture behind the MDI area
   QStatusBar* status_ = nullptr;
   std::vector<QLabel*> statusFields_;  // the model's status fields 2, 3 ...
   bool ownStatus_ = false;  // a child's or dialog's own status bar

@@ -18,6 +18,7 @@ const char* StdActionName(StdAction a) {
     case StdAction::Help: return "Help contents";
     case StdAction::HelpSearch: return "Help search";
     case StdAction::HelpOnHelp: return "Help on help";
+    case StdAction::Alert: return "Alert";
   }
   return "?";
 }
