@@ -4,7 +4,10 @@
 // by an entry, Enter completing it, and the close box handed to the procedure.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -119,6 +122,43 @@ TEST(QtDialogs, RequestsAndTheEntryEdge) {
   proc.join();
   EXPECT_TRUE(Engine::Get().Windows().empty());
   EXPECT_EQ(typed, "\xE9");
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// A file dialog shows each filter's text as written (the patterns are not
+// added to it again) and filters by the pattern given beside it, "*.*"
+// meaning every file as it does where such filters come from.
+TEST(QtDialogs, FileFiltersShowAsWrittenAndFilterByTheirPatterns) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::atomic<bool> chosen{true};
+  std::thread proc([&] {
+    std::string file;
+    chosen = FileDialog("Open Vellum File", &file,
+                        "Vellum Files (*.vlu)|*.VLU|Texts|*.txt;*.log|All Files (*.*)|*.*", false);
+  });
+  ASSERT_TRUE(test::WaitForRequest());
+  QFileDialog* dlg = Visible<QFileDialog>();
+  ASSERT_NE(dlg, nullptr);
+  auto* types = dlg->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  auto* model = dlg->findChild<QFileSystemModel*>();
+  ASSERT_NE(types, nullptr);
+  ASSERT_NE(model, nullptr);
+  QStringList shown;
+  for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+  EXPECT_EQ(shown.join('|').toStdString(), "Vellum Files (*.vlu)|Texts|All Files (*.*)");
+  auto patterns = [&] { return model->nameFilters().join(' ').toStdString(); };
+  EXPECT_EQ(patterns(), "*.VLU");
+  types->setCurrentIndex(1);
+  emit types->activated(1);
+  EXPECT_EQ(patterns(), "*.txt *.log");
+  types->setCurrentIndex(2);
+  emit types->activated(2);
+  EXPECT_EQ(patterns(), "*");
+  dlg->reject();
+  proc.join();
+  EXPECT_FALSE(chosen);
   Engine::Get().SetPresenter(nullptr);
 }
 

@@ -65,13 +65,19 @@ void AddPopupItems(QMenu* menu, const std::vector<PopupItem>& items,
   }
 }
 
-// Windows-style filters "Text|*.txt|All|*.*" -> "Text (*.txt);;All (*.*)".
+// Filters "Text|*.txt|All|*.*" -> "Text (*.txt);;All (*)". Qt reads the
+// patterns from the last parentheses; the dialog hides them (its option
+// HideNameFilterDetails), so each filter's text shows as written. "*.*"
+// means every file, also one without a dot.
 QString QtFilters(std::string_view filters) {
   QStringList parts = FromAnsi(filters).split(QLatin1Char('|'));
   QStringList out;
-  for (int i = 0; i + 1 < parts.size(); i += 2)
-    out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-               QStringLiteral(")");
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& p : patterns)
+      if (p.trimmed() == QStringLiteral("*.*")) p = QStringLiteral("*");
+    out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QStringLiteral(")");
+  }
   return out.join(QStringLiteral(";;"));
 }
 }  // namespace
@@ -295,6 +301,7 @@ void QtPresenter::Show(const std::shared_ptr<Request>& r) {
                                   QtFilters(r->filters));
       dlg->setAttribute(Qt::WA_DeleteOnClose);
       dlg->setAcceptMode(r->save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+      dlg->setOption(QFileDialog::HideNameFilterDetails);
       QObject::connect(dlg, &QFileDialog::finished, dlg, [dlg, r](int result) {
         std::string ansi;
         QStringList files = dlg->selectedFiles();
