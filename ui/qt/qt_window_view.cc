@@ -910,6 +910,11 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
   w->setEnabled(c.enabled);
   w->setToolTip(FromAnsi(c.tip));
   if (!c.font.face.empty()) w->setFont(FontFor(c.font));
+  // A placed control goes where the model says (a resizer moves controls).
+  if (c.type != ControlType::Tab && c.at.x >= 0 && c.at.y >= 0) {
+    const QRect placed = PixelRect(DefaultSize(c));
+    if (w->geometry() != placed) w->setGeometry(placed);
+  }
   if (auto* page = qobject_cast<QtPageImageView*>(w)) {
     page->SetPage(c.text, c.zoom);
     Rect r = DefaultSize(c);
