@@ -263,8 +263,9 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   }
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
-  // A window opened maximised says how large it really is once it is shown.
-  if (m.maximized) ReportGeometryLater();
+  // A window says how large it really is once it is shown: opened maximised,
+  // or maximised by the MDI area because the active child is.
+  ReportGeometryLater();
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
   SyncWindow(m);
