@@ -1,5 +1,6 @@
 // Controls placed by the procedure after the window opened (as a window
-// resizer places them) are shown where the model says.
+// resizer places them, in one change of the window) are shown where the
+// model says.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -25,8 +26,9 @@ TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
     Window w(m);
     w.Open();
     while (w.Accept()) {
+      // As a window resizer does: every control in one change of the window.
       if (w.Event() == event::Accepted)
-        w.Modify(1, [](ControlModel& c) { c.at = {120, 70, 70, 20}; });
+        w.ModifyWindow([](WindowModel& wm) { wm.controls[0].at = {120, 70, 70, 20}; });
     }
   });
   ASSERT_TRUE(test::WaitForWindow("Moving"));

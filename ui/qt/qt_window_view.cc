@@ -804,9 +804,19 @@ bool QtWindowView::ShownActive() const {
   return top_->isActiveWindow();
 }
 
+void QtWindowView::PlaceControl(const ControlModel& c) {
+  // A placed control goes where the model says (a resizer moves controls).
+  auto it = widgets_.find(c.feq);
+  if (it == widgets_.end() || c.type == ControlType::Tab || c.at.x < 0 || c.at.y < 0) return;
+  const QRect placed = PixelRect(DefaultSize(c));
+  if (it->second->geometry() != placed) it->second->setGeometry(placed);
+}
+
 void QtWindowView::SyncWindow(const WindowModel& m) {
   syncing_ = true;
   top_->setWindowTitle(FromAnsi(m.title));
+  // A resizer moves every control in one change of the window.
+  for (const ControlModel& c : m.controls) PlaceControl(c);
   if (content_) content_->setEnabled(!m.dimmed);
   if (m.busy) top_->setCursor(Qt::WaitCursor);
   else top_->unsetCursor();
@@ -911,11 +921,7 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
   w->setEnabled(c.enabled);
   w->setToolTip(FromAnsi(c.tip));
   if (!c.font.face.empty()) w->setFont(FontFor(c.font));
-  // A placed control goes where the model says (a resizer moves controls).
-  if (c.type != ControlType::Tab && c.at.x >= 0 && c.at.y >= 0) {
-    const QRect placed = PixelRect(DefaultSize(c));
-    if (w->geometry() != placed) w->setGeometry(placed);
-  }
+  PlaceControl(c);
   if (auto* page = qobject_cast<QtPageImageView*>(w)) {
     page->SetPage(c.text, c.zoom);
     Rect r = DefaultSize(c);
