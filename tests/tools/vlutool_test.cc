@@ -170,6 +170,30 @@ TEST_F(VlutoolTest, NamedTablesAndEncipheredFiles) {
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
+// A table named both on the command line (FILE\!TABLE) and in the
+// declaration is one table: the name is split once, and names that disagree
+// are refused before anything is made.
+TEST_F(VlutoolTest, ATableNamedTwiceIsOneTableOrRefused) {
+  const std::string decl = Write("t.decl", "table Logins\nfield Name CSTRING(20)\n");
+  ASSERT_EQ(Run({"create", db + "\\!Logins", decl}).code, 0);
+  EXPECT_EQ(Run({"tables", db}).out, "Logins\t0\n");
+  ASSERT_EQ(Run({"add", db + "\\!logins", "Name=x"}).code, 0);
+  EXPECT_EQ(Run({"dump", db + "\\!Logins", "LOGINS"}).out, "Name\nx\n");
+
+  const std::string other = Path("OTHER.VLU");
+  Result r = Run({"create", other + "\\!Archive", decl});
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_EQ(r.err, "vlutool: the command line names the table Archive, " + decl +
+                       " declares the table Logins\n");
+  EXPECT_FALSE(fs::exists(other));
+  r = Run({"dump", db + "\\!Logins", "Archive"});
+  EXPECT_EQ(r.code, kExitFailed);
+  EXPECT_EQ(r.err, "vlutool: the command line names the table Logins and the table Archive\n");
+  // Without a table in the declaration the command line names it.
+  ASSERT_EQ(Run({"create", other + "\\!Archive", Write("u.decl", "field N LONG\n")}).code, 0);
+  EXPECT_EQ(Run({"tables", other}).out, "Archive\t0\n");
+}
+
 TEST_F(VlutoolTest, ImportAndExportRoundTrip) {
   ASSERT_EQ(Run({"create", db,
                  Write("t.decl", "field Name STRING(30)\nfield Amount DECIMAL(9,2)\nfield N SHORT\n"

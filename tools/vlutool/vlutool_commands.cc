@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -65,6 +67,35 @@ int Usage(Invocation& in, const char* usage) {
 
 TableRef RefOf(const Invocation& in, const std::string& file, const std::string& table = "") {
   return TableRef{file, table, in.owner};
+}
+
+bool SameTableName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) ==
+                  std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+// The table that fileArg (FILE or FILE\!TABLE) and a second naming of it
+// agree on: table as it is stored ("" when there is none), shown as the
+// command line writes it (UTF-8), conflict the words between the two names
+// in the refusal. The file part is split off once; joining two names would
+// make a table named "A\!B".
+bool JoinTable(const Invocation& in, const std::string& fileArg, const std::string& table,
+               const std::string& shown, const std::string& conflict, TableRef* ref,
+               std::string* error) {
+  const vellum::TableName named = vellum::SplitTableName(fileArg);
+  *ref = RefOf(in, fileArg, table);
+  if (!named.explicitTable) return true;
+  ref->file = named.path;
+  ref->table = named.table;
+  if (table.empty()) return true;
+  if (!SameTableName(named.table, shown)) {
+    *error = "the command line names the table " + named.table + conflict + shown;
+    return false;
+  }
+  ref->table = table;
+  return true;
 }
 
 // Ends the transaction of one table: Commit makes the changes last; leaving
@@ -274,9 +305,12 @@ bool ReadWholeFile(const std::string& path, std::string* text, std::string* erro
 
 int CmdDump(Invocation& in) {
   if (in.args.empty() || in.args.size() > 2) return Usage(in, "dump FILE [TABLE]");
-  ToolTable t;
-  if (t.Open(RefOf(in, in.args[0], in.args.size() == 2 ? in.args[1] : ""), false, &in.error) != 0)
+  TableRef ref;
+  const std::string table = in.args.size() == 2 ? in.args[1] : "";
+  if (!JoinTable(in, in.args[0], table, table, " and the table ", &ref, &in.error))
     return kExitFailed;
+  ToolTable t;
+  if (t.Open(ref, false, &in.error) != 0) return kExitFailed;
   return AllRecords(t, &in.out, &in.error) == 0 ? kExitOk : kExitFailed;
 }
 
@@ -287,7 +321,11 @@ int CmdCreate(Invocation& in) {
   Declaration decl;
   std::string why;
   if (!ParseDeclaration(text, &decl, &why)) return Fail(in, in.args[1] + ": " + why);
-  const TableRef ref{in.args[0], decl.table, decl.fcb.encrypt ? decl.fcb.owner : in.owner};
+  TableRef ref;
+  if (!JoinTable(in, in.args[0], decl.table, Cp1252ToUtf8(decl.table),
+                 ", " + in.args[1] + " declares the table ", &ref, &in.error))
+    return kExitFailed;
+  if (decl.fcb.encrypt) ref.owner = decl.fcb.owner;
   const std::string path = vellum::SplitTableName(TableFileName(ref)).path;
   std::error_code ec;
   const bool existed = std::filesystem::exists(path, ec);
