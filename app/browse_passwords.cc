@@ -57,15 +57,18 @@ WindowModel ListLayout() {
     c.icon = b.icon;
     x += 55;
   }
+  // The byline and the lock picture sit at the top right, above the list, so
+  // that they stay clear of it when the resizer lays the window out anew;
+  // the picture lies within the byline's area, which keeps it small.
   w.Add(ControlType::Box, "?BOX1").at = {10, 238, 120, 20};
   ControlModel& by = w.AddString("?STRING3", "by Ada Quillon");
-  by.at = {16, 243, 108, 10};
+  by.at = {380, 24, 134, 22};
   by.font = {"Arial", 8};
   w.Add(ControlType::Sheet, "?CURRENTTAB").at = {4, 4, 520, 262};
   ControlModel& tab = w.Add(ControlType::Tab, "?TAB:2", "Passwords List ");
   tab.parent = 8;
   ControlModel& image = w.Add(ControlType::Image, "?IMAGE1", "LOCK.ICO");
-  image.at = {490, 22, 24, 24};
+  image.at = {490, 24, 22, 22};
   image.parent = kTab;
   ControlModel& hint = w.AddString("?STRING1", "To search click TAB >>");
   hint.at = {212, 31, 100, 10};

@@ -251,14 +251,45 @@ void Window::SetProgress(int feq, int value) {
   Modify(feq, [&](ControlModel& c) { c.progress = std::clamp(value, c.rangeLow, c.rangeHigh); });
 }
 
+namespace {
+bool TakesFocus(const ControlModel& c) {
+  switch (c.type) {
+    case ControlType::Entry:
+    case ControlType::Text:
+    case ControlType::List:
+    case ControlType::Button:
+    case ControlType::Check:
+    case ControlType::Radio:
+    case ControlType::Combo:
+    case ControlType::Spin:
+    case ControlType::DropList:
+    case ControlType::DropCombo:
+      return c.enabled && c.visible;
+    default:
+      return false;
+  }
+}
+}  // namespace
+
 void Window::Select(int feq) {
   bool changed = false;
   Edit(
       [&](WindowModel& m) {
-        if (m.Control(feq)) {
-          m.focus = feq;
-          changed = true;
+        const ControlModel* c = m.Control(feq);
+        if (c == nullptr) return;
+        // A prompt or a string passes the focus on to the next control that
+        // takes it, as its access key does.
+        if (!TakesFocus(*c) && (c->type == ControlType::Prompt || c->type == ControlType::String ||
+                                c->type == ControlType::SString)) {
+          for (const ControlModel& next : m.controls) {
+            if (next.feq > feq && TakesFocus(next)) {
+              feq = next.feq;
+              break;
+            }
+          }
         }
+        m.focus = feq;
+        changed = true;
       },
       ChangeKind::Focus, 0);
   if (changed) Post(event::Selected, feq);

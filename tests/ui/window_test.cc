@@ -151,6 +151,29 @@ TEST_F(WindowTest, DisabledHiddenAndReadOnlyControlsRefuseTheUser) {
   EXPECT_FALSE(E().UserAccept(w.Id(), 3));  // gone
 }
 
+// Selecting a prompt selects the control it labels (the next one that takes
+// the focus, skipping one that is disabled), as its access key does.
+TEST_F(WindowTest, SelectingAPromptSelectsTheControlAfterIt) {
+  WindowModel m;
+  m.title = "Prompts";
+  m.AddPrompt("?NAME:PROMPT", "&Name:");
+  m.AddEntry("?NAME", "@s20");
+  m.AddPrompt("?CODE:PROMPT", "&Code:");
+  m.AddEntry("?CODE", "@s4");
+  m.AddEntry("?MORE", "@s4");
+  Window w(m);
+  w.Disable(4);
+  w.Open();
+  EXPECT_EQ(Next(w).event, event::OpenWindow);
+  w.Select(1);
+  EXPECT_EQ(w.Focus(), 2);
+  EXPECT_EQ(Next(w).feq, 2);
+  w.Select(3);
+  EXPECT_EQ(w.Focus(), 5);
+  EXPECT_EQ(Next(w).feq, 5);
+  w.Close();
+}
+
 TEST_F(WindowTest, ActiveWindowFallsBackToTheThreadsEarlierWindow) {
   Window a(Form()), b(Form());
   a.Open();

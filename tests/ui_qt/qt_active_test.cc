@@ -274,8 +274,25 @@ TEST(QtMaximized, AChildOpenedMaximisedIsToldItsShownSize) {
   ASSERT_TRUE(shown);
   EXPECT_GT(shown->shownW, 300) << "the design width, not the maximised one";
   EXPECT_TRUE(log.Has("sized " + std::to_string(shown->shownW)));
+  // A child opened while the active one is maximised is shown maximised too.
+  std::thread second([] {
+    WindowModel c;
+    c.kind = WindowKind::MdiChild;
+    c.title = "Second child";
+    c.at = {-1, -1, 100, 50};
+    Window cw(c);
+    cw.Open();
+    while (cw.Accept()) {
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("Second child"));
+  ASSERT_TRUE(test::Settle());
+  auto secondShown = Engine::Get().Snapshot(Engine::Get().FindWindow("Second child"));
+  ASSERT_TRUE(secondShown);
+  EXPECT_GT(secondShown->shownW, 300);
   Engine::Get().CloseAll();
   ASSERT_TRUE(test::Settle());
+  second.join();
   frame.join();
   Engine::Get().SetPresenter(nullptr);
 }

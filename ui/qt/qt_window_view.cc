@@ -263,8 +263,9 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   }
   lastMax_ = m.maximized;
   lastMin_ = m.minimized;
-  // A window opened maximised says how large it really is once it is shown.
-  if (m.maximized) ReportGeometryLater();
+  // A window says how large it really is once it is shown: opened maximised,
+  // or maximised by the MDI area because the active child is.
+  ReportGeometryLater();
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
   SyncWindow(m);
@@ -803,9 +804,19 @@ bool QtWindowView::ShownActive() const {
   return top_->isActiveWindow();
 }
 
+void QtWindowView::PlaceControl(const ControlModel& c) {
+  // A placed control goes where the model says (a resizer moves controls).
+  auto it = widgets_.find(c.feq);
+  if (it == widgets_.end() || c.type == ControlType::Tab || c.at.x < 0 || c.at.y < 0) return;
+  const QRect placed = PixelRect(DefaultSize(c));
+  if (it->second->geometry() != placed) it->second->setGeometry(placed);
+}
+
 void QtWindowView::SyncWindow(const WindowModel& m) {
   syncing_ = true;
   top_->setWindowTitle(FromAnsi(m.title));
+  // A resizer moves every control in one change of the window.
+  for (const ControlModel& c : m.controls) PlaceControl(c);
   if (content_) content_->setEnabled(!m.dimmed);
   if (m.busy) top_->setCursor(Qt::WaitCursor);
   else top_->unsetCursor();
@@ -910,6 +921,7 @@ void QtWindowView::SyncControl(const ControlModel& c, const WindowModel& m) {
   w->setEnabled(c.enabled);
   w->setToolTip(FromAnsi(c.tip));
   if (!c.font.face.empty()) w->setFont(FontFor(c.font));
+  PlaceControl(c);
   if (auto* page = qobject_cast<QtPageImageView*>(w)) {
     page->SetPage(c.text, c.zoom);
     Rect r = DefaultSize(c);

@@ -126,6 +126,8 @@ class QtWindowView : public QObject {
   void RefuseText(const QString& text);
   // Scales the frame's picture to cover its MDI area.
   void FitBackground();
+  // Puts a control placed by the model where the model says.
+  void PlaceControl(const ControlModel& c);
   void AcceptIfDirty(int feq);
   // Typing, Enter and leaving an entry (also a combo box's) become the engine's.
   void WireEntry(QLineEdit* e, int feq);
