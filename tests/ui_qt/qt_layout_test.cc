@@ -1,8 +1,9 @@
 // Controls placed by the procedure after the window opened (as a window
 // resizer places them, in one change of the window) are shown where the
-// model says.
+// model says; a window the user may not resize has one size.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QPushButton>
 #include <thread>
 
@@ -43,6 +44,58 @@ TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
   EXPECT_GT(after.x(), before.x() * 10);
   EXPECT_GT(after.y(), before.y() * 5);
   EXPECT_NEAR(after.width(), before.width() * 70 / 40, 2);
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  proc.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// A dialog whose model is not resizable tells the window manager so (its
+// least and largest size are its size), which then offers neither a resize
+// border nor maximising; the procedure may still size it.
+TEST(QtLayout, ADialogTheUserMayNotResizeHasOneSize) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread proc([] {
+    WindowModel fixed;
+    fixed.title = "Fixed";
+    fixed.resizable = false;
+    fixed.at = {-1, -1, 120, 40};
+    fixed.AddButton("?GROW", "&Grow").at = {4, 4, 40, 14};
+    fixed.status = {""};
+    WindowModel free = fixed;
+    free.title = "Free";
+    free.resizable = true;
+    Window f(free);
+    f.Open();
+    Window w(fixed);
+    w.Open();
+    while (w.Accept())
+      if (w.Event() == event::Accepted) w.SetPosition({-1, -1, 160, 60});
+    f.Close();
+  });
+  ASSERT_TRUE(test::WaitForWindow("Fixed"));
+  auto dialog = [](const char* title) -> QDialog* {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && d->windowTitle() == title)
+        return d;
+    return nullptr;
+  };
+  QDialog* d = dialog("Fixed");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->minimumSize(), d->maximumSize());
+  EXPECT_EQ(d->size(), d->minimumSize());
+  const QSize before = d->size();
+  ASSERT_NE(dialog("Free"), nullptr);
+  EXPECT_NE(dialog("Free")->minimumSize(), dialog("Free")->maximumSize());
+
+  d->findChild<QPushButton*>()->click();
+  ASSERT_TRUE(test::Settle());
+  EXPECT_GT(d->width(), before.width() * 5 / 4);
+  EXPECT_GT(d->height(), before.height());
+  EXPECT_EQ(d->minimumSize(), d->maximumSize());
+  EXPECT_EQ(d->size(), d->minimumSize());
   Engine::Get().CloseAll();
   ASSERT_TRUE(test::Settle());
   proc.join();

@@ -242,6 +242,13 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
         ownStatus_ = true;
       }
       d->resize(size + QSize(0, ownStatus_ ? status_->sizeHint().height() : 0));
+      // Least size equal to largest: the window manager then offers neither a
+      // resize border nor maximising (a message box's way too).
+      oneSize_ = !m.resizable && !m.maxBox && !m.maximized;
+      if (oneSize_) {
+        content_->setFixedSize(size);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+      }
       top_ = d;
     }
   }
@@ -889,7 +896,8 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
   if (sized && m.at.w > 0 && m.at.h > 0) {
     QSize inner(static_cast<int>(m.at.w * dluX_), static_cast<int>(m.at.h * dluY_));
     QSize decoration = content_ ? top_->size() - content_->size() : QSize();
-    top_->resize(inner + decoration);
+    if (oneSize_) content_->setFixedSize(inner);  // the layout fits the window to it
+    else top_->resize(inner + decoration);
   }
   lastAt_ = m.at;
 }

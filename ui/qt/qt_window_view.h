@@ -142,6 +142,7 @@ class QtWindowView : public QObject {
   std::vector<QLabel*> statusFields_;  // the model's status fields 2, 3 ...
   bool ownStatus_ = false;  // a child's or dialog's own status bar
   bool lastHidden_ = false;
+  bool oneSize_ = false;  // a dialog the user may not resize: its size is fixed
   QToolBar* toolbar_ = nullptr;
   QMenuBar* menuBar_ = nullptr;
   double dluX_ = 1.5, dluY_ = 1.6;
