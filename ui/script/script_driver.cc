@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "runtime/code_page.h"
@@ -163,7 +164,13 @@ ScriptResult ScriptDriver::Retry(const Step& step, std::string_view what) {
   }
 }
 
-void ScriptDriver::Settle() { E().WaitIdle(Clock::now() + timeout_); }
+// A step's effects are waited for however short the timeout for failing
+// steps is set: a loaded machine may take a while to run the procedures, and a
+// script that reads on before they ran sees a state that never held.
+void ScriptDriver::Settle() {
+  constexpr auto kSettleAtLeast = std::chrono::seconds(10);
+  E().WaitIdle(Clock::now() + std::max<Clock::duration>(timeout_, kSettleAtLeast));
+}
 
 ScriptResult ScriptDriver::WaitWindow(std::string_view title, int nth) {
   std::string ansi, why;
