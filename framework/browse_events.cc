@@ -53,9 +53,7 @@ void BrowseManager::ComponentUpdateWindow() {
   if (killed_) return;
   // The page follows the list's size; a changed range or reset field
   // starts the list again.
-  const int items = ILC->Items();
-  if (items != LASTITEMS && items > 0 && !FILELOADED) {
-    LASTITEMS = items;
+  if (TakePageSize()) {
     LOADPENDING = 1;
   } else if (LOADED && RangeChanged()) {
     ApplyRangeAndFilter();
@@ -74,6 +72,18 @@ void BrowseManager::ComponentUpdateWindow() {
   UpdateListWindow();
 }
 
+bool BrowseManager::TakePageSize() {
+  const int items = ILC->Items();
+  if (items == LASTITEMS || items <= 0 || FILELOADED) return false;
+  LASTITEMS = items;
+  while (CURRENTCHOICE > items && LISTQUEUE->Records() > 0) {
+    DropRow(1);
+    --CURRENTCHOICE;
+    atStart_ = false;
+  }
+  return true;
+}
+
 // --- Events ---------------------------------------------------------------------
 
 Level BrowseManager::TakeListEvent(const ComponentEvent& event) {
@@ -89,6 +99,10 @@ Level BrowseManager::TakeListEvent(const ComponentEvent& event) {
         return level::Benign;
       case ui::event::ScrollDrag:
         TakeThumbDrag();
+        return level::Benign;
+      case ui::event::RowsChanged:
+        // The window was resized: the page follows at once.
+        if (TakePageSize() && (LOADED || LOADPENDING)) RefillList(refill::Page);
         return level::Benign;
       case ui::event::Locate:
         if (const BrowseSortOrder* s = CurrentSort(); s != nullptr && s->LOCATOR != nullptr && s->LOCATOR->CONTROL)

@@ -251,6 +251,9 @@ class BrowseManager : public ViewManager, public ToolbarBrowse {
   // Sets the filter group of the query in the current (or every) order.
   void InstallQuery(const std::string& text);
   void TakeThumbDrag();
+  // Takes the list's new row count as the page size (true: the page must be
+  // filled again); rows above the highlight leave first, so it stays shown.
+  bool TakePageSize();
   // The highlighted row is chosen: ends a selecting window.
   void TakeSelect();
   // Remembers the order's state (to see it change) and its reset fields.

@@ -559,7 +559,16 @@ bool Engine::UserVisibleRows(WindowId id, int feq, int rows) {
   WinState* w = s_->Find(id);
   ControlModel* c = w ? w->model.Control(feq) : nullptr;
   if (!c || rows < 0) return false;
+  if (c->visibleRows == rows) return true;
+  // Its procedure fills the new page now, not at the user's next action; one
+  // event still waiting covers every size a drag passes through.
   c->visibleRows = rows;
+  for (const EventRecord& e : w->queue)
+    if (e.event == event::RowsChanged && e.feq == feq) {
+      s_->Bump();
+      return true;
+    }
+  s_->Push(*w, {event::RowsChanged, feq, 0});
   return true;
 }
 

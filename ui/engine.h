@@ -119,7 +119,8 @@ class Engine {
   bool PresenterActivated(WindowId id, uint64_t appliedSeq);
   // Geometry the user gave the window (no event unless the state changed).
   bool UserGeometry(WindowId id, Rect r, bool maximized, bool minimized);
-  // The presenter's measure of a list's visible rows (no event).
+  // The presenter's measure of a list's visible rows; a change is a
+  // RowsChanged event of the list.
   bool UserVisibleRows(WindowId id, int feq, int rows);
   // Posts CloseDown to every open window (the program is being ended).
   void CloseAll();

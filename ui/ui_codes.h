@@ -23,6 +23,7 @@ inline constexpr int ScrollDrag = 10;   // list thumb released; ThumbPercent() s
 inline constexpr int AlertKey = 11;     // a registered alert key; Keycode() says which
 inline constexpr int Selected = 12;     // a control received the focus
 inline constexpr int Rejected = 13;     // typed text the control's picture refuses
+inline constexpr int RowsChanged = 14;  // a list shows another number of rows (its window was resized)
 
 inline constexpr int FirstWindowEvent = 0x200;
 inline constexpr int CloseWindow = 0x201;

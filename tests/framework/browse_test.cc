@@ -91,6 +91,43 @@ TEST_F(BrowseTest, PagingKeepsAPageAndItsEdgesHold) {
   EXPECT_TRUE(run.messages.empty());
 }
 
+// A window resized (by the user, maximised, tiled) changes how many rows its
+// list shows: the page follows at once, keeping the highlighted row.
+TEST_F(BrowseTest, ThePageFollowsTheRowsTheListShows) {
+  Fill(3000);
+  ListRun run;
+  auto f = StartList(run);
+  Ok(script.WaitWindow("Accounts"));
+  Ok(script.Scroll("?LIST", "pagedown"));
+  Ok(script.Scroll("?LIST", "down"));
+  int choice = 0;
+  EXPECT_EQ(Shown(&choice), Range(10, 19));
+  EXPECT_EQ(choice, 2);
+  ui::Engine& e = ui::Engine::Get();
+  const ui::WindowId id = e.FindWindow("Accounts");
+  auto showRows = [&](int rows) {
+    ASSERT_TRUE(e.UserVisibleRows(id, kList, rows));  // as the presenter measures them
+    ASSERT_TRUE(e.WaitIdle(ui::Engine::Clock::now() + std::chrono::seconds(10)));
+  };
+  showRows(16);
+  EXPECT_EQ(Shown(&choice), Range(10, 25));
+  EXPECT_EQ(Shown()[static_cast<size_t>(choice - 1)], Domain(11));
+  showRows(4);
+  EXPECT_EQ(Shown(&choice), Range(10, 13));
+  EXPECT_EQ(choice, 2);
+  // A highlight below the smaller page keeps its record: rows above it leave.
+  Ok(script.Scroll("?LIST", "down"));
+  Ok(script.Scroll("?LIST", "down"));
+  showRows(2);
+  EXPECT_EQ(Shown(&choice), Range(12, 13));
+  EXPECT_EQ(choice, 2);
+  showRows(10);
+  EXPECT_EQ(Shown(&choice), Range(12, 21));
+  EXPECT_EQ(choice, 2);
+  Ok(script.Close());
+  ASSERT_TRUE(Finished(f));
+}
+
 TEST_F(BrowseTest, AMoveReadsOnlyThePageItShows) {
   Fill(3000);
   ListRun run;

@@ -329,7 +329,15 @@ TEST_F(WindowTest, AListHoldingAllItsRowsMovesItsOwnHighlight) {
   EXPECT_EQ(e.event, event::NewSelection);
   EXPECT_EQ(e.keycode, key::Down);
   EXPECT_EQ(w.Choice(1), 2);
+  // A new row count is one event, however many sizes a drag passed through;
+  // the same count again is none.
+  E().UserVisibleRows(w.Id(), 1, 5);
   E().UserVisibleRows(w.Id(), 1, 3);
+  E().UserVisibleRows(w.Id(), 1, 3);
+  e = Next(w);
+  EXPECT_EQ(e.event, event::RowsChanged);
+  EXPECT_EQ(e.feq, 1);
+  EXPECT_EQ(w.VisibleRows(1), 3);
   EXPECT_TRUE(E().UserKey(w.Id(), 1, key::PgDn));
   EXPECT_EQ(Next(w).event, event::NewSelection);
   EXPECT_EQ(w.Choice(1), 4);  // kept on the last row

@@ -1078,6 +1078,9 @@ void QtWindowView::FitBackground() {
 }
 
 bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
+  // While the window is torn down its widgets are half destroyed: a watched
+  // widget may no longer be the class it was made as.
+  if (closing_) return false;
   if (ownMdi_ && watched == ownMdi_->viewport()) {
     if (ev->type() == QEvent::Resize) FitBackground();
     return false;
