@@ -10,6 +10,7 @@
 #include "framework/report_messages.h"
 #include "framework/report_target.h"
 #include "ui/dialogs.h"
+#include "ui/printers.h"
 #include "ui/report/page_output.h"
 #include "ui/report/report.h"
 #include "ui/window.h"
@@ -203,7 +204,15 @@ Level ReportManager::PrintPages(const std::vector<std::string>& pages) {
   report::PrintJob job;
   job.pages = pages;
   job.title = REPORT != nullptr ? REPORT->layout().title : std::string();
-  if (output->PrintPages(job, &error)) return level::Benign;
+  if (ui::ChosenPrinter() == ui::kPrintToPdf) {
+    // The printer setup chose a PDF document: its name is asked for each print.
+    std::string file = (job.title.empty() ? std::string("Report") : job.title) + ".pdf";
+    if (!ui::FileDialog(ui::kPrintToPdf, &file, "PDF documents (*.pdf)|*.pdf", true))
+      return level::Cancel;
+    if (output->WritePdf(job, file, &error)) return level::Benign;
+  } else if (output->PrintPages(job, &error)) {
+    return level::Benign;
+  }
   if (error.page.message == 0) error.text = "The report was not printed. " + error.text;
   return ReportOutputProblem(Errors, "Print", error);
 }

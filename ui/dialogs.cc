@@ -1,7 +1,10 @@
 #include "ui/dialogs.h"
 
+#include <algorithm>
+
 #include "ui/engine.h"
 #include "ui/popup_text.h"
+#include "ui/printers.h"
 
 namespace ck::ui {
 
@@ -50,7 +53,19 @@ bool PrinterSetup() {
   auto r = std::make_shared<Request>();
   r->kind = Request::Kind::PrinterSetup;
   r->caption = "Print Setup";
-  return Engine::Get().Ask(r) == 1;
+  const PrinterList installed = InstalledPrinters();
+  r->items = installed.names;
+  r->items.push_back(kPrintToPdf);
+  if (installed.names.empty()) r->text = "No printer is installed. Reports can be printed to a PDF file.";
+  const std::string current = ChosenPrinter().empty() ? installed.defaultName : ChosenPrinter();
+  auto at = std::find(r->items.begin(), r->items.end(), current);
+  r->choice = at != r->items.end() ? static_cast<int>(at - r->items.begin()) + 1 : 1;
+  if (Engine::Get().Ask(r) != 1) return false;
+  // Only a printer the dialog offered is kept.
+  const std::string chosen = r->answerText();
+  if (std::find(r->items.begin(), r->items.end(), chosen) == r->items.end()) return false;
+  SetChosenPrinter(chosen);
+  return true;
 }
 
 void Beep() { Engine::Get().Command(0, StdAction::Alert); }

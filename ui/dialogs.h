@@ -29,7 +29,9 @@ int PopupMenu(std::string_view menuText);
 bool FileDialog(std::string_view title, std::string* fileName, std::string_view filters,
                 bool save);
 
-// The printer setup dialog; true when the user accepted it.
+// The printer setup dialog: the installed printers and "Print to PDF file",
+// the chosen one (else the default) highlighted. True when the user accepted
+// it; the choice is then kept for the session's reports (printers.h).
 bool PrinterSetup();
 
 // Sounds the alert: the user's input was refused.

@@ -60,9 +60,13 @@ class Request {
   // FileDialog: title, start file, filters ("Text|*.txt|All|*.*"), save or open.
   std::string fileName, filters;
   bool save = false;
+  // PrinterSetup: the printers offered, the highlighted one (1-based) and,
+  // in text, a note to show above them; answered with 1 and the chosen name.
+  std::vector<std::string> items;
+  int choice = 0;
 
   // Presenter side: gives the answer (the pressed button's bit, the popup
-  // item's number, 1/0 for dialogs; answerText the chosen file). Only the
+  // item's number, 1/0 for dialogs; answerText the chosen file or printer). Only the
   // first call counts.
   void Answer(int value, std::string answerText = {});
   // Procedure side: waits for the answer.

@@ -138,10 +138,11 @@ bool RecordingOutput::PrintPages(const report::PrintJob& job, report::OutputErro
   return true;
 }
 
-bool RecordingOutput::WritePdf(const report::PrintJob&, const std::string&,
-                               report::OutputError* error) {
-  error->text = "no PDF here";
-  return false;
+bool RecordingOutput::WritePdf(const report::PrintJob& job, const std::string& file,
+                               report::OutputError*) {
+  std::lock_guard lock(mu_);
+  pdfs_.emplace_back(file, FirstAndLastLines(job.pages));
+  return true;
 }
 
 bool RecordingOutput::WritePng(const std::string&, const std::string&, int,
@@ -153,6 +154,11 @@ bool RecordingOutput::WritePng(const std::string&, const std::string&, int,
 std::vector<std::vector<std::string>> RecordingOutput::Jobs() const {
   std::lock_guard lock(mu_);
   return jobs_;
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> RecordingOutput::Pdfs() const {
+  std::lock_guard lock(mu_);
+  return pdfs_;
 }
 
 std::future<void> StartReport(const TestFolder& folder, ReportRun& run) {

@@ -35,11 +35,14 @@ class RecordingOutput : public report::PageOutput {
   // The first text line of every page of each print job ("THE LIST" ...)
   // and each page's last line (its footer).
   std::vector<std::vector<std::string>> Jobs() const;
+  // The files WritePdf was asked to write, and each one's pages as Jobs shows them.
+  std::vector<std::pair<std::string, std::vector<std::string>>> Pdfs() const;
   std::string failWith;  // non-empty: PrintPages fails with this reason
 
  private:
   mutable std::mutex mu_;
   std::vector<std::vector<std::string>> jobs_;
+  std::vector<std::pair<std::string, std::vector<std::string>>> pdfs_;
 };
 
 struct ReportRun {

@@ -11,6 +11,7 @@
 #include "framework/report_target.h"
 #include "tests/framework/report_fixture.h"
 #include "ui/engine.h"
+#include "ui/printers.h"
 
 namespace ck {
 namespace {
@@ -134,6 +135,38 @@ TEST_F(ReportManagerTest, CancelEndsTheRunAndAFailingPrinterIsReported) {
       << shown.output;
   ASSERT_TRUE(Finished(g));
   EXPECT_EQ(failed.response, response::Cancelled);
+}
+
+// "Print to PDF file" chosen in the printer setup: printing asks for the
+// document's name and writes it; cancelling that prints nothing.
+TEST_F(ReportManagerTest, APdfPrinterWritesTheDocumentTheUserNames) {
+  ui::SetChosenPrinter(ui::kPrintToPdf);
+  ReportRun run;
+  run.records = 3;
+  run.skipPreview = true;
+  auto f = fixture::StartReport(folder, run);
+  const std::string file = folder.Path("names.pdf");
+  ui::ScriptResult asked = script.File(file);
+  Ok(asked);
+  EXPECT_NE(asked.output.find("Print to PDF file"), std::string::npos) << asked.output;
+  ASSERT_TRUE(Finished(f));
+  EXPECT_EQ(run.response, response::Completed);
+  const auto pdfs = output.Pdfs();
+  ASSERT_EQ(pdfs.size(), 1u);
+  EXPECT_EQ(pdfs[0].first, file);
+  EXPECT_EQ(pdfs[0].second.size(), 1u);
+  EXPECT_TRUE(output.Jobs().empty());  // nothing went to a printer
+
+  ReportRun cancelled;
+  cancelled.records = 3;
+  cancelled.skipPreview = true;
+  auto g = fixture::StartReport(folder, cancelled);
+  Ok(script.File(""));
+  ASSERT_TRUE(Finished(g));
+  EXPECT_EQ(cancelled.response, response::Cancelled);
+  EXPECT_EQ(output.Pdfs().size(), 1u);
+  EXPECT_TRUE(output.Jobs().empty());
+  ui::SetChosenPrinter("");
 }
 
 TEST_F(ReportManagerTest, AnUnknownGeneratorNumberIsReported) {

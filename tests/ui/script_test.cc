@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <sstream>
 
 #include "tests/ui/demo_procedure.h"
 #include "ui/dialogs.h"
 #include "ui/engine.h"
+#include "ui/printers.h"
 #include "ui/script/script_runner.h"
 
 namespace ck::ui::test {
@@ -105,6 +107,49 @@ TEST_F(ScriptTest, EnterCompletesAnEntryAndCheckBoxesToggle) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "selected 4"), 1) << out_.str();
   ASSERT_TRUE(Run("close\n"));
   ASSERT_TRUE(Finished(f));
+}
+
+// The printer setup offers the installed printers and a PDF document, the
+// kept choice (else the default) highlighted; only an accepted choice is kept.
+TEST_F(ScriptTest, ThePrinterSetupKeepsTheChosenPrinterForTheSession) {
+  SetPrinterLister([] { return PrinterList{{"Office", "Lab"}, "Lab"}; });
+  std::atomic<int> accepted{0};
+  auto setup = [&] { return RunOnThread([&] { accepted += PrinterSetup(); }); };
+  auto f = setup();
+  ASSERT_TRUE(Run("printersetup ok\n")) << out_.str();
+  ASSERT_TRUE(Finished(f));
+  EXPECT_NE(out_.str().find("  1: Office\n* 2: Lab\n  3: Print to PDF file\n"), std::string::npos)
+      << out_.str();
+  EXPECT_EQ(ChosenPrinter(), "Lab");
+  f = setup();
+  ASSERT_TRUE(Run("printersetup \"print to pdf file\"\n")) << out_.str();
+  ASSERT_TRUE(Finished(f));
+  EXPECT_EQ(ChosenPrinter(), kPrintToPdf);
+  // Cancel, and a printer the dialog does not offer, keep the choice.
+  f = setup();
+  ASSERT_TRUE(Run("printersetup cancel\n")) << out_.str();
+  ASSERT_TRUE(Finished(f));
+  EXPECT_NE(out_.str().find("* 3: Print to PDF file"), std::string::npos) << out_.str();
+  f = setup();
+  EXPECT_FALSE(Run("printersetup Basement\n"));
+  EXPECT_NE(out_.str().find("error: line 1: the printer setup offers no printer Basement"),
+            std::string::npos)
+      << out_.str();
+  ASSERT_TRUE(Finished(f));
+  EXPECT_EQ(ChosenPrinter(), kPrintToPdf);
+  EXPECT_EQ(accepted, 2);
+  // With no printer installed the dialog says so and offers the PDF document.
+  SetPrinterLister({});
+  SetChosenPrinter("");
+  f = setup();
+  ASSERT_TRUE(Run("printersetup 1\n")) << out_.str();
+  ASSERT_TRUE(Finished(f));
+  EXPECT_NE(out_.str().find("No printer is installed. Reports can be printed to a PDF file.\n"
+                            "* 1: Print to PDF file\n"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_EQ(ChosenPrinter(), kPrintToPdf);
+  SetChosenPrinter("");
 }
 
 }  // namespace

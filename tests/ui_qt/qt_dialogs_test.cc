@@ -9,7 +9,9 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -20,6 +22,7 @@
 #include "tests/ui_qt/qt_app.h"
 #include "ui/dialogs.h"
 #include "ui/engine.h"
+#include "ui/printers.h"
 #include "ui/qt/qt_presenter.h"
 #include "ui/window.h"
 
@@ -159,6 +162,55 @@ TEST(QtDialogs, FileFiltersShowAsWrittenAndFilterByTheirPatterns) {
   dlg->reject();
   proc.join();
   EXPECT_FALSE(chosen);
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// The printer setup lists the printers with the kept one highlighted, keeps
+// the accepted choice, and says so when no printer is installed.
+TEST(QtDialogs, ThePrinterSetupListsThePrintersAndKeepsTheChoice) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  SetPrinterLister([] { return PrinterList{{"Office", "Lab"}, "Lab"}; });
+  std::atomic<int> accepted{-1};
+  auto setup = [&] { return std::thread([&] { accepted = PrinterSetup(); }); };
+  auto shown = [] {
+    return Visible<QDialog>([](QDialog* d) { return d->windowTitle() == "Print Setup"; });
+  };
+  std::thread proc = setup();
+  ASSERT_TRUE(test::WaitForRequest());
+  QDialog* dlg = shown();
+  ASSERT_NE(dlg, nullptr);
+  EXPECT_FALSE(dlg->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  auto* list = dlg->findChild<QListWidget*>();
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_EQ(list->item(2)->text(), QStringLiteral("Print to PDF file"));
+  EXPECT_EQ(list->currentRow(), 1);  // the default printer
+  EXPECT_EQ(dlg->findChild<QLabel*>(QStringLiteral("note")), nullptr);
+  list->setCurrentRow(2);
+  dlg->accept();
+  proc.join();
+  EXPECT_EQ(accepted, 1);
+  EXPECT_EQ(ChosenPrinter(), kPrintToPdf);
+
+  SetPrinterLister({});
+  proc = setup();
+  ASSERT_TRUE(test::WaitForRequest());
+  dlg = shown();
+  ASSERT_NE(dlg, nullptr);
+  auto* note = dlg->findChild<QLabel*>(QStringLiteral("note"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), QStringLiteral("No printer is installed. Reports can be printed to a PDF file."));
+  list = dlg->findChild<QListWidget*>();
+  ASSERT_EQ(list->count(), 1);
+  EXPECT_EQ(list->currentRow(), 0);  // the kept choice
+  dlg->reject();
+  proc.join();
+  EXPECT_EQ(accepted, 0);
+  EXPECT_EQ(ChosenPrinter(), kPrintToPdf);
+  SetChosenPrinter("");
   Engine::Get().SetPresenter(nullptr);
 }
 

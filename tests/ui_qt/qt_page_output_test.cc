@@ -116,10 +116,10 @@ TEST_F(QtPageOutputTest, PrintingWithoutAPrinterSaysSo) {
   report::PrintJob job;
   job.pages = sample.report->Pages();
   report::OutputError error;
-  SetChosenPrinter(QStringLiteral("No Such Printer 42"));
+  SetChosenPrinter("No Such Printer 42");
   EXPECT_FALSE(output.PrintPages(job, &error));
   EXPECT_EQ(error.text, "The printer No Such Printer 42 is not available.");
-  SetChosenPrinter(QString());
+  SetChosenPrinter("");
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 
 #include "ui/qt/qt_page_painter.h"
 #include "ui/qt/qt_text.h"
@@ -18,9 +17,6 @@
 namespace ck::ui {
 
 namespace {
-
-std::mutex gPrinterMu;
-QString gChosenPrinter;
 
 QPageLayout LayoutOf(const report::PageImage& page) {
   QPageSize size(QSizeF(page.width / 1000.0, page.height / 1000.0), QPageSize::Inch);
@@ -45,14 +41,15 @@ std::string TempNameFor(const std::string& file) { return file + ".part"; }
 
 }  // namespace
 
-void SetChosenPrinter(const QString& name) {
-  std::lock_guard lock(gPrinterMu);
-  gChosenPrinter = name;
-}
+QtPageOutput::QtPageOutput() { SetPrinterLister(SystemPrinters); }
+QtPageOutput::~QtPageOutput() { SetPrinterLister({}); }
 
-QString ChosenPrinter() {
-  std::lock_guard lock(gPrinterMu);
-  return gChosenPrinter;
+PrinterList SystemPrinters() {
+  PrinterList list;
+  for (const QString& name : QPrinterInfo::availablePrinterNames())
+    if (std::string ansi; ToAnsi(name, &ansi)) list.names.push_back(ansi);
+  if (std::string ansi; ToAnsi(QPrinterInfo::defaultPrinterName(), &ansi)) list.defaultName = ansi;
+  return list;
 }
 
 bool QtPageOutput::PrintPages(const report::PrintJob& job, report::OutputError* error) {
@@ -62,13 +59,16 @@ bool QtPageOutput::PrintPages(const report::PrintJob& job, report::OutputError* 
     error->text = "There are no pages to print.";
     return false;
   }
-  QString name = ChosenPrinter();
-  if (name.isEmpty()) name = QPrinterInfo::defaultPrinter().printerName();
+  std::string shown = ChosenPrinter();
+  if (shown == kPrintToPdf) {
+    error->text = "Printing to a PDF file needs the file's name: save the report as a PDF file.";
+    return false;
+  }
+  QString name = shown.empty() ? QPrinterInfo::defaultPrinterName() : FromAnsi(shown);
   if (name.isEmpty()) {
     error->text = "No printer is installed. Save the report as a PDF file instead.";
     return false;
   }
-  std::string shown;
   ToAnsi(name, &shown);
   if (QPrinterInfo::printerInfo(name).isNull()) {
     error->text = "The printer " + shown + " is not available.";

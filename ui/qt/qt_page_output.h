@@ -6,14 +6,19 @@
 // renamed into place only when complete.
 #pragma once
 
-#include <QString>
-
+#include "ui/printers.h"
 #include "ui/report/page_output.h"
 
 namespace ck::ui {
 
 class QtPageOutput : public report::PageOutput {
  public:
+  // While it lives, the printer setup offers the system's printers.
+  QtPageOutput();
+  ~QtPageOutput() override;
+  QtPageOutput(const QtPageOutput&) = delete;
+  QtPageOutput& operator=(const QtPageOutput&) = delete;
+
   bool PrintPages(const report::PrintJob& job, report::OutputError* error) override;
   bool WritePdf(const report::PrintJob& job, const std::string& file,
                 report::OutputError* error) override;
@@ -21,9 +26,7 @@ class QtPageOutput : public report::PageOutput {
                 report::OutputError* error) override;
 };
 
-// The printer chosen in the printer setup; "" means the system's default.
-// Any thread.
-void SetChosenPrinter(const QString& name);
-QString ChosenPrinter();
+// The system's printers; a name Windows-1252 cannot hold is left out.
+PrinterList SystemPrinters();
 
 }  // namespace ck::ui

@@ -7,9 +7,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPixmap>
-#include <QPrinter>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -18,7 +16,7 @@
 #include "ui/engine.h"
 #include "ui/popup_text.h"
 #include "ui/qt/qt_icons.h"
-#include "ui/qt/qt_page_output.h"
+#include "ui/qt/qt_printer_dialog.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/qt_window_view.h"
 #include "ui/script/script_presenter.h"
@@ -313,18 +311,10 @@ void QtPresenter::Show(const std::shared_ptr<Request>& r) {
       dlg->show();
       break;
     }
-    case Request::Kind::PrinterSetup: {
-      static QPrinter* printer = new QPrinter();  // kept for the process: the chosen setup
-      auto* dlg = new QPageSetupDialog(printer, parent);
-      dlg->setAttribute(Qt::WA_DeleteOnClose);
-      QObject::connect(dlg, &QDialog::finished, dlg, [r](int result) {
-        // Reports print on the printer chosen here.
-        if (result == QDialog::Accepted) SetChosenPrinter(printer->printerName());
-        r->Answer(result == QDialog::Accepted ? 1 : 0);
-      });
-      dlg->show();
+    case Request::Kind::PrinterSetup:
+      // Reports print on the printer chosen here.
+      NewPrinterDialog(r, parent)->show();
       break;
-    }
   }
 }
 

@@ -463,12 +463,38 @@ ScriptResult ScriptDriver::File(std::string_view path) {
   return Ok("file dialog \"" + ToUtf8(r->caption) + "\"\n");
 }
 
-ScriptResult ScriptDriver::PrinterSetup(bool accept) {
+ScriptResult ScriptDriver::PrinterSetup(std::string_view choice) {
+  std::string ansi, why;
+  if (!ToAnsi(choice, &ansi, &why)) return Fail(why);
   auto r = requests_->TakeRequest(Request::Kind::PrinterSetup, timeout_);
   if (!r) return Fail("no printer setup dialog appeared");
-  r->Answer(accept ? 1 : 0);
+  std::string out = "printer setup \"" + ToUtf8(r->caption) + "\"\n";
+  if (!r->text.empty()) out += ToUtf8(r->text) + "\n";
+  const int count = static_cast<int>(r->items.size());
+  for (int i = 0; i < count; ++i)
+    out += (i + 1 == r->choice ? "* " : "  ") + std::to_string(i + 1) + ": " + ToUtf8(r->items[i]) + "\n";
+  int n = 0;
+  if (SameText(choice, "cancel")) {
+    r->Answer(0);
+    Settle();
+    return Ok(out);
+  }
+  if (SameText(choice, "ok")) {
+    n = r->choice;
+  } else if (!ParseInt(choice, &n)) {
+    for (int i = 0; i < count && !n; ++i)
+      if (SameText(r->items[i], ansi)) n = i + 1;
+  }
+  if (n < 1 || n > count) {
+    r->Answer(0);  // its thread goes on as after Cancel
+    Settle();
+    ScriptResult f = Fail("the printer setup offers no printer " + std::string(choice));
+    f.output = out;
+    return f;
+  }
+  r->Answer(1, r->items[n - 1]);
   Settle();
-  return Ok("printer setup\n");
+  return Ok(out + "chosen: " + ToUtf8(r->items[n - 1]) + "\n");
 }
 
 ScriptResult ScriptDriver::Print(std::string_view control) {

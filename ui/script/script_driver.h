@@ -70,7 +70,10 @@ class ScriptDriver {
   ScriptResult Answer(std::string_view buttonName);
   ScriptResult Popup(int number);  // 0 dismisses
   ScriptResult File(std::string_view path);  // "" cancels
-  ScriptResult PrinterSetup(bool accept);
+  // Answers the next printer setup dialog: "ok" (the highlighted printer),
+  // "cancel", or a printer by its name (case ignored) or number; prints the
+  // printers offered.
+  ScriptResult PrinterSetup(std::string_view choice);
   ScriptResult Print(std::string_view control);
   ScriptResult Rows(std::string_view control);
   ScriptResult Title();

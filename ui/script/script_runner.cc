@@ -134,7 +134,7 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
     r = driver_->File(Is(w[1], "cancel") ? "" : w[1]);
   } else if (Is(cmd, "printersetup")) {
     if (!need(1)) return false;
-    r = driver_->PrinterSetup(Is(w[1], "ok"));
+    r = driver_->PrinterSetup(w[1]);
   } else if (Is(cmd, "print")) {
     if (!need(1)) return false;
     r = driver_->Print(w[1]);
