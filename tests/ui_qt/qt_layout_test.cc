@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <thread>
 
 #include "tests/ui_qt/qt_app.h"
@@ -99,6 +102,61 @@ TEST(QtLayout, ADialogTheUserMayNotResizeHasOneSize) {
   Engine::Get().CloseAll();
   ASSERT_TRUE(test::Settle());
   proc.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// A child larger than its frame's area (as dialog units in the child's font
+// may make it) shows whole: the frame grows, up to the screen, and what the
+// screen cannot hold is taken from the child.
+TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread frame([] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Small frame";
+    m.at = {-1, -1, 200, 120};
+    Window w(m);
+    w.Open();
+    std::thread child([] {
+      for (int height : {160, 2000}) {
+        WindowModel c;
+        c.kind = WindowKind::MdiChild;
+        c.title = "Tall child " + std::to_string(height);
+        c.resizable = true;
+        c.at = {-1, -1, 190, height};
+        c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
+        Window cw(c);
+        cw.Open();
+        while (cw.Accept()) {
+        }
+      }
+    });
+    while (w.Accept()) {
+    }
+    child.join();
+  });
+  QMdiArea* area = nullptr;
+  auto fits = [&](const char* title) {
+    EXPECT_TRUE(test::WaitForWindow(title));
+    EXPECT_TRUE(test::Settle());
+    for (QWidget* w : QApplication::allWidgets())
+      if (auto* a = qobject_cast<QMdiArea*>(w)) area = a;
+    if (!area || area->subWindowList().isEmpty()) return false;
+    const QRect shown = area->subWindowList().back()->geometry();
+    return area->viewport()->rect().contains(shown);
+  };
+  EXPECT_TRUE(fits("Tall child 160"));
+  const QSize grown = area->window()->size();
+  EXPECT_GT(grown.height(), 120 * 2);
+  area->subWindowList().back()->close();
+  EXPECT_TRUE(fits("Tall child 2000"));
+  EXPECT_LE(area->window()->frameGeometry().bottom(),
+            area->window()->screen()->availableGeometry().bottom());
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  frame.join();
   Engine::Get().SetPresenter(nullptr);
 }
 

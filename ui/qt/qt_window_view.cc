@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -33,6 +34,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -259,6 +261,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   lastAt_ = m.at;
   if (m.at.x >= 0 && m.at.y >= 0)
     top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
+  if (kind_ == WindowKind::MdiChild && !m.maximized && !m.hidden) FitInFrame();
   lastHidden_ = m.hidden;  // a window opened hidden shows when the model says so
   if (m.hidden) {
   } else if (m.maximized) {
@@ -1065,6 +1068,44 @@ void QtWindowView::AcceptIfDirty(int feq) {
   if (!dirty_[feq]) return;
   dirty_[feq] = false;
   E().UserAccept(id_, feq);
+}
+
+void QtWindowView::FitInFrame() {
+  auto* sub = qobject_cast<QMdiSubWindow*>(top_.data());
+  QMdiArea* mdi = sub ? sub->mdiArea() : nullptr;
+  if (!mdi) return;
+  // Dialog units come out larger in the child's font than in the frame's, so
+  // a child may open taller or wider than the area meant to hold it: the
+  // frame grows as far as the screen allows, and what still does not fit is
+  // taken from the child (its controls follow its size).
+  QWidget* frame = mdi->window();
+  const QSize area = mdi->viewport()->size();
+  const QRect want = sub->geometry();
+  QSize missing(std::max(0, want.right() + 1 - area.width()),
+                std::max(0, want.bottom() + 1 - area.height()));
+  if (missing.width() == 0 && missing.height() == 0) return;
+  QSize room = area;
+  if (!(frame->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    QSize grown = frame->size() + missing;
+    const QRect avail = frame->screen() ? frame->screen()->availableGeometry() : QRect();
+    if (avail.isValid()) {
+      const QSize decoration = frame->frameGeometry().size() - frame->size();
+      grown = grown.boundedTo(avail.size() - decoration).expandedTo(frame->size());
+    }
+    room += grown - frame->size();
+    frame->resize(grown);
+    if (avail.isValid()) {  // keep the grown frame on the screen
+      const QRect outer(frame->frameGeometry().topLeft(), grown + (frame->frameGeometry().size() - frame->size()));
+      const int x = std::clamp(outer.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width()));
+      const int y = std::clamp(outer.y(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height()));
+      if (x != outer.x() || y != outer.y()) frame->move(x, y);
+    }
+  }
+  if (want.right() + 1 <= room.width() && want.bottom() + 1 <= room.height()) return;
+  const QPoint at(std::min(want.x(), std::max(0, room.width() - want.width())),
+                  std::min(want.y(), std::max(0, room.height() - want.height())));
+  sub->move(at);
+  sub->resize(want.size().boundedTo(room - QSize(at.x(), at.y())));
 }
 
 void QtWindowView::FitBackground() {

@@ -126,6 +126,8 @@ class QtWindowView : public QObject {
   void RefuseText(const QString& text);
   // Scales the frame's picture to cover its MDI area.
   void FitBackground();
+  // An MDI child opened larger than its frame's area: the frame grows, else the child shrinks.
+  void FitInFrame();
   // Puts a control placed by the model where the model says.
   void PlaceControl(const ControlModel& c);
   void AcceptIfDirty(int feq);
