@@ -783,6 +783,14 @@ bool QtWindowView::MenuMnemonic(QChar key) {
   for (QAction* a : menuBar_->actions())
     if (a->isEnabled() && AccessKeyOf(a->text()) == key.toLower()) {
       menuBar_->setActiveAction(a);
+      // Opened from the keyboard: its first item is the current one, so
+      // Enter chooses it and the arrows start from it.
+      if (QMenu* menu = a->menu())
+        for (QAction* item : menu->actions())
+          if (item->isEnabled() && item->isVisible() && !item->isSeparator()) {
+            menu->setActiveAction(item);
+            break;
+          }
       return true;
     }
   return false;
