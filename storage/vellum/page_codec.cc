@@ -2,6 +2,8 @@
 #include "storage/vellum/page_codec.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/consistency.h"
@@ -27,6 +29,50 @@ bool ReadCount(std::string_view in, size_t* pos, uint64_t* value) {
   return false;
 }
 
+uint64_t Load64(const char* p) {
+  uint64_t v = 0;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// 0x80 in each byte of x that is zero, 0 in every other byte.
+uint64_t ZeroBytes(uint64_t x) {
+  constexpr uint64_t k7F = 0x7F7F7F7F7F7F7F7FULL;
+  return ~(((x & k7F) + k7F) | x | k7F);
+}
+
+// The first position p >= from where four equal bytes start, or in.size().
+// The bytes are compared with their neighbours eight at a time: byte k of
+// x is zero where in[p + k] equals in[p + k + 1].
+size_t FindRun(std::string_view in, size_t from) {
+  const char* d = in.data();
+  const size_t n = in.size();
+  size_t p = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; p + 9 <= n; p += 6) {
+      const uint64_t z = ZeroBytes(Load64(d + p) ^ Load64(d + p + 1));
+      const uint64_t starts = z & (z >> 8) & (z >> 16);  // bytes k, k+1, k+2 of x zero
+      if (starts != 0) return p + static_cast<size_t>(std::countr_zero(starts)) / 8;
+    }
+  }
+  for (; p + 4 <= n; ++p) {
+    if (d[p] == d[p + 1] && d[p] == d[p + 2] && d[p] == d[p + 3]) return p;
+  }
+  return n;
+}
+
+// The end of the run of bytes equal to in[p].
+size_t RunEnd(std::string_view in, size_t p) {
+  const char* d = in.data();
+  const size_t n = in.size();
+  const char c = d[p];
+  const uint64_t all = 0x0101010101010101ULL * static_cast<uint8_t>(c);
+  size_t e = p + 1;
+  while (e + 8 <= n && Load64(d + e) == all) e += 8;
+  while (e < n && d[e] == c) ++e;
+  return e;
+}
+
 uint32_t HeaderSize(const PageImage& page) {
   return kPageHeaderSize + (page.isIndex() ? 4 * static_cast<uint32_t>(page.entries.size()) : 0);
 }
@@ -34,10 +80,8 @@ uint32_t HeaderSize(const PageImage& page) {
 }  // namespace
 
 uint32_t SizeEstimate(const PageImage& page) {
-  uint32_t estimate = kPageHeaderSize;
-  for (const TreeEntry& e : page.entries) estimate += e.totalLength() + 5;
-  if (page.isIndex()) estimate += 4 * static_cast<uint32_t>(page.entries.size());
-  return estimate;
+  const auto n = static_cast<uint32_t>(page.entries.size());
+  return kPageHeaderSize + page.entries.TotalBytes() + 5 * n + (page.isIndex() ? 4 * n : 0);
 }
 
 void AppendCount(std::string* out, uint64_t count) {
@@ -49,119 +93,94 @@ void AppendCount(std::string* out, uint64_t count) {
 }
 
 bool PackRuns(std::string_view in, std::string* out) {
+  // Every maximal run of four or more equal bytes is packed: emitting runs
+  // in the order FindRun finds them is the scan the format describes.
   out->clear();
   size_t q = 0;  // first input byte not yet emitted
   bool anyRun = false;
-  size_t p = 0;
-  while (p < in.size()) {
-    size_t r = 1;
-    while (p + r < in.size() && in[p + r] == in[p]) ++r;
-    if (r >= 4) {
-      AppendCount(out, (p + 1) - q);
-      out->append(in.substr(q, (p + 1) - q));
-      AppendCount(out, r - 1);
-      q = p + r;
-      anyRun = true;
-    }
-    p += r;
+  for (size_t p = FindRun(in, 0); p < in.size(); p = FindRun(in, q)) {
+    const size_t end = RunEnd(in, p);
+    AppendCount(out, (p + 1) - q);
+    out->append(in.data() + q, (p + 1) - q);
+    AppendCount(out, end - p - 1);
+    q = end;
+    anyRun = true;
   }
   if (!anyRun) {
     out->clear();
     return false;
   }
   AppendCount(out, in.size() - q);
-  out->append(in.substr(q));
+  out->append(in.data() + q, in.size() - q);
   return true;
 }
 
 std::string UnpackRuns(std::string_view in, size_t n) {
   std::string out;
-  out.reserve(n);
+  UnpackRunsInto(in, n, &out);
+  return out;
+}
+
+void UnpackRunsInto(std::string_view in, size_t n, std::string* out) {
+  out->resize(n);
+  char* o = out->data();
+  size_t done = 0;  // bytes written
   size_t pos = 0;
   while (true) {
     uint64_t literal = 0;
-    if (!ReadCount(in, &pos, &literal) || literal > n - out.size() || literal > in.size() - pos) {
+    if (!ReadCount(in, &pos, &literal) || literal > n - done || literal > in.size() - pos) {
       ConsistencyStop(522);
     }
-    out.append(in.substr(pos, literal));
+    if (literal > 0) std::memcpy(o + done, in.data() + pos, literal);
     pos += literal;
-    if (out.size() == n) break;
+    done += literal;
+    if (done == n) break;
     uint64_t repeat = 0;
-    if (!ReadCount(in, &pos, &repeat) || repeat > n - out.size() ||
-        (repeat > 0 && out.empty())) {
+    if (!ReadCount(in, &pos, &repeat) || repeat > n - done || (repeat > 0 && done == 0)) {
       ConsistencyStop(530);
     }
-    if (repeat > 0) out.append(repeat, out.back());
-    if (out.size() == n) break;
+    if (repeat > 0) std::memset(o + done, o[done - 1], repeat);
+    done += repeat;
+    if (done == n) break;
   }
-  return out;
 }
 
-std::string PackEntries(const std::vector<TreeEntry>& entries) {
+std::string PackEntries(const PageEntries& entries) {
   std::string out;
-  const TreeEntry* prev = nullptr;
-  for (const TreeEntry& e : entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const EntryView e = entries[i];
     const size_t flagAt = out.size();
     uint8_t flag = 0;
     out.push_back('\0');
-    if (prev == nullptr || e.totalLength() != prev->totalLength()) {
+    if (i == 0) {
+      flag = 0xC0;
+      AppendLe16(&out, e.totalLength());
+      AppendLe16(&out, e.keyLength);
+      out[flagAt] = static_cast<char>(flag);
+      out.append(e.bytes);
+      continue;
+    }
+    const EntryView prev = entries[i - 1];
+    if (e.totalLength() != prev.totalLength()) {
       flag |= 0x80;
       AppendLe16(&out, e.totalLength());
     }
-    if (prev == nullptr || e.keyLength != prev->keyLength) {
+    if (e.keyLength != prev.keyLength) {
       flag |= 0x40;
       AppendLe16(&out, e.keyLength);
     }
+    const size_t limit = std::min<size_t>({63, e.bytes.size(), prev.bytes.size()});
     size_t shared = 0;
-    if (prev != nullptr) {
-      const size_t limit = std::min<size_t>({63, e.bytes.size(), prev->bytes.size()});
-      while (shared < limit && e.bytes[shared] == prev->bytes[shared]) ++shared;
-      flag |= static_cast<uint8_t>(shared);
-    }
+    while (shared < limit && e.bytes[shared] == prev.bytes[shared]) ++shared;
+    flag |= static_cast<uint8_t>(shared);
     out[flagAt] = static_cast<char>(flag);
-    out.append(e.bytes, shared, std::string::npos);
-    prev = &e;
+    out.append(e.bytes.substr(shared));
   }
   return out;
 }
 
-std::vector<TreeEntry> UnpackEntries(std::string_view bytes, uint32_t count) {
-  std::vector<TreeEntry> entries;
-  entries.reserve(count);
-  size_t pos = 0;
-  uint32_t total = 0;
-  uint32_t keyLength = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (pos >= bytes.size()) ConsistencyStop(1602);
-    const auto flag = static_cast<uint8_t>(bytes[pos++]);
-    const uint32_t shared = flag & 0x3F;
-    if (i == 0 && (flag & 0xC0) != 0xC0) ConsistencyStop(1602);
-    if (flag & 0x80) {
-      if (pos + 2 > bytes.size()) ConsistencyStop(1602);
-      total = GetLe16(bytes, pos);
-      pos += 2;
-    }
-    if (flag & 0x40) {
-      if (pos + 2 > bytes.size()) ConsistencyStop(1602);
-      keyLength = GetLe16(bytes, pos);
-      pos += 2;
-    }
-    const uint32_t prevTotal = i == 0 ? 0 : entries.back().totalLength();
-    if (keyLength > total || shared > std::min(total, prevTotal) ||
-        total - shared > bytes.size() - pos) {
-      ConsistencyStop(1602);
-    }
-    TreeEntry e;
-    e.keyLength = static_cast<uint16_t>(keyLength);
-    e.bytes.reserve(total);
-    if (shared > 0) e.bytes.assign(entries.back().bytes, 0, shared);
-    e.bytes.append(bytes.substr(pos, total - shared));
-    pos += total - shared;
-    if (i > 0 && CompareKeys(entries.back().key(), e.key()) >= 0) ConsistencyStop(1602);
-    entries.push_back(std::move(e));
-  }
-  if (pos != bytes.size()) ConsistencyStop(1602);
-  return entries;
+PageEntries UnpackEntries(std::string_view bytes, uint32_t count) {
+  return PageEntries::FromStored(std::string(bytes), 0, bytes.size(), count);
 }
 
 std::string EncodePage(const PageImage& page, uint64_t offset) {
@@ -203,7 +222,7 @@ std::string PadToClass(std::string block) {
   return block;
 }
 
-PageImage DecodePage(std::string_view block, int sizeClass, PageBlockInfo* info) {
+PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info) {
   if (block.size() < kPageHeaderSize) ConsistencyStop(1477);
   PageBlockInfo facts;
   facts.storedLength = GetLe16(block, 4);
@@ -224,18 +243,21 @@ PageImage DecodePage(std::string_view block, int sizeClass, PageBlockInfo* info)
       facts.storedLength > facts.unpackedLength) {
     ConsistencyStop(1602);
   }
-  const std::string_view stored = block.substr(header, facts.storedLength - header);
-  const size_t plainLength = facts.unpackedLength - header;
-  if (facts.storedLength < facts.unpackedLength) {
-    page.entries = UnpackEntries(UnpackRuns(stored, plainLength), facts.entries);
-  } else {
-    page.entries = UnpackEntries(stored, facts.entries);
-  }
+  const size_t storedBytes = facts.storedLength - header;
+  const uint32_t plainLength = facts.unpackedLength - header;
+  const bool packed = facts.storedLength < facts.unpackedLength;
   if (page.isIndex()) {
     page.children.reserve(facts.entries);
     for (uint32_t i = 0; i < facts.entries; ++i) {
       page.children.push_back(GetLe32(block, kPageHeaderSize + 4 * i));
     }
+  }
+  if (packed) {
+    std::string plain;
+    UnpackRunsInto(std::string_view(block).substr(header, storedBytes), plainLength, &plain);
+    page.entries = PageEntries::FromStored(std::move(plain), 0, plainLength, facts.entries);
+  } else {
+    page.entries = PageEntries::FromStored(std::move(block), header, storedBytes, facts.entries);
   }
   return page;
 }

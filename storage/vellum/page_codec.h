@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/vellum/page_entries.h"
 #include "storage/vellum/tree_entry.h"
 
 namespace ck::vellum {
@@ -78,7 +79,7 @@ class EncodedMemo {
 // A decoded page.
 struct PageImage {
   uint8_t level = 0;                 // 0 leaf; index pages count up from 1
-  std::vector<TreeEntry> entries;    // ascending; separators on index pages have no data part
+  PageEntries entries;               // ascending; separators on index pages have no data part
   std::vector<uint32_t> children;    // index pages: the child unit of each entry
   EncodedMemo encoded;               // see EncodedMemo
   bool isIndex() const { return level != 0; }
@@ -96,14 +97,16 @@ bool PackRuns(std::string_view in, std::string* out);
 // Unpacks into exactly n bytes. Check 522 (literal count too long or input
 // cut short) and 530 (repeat count too long).
 std::string UnpackRuns(std::string_view in, size_t n);
+// The same into *out (its earlier content goes).
+void UnpackRunsInto(std::string_view in, size_t n, std::string* out);
 
 // Base-128 count: seven bits a byte, low bits first, 0x80 on all but the last.
 void AppendCount(std::string* out, uint64_t count);
 
 // Entry packing of a page's entries (in order).
-std::string PackEntries(const std::vector<TreeEntry>& entries);
+std::string PackEntries(const PageEntries& entries);
 // Check 1602 unless bytes decode into exactly count ascending entries.
-std::vector<TreeEntry> UnpackEntries(std::string_view bytes, uint32_t count);
+PageEntries UnpackEntries(std::string_view bytes, uint32_t count);
 
 // The block as stored, without the 0xB0 fill: header + (packed or plain)
 // entry bytes, its own offset field set to offset.
@@ -124,6 +127,8 @@ struct PageBlockInfo {
 
 // Decodes a block read from a slot of sizeClass units (block.size() is the
 // class size). Checks 1477, 1659, 1678, 1602, 522, 530.
-PageImage DecodePage(std::string_view block, int sizeClass, PageBlockInfo* info = nullptr);
+// The page keeps the plain entry bytes (the block itself when it is not
+// packed) and puts entries together as they are used (page_entries.h).
+PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info = nullptr);
 
 }  // namespace ck::vellum

@@ -141,6 +141,10 @@ struct PhysicalFile::Impl final : BlockSource {
   FileHeader header;     // the working state (pending header inside a read of a cut-off commit)
   FileHeader committed;  // the last committed header
   bool headerLoaded = false;
+  // The header as stored when it was last read without a pending region,
+  // its change counter not above the committed one: while the file holds
+  // these bytes, the cached pages stay valid.
+  std::string unchangedHeader;
   bool headerChanged = false;
   // Pending blocks of a cut-off commit: home offset -> (position, block length).
   std::map<uint64_t, std::pair<uint64_t, uint64_t>> pendingMap;
@@ -253,6 +257,7 @@ struct PhysicalFile::Impl final : BlockSource {
     pendingMap.clear();
     headerLoaded = false;
     headerChanged = false;
+    unchangedHeader.clear();
   }
 
   int LoadHeader(bool forUpdate);
@@ -276,6 +281,7 @@ int PhysicalFile::Impl::LoadHeader(bool forUpdate) {
   if (got == 0) {
     uint64_t size = 0;
     if (file->Size(&size).ok() && size == 0) {
+      unchangedHeader.clear();
       if (!headerLoaded) {
         header = committed = FileHeader::Fresh();
         headerLoaded = true;
@@ -285,13 +291,18 @@ int PhysicalFile::Impl::LoadHeader(bool forUpdate) {
     return 36;
   }
   if (got < kHeaderSize) return 36;
+  // The very bytes that last left the cache valid: nothing to decode.
+  if (headerLoaded && bytes == unchangedHeader) return 0;
+  std::string stored = bytes;
   if (cipher) cipher->Decipher(bytes.data(), bytes.size());
   FileHeader disk;
   if (!FileHeader::Decode(bytes, &disk)) return 36;
   if (!disk.RegionsValid()) ConsistencyStop(1735);
   if (headerLoaded && !disk.pending() && disk.changeCounter <= committed.changeCounter) {
+    unchangedHeader = std::move(stored);
     return 0;  // nothing changed since this process last looked
   }
+  unchangedHeader.clear();
   // Every committed page lies inside the file: the pages of a header are
   // flushed before the header is written.
   uint64_t fileSize = 0;
@@ -303,7 +314,10 @@ int PhysicalFile::Impl::LoadHeader(bool forUpdate) {
   headerChanged = false;
   header = committed = disk;
   headerLoaded = true;
-  if (!disk.pending()) return 0;
+  if (!disk.pending()) {
+    unchangedHeader = std::move(stored);
+    return 0;
+  }
   return Recover(disk, forUpdate);
 }
 

@@ -3,7 +3,6 @@
 #include "storage/vellum/tree.h"
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 #include "storage/vellum/consistency.h"
@@ -11,30 +10,28 @@
 namespace ck::vellum {
 namespace {
 
-// CompareKeys through memcmp (the same unsigned byte order, shorter first):
-// the searches below call it for every step.
-int Compare(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  if (n != 0) {
-    if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return c;
+int Compare(std::string_view a, std::string_view b) { return CompareKeys(a, b); }
+
+// The first entry whose key is not below key.
+size_t LowerBound(const PageEntries& entries, std::string_view key) {
+  size_t lo = 0, hi = entries.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (Compare(entries.key(mid), key) < 0) lo = mid + 1;
+    else hi = mid;
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  return lo;
 }
 
-size_t LowerBound(const std::vector<TreeEntry>& entries, std::string_view key) {
-  auto it = std::lower_bound(entries.begin(), entries.end(), key,
-                             [](const TreeEntry& e, std::string_view k) {
-                               return Compare(e.key(), k) < 0;
-                             });
-  return static_cast<size_t>(it - entries.begin());
-}
-
-size_t UpperBound(const std::vector<TreeEntry>& entries, std::string_view key) {
-  auto it = std::upper_bound(entries.begin(), entries.end(), key,
-                             [](std::string_view k, const TreeEntry& e) {
-                               return Compare(k, e.key()) < 0;
-                             });
-  return static_cast<size_t>(it - entries.begin());
+// The first entry whose key is above key.
+size_t UpperBound(const PageEntries& entries, std::string_view key) {
+  size_t lo = 0, hi = entries.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (Compare(key, entries.key(mid)) < 0) hi = mid;
+    else lo = mid + 1;
+  }
+  return lo;
 }
 
 // The child whose separator is the greatest one not above key (the first
@@ -44,7 +41,8 @@ size_t ChildIndex(const PageImage& page, std::string_view key) {
   return upper == 0 ? 0 : upper - 1;
 }
 
-TreeEntry Separator(const TreeEntry& first) { return TreeEntry(first.key(), {}); }
+// A separator for a page whose first key is firstKey.
+TreeEntry Separator(std::string_view firstKey) { return TreeEntry(firstKey, {}); }
 
 std::string Hex(std::string_view bytes) {
   static const char* digits = "0123456789ABCDEF";
@@ -92,8 +90,8 @@ PagePtr Tree::HintedLeaf(std::string_view key) {
     PagePtr leaf = hint.leaf.lock();
     if (!leaf || hint.changes != leaf->changes) continue;
     const auto& entries = leaf->image.entries;
-    if (entries.empty() || Compare(key, entries.front().key()) < 0 ||
-        Compare(key, entries.back().key()) > 0) {
+    if (entries.empty() || Compare(key, entries.key(0)) < 0 ||
+        Compare(key, entries.key(entries.size() - 1)) > 0) {
       continue;
     }
     if (!leaf->dirty) store_->cache().Use(leaf);  // keeps it from looking unused to the cache
@@ -152,8 +150,8 @@ int Tree::Get(std::string_view key, TreeEntry* out) {
   const PagePtr leaf = FindLeaf(key);
   const auto& entries = leaf->image.entries;
   const size_t i = LowerBound(entries, key);
-  if (i == entries.size() || CompareKeys(entries[i].key(), key) != 0) return kNotFound;
-  *out = entries[i];
+  if (i == entries.size() || Compare(entries.key(i), key) != 0) return kNotFound;
+  entries.CopyTo(i, out);
   return 0;
 }
 
@@ -165,37 +163,37 @@ int Tree::SeekLE(std::string_view key, TreeEntry* out) { return Seek(key, false,
 // The nearest entry to key in one direction, the key itself included or not:
 // first in a remembered leaf, else by descending and stepping across leaves.
 int Tree::Seek(std::string_view key, bool forward, bool inclusive, TreeEntry* out) {
-  auto pick = [&](const std::vector<TreeEntry>& entries) -> const TreeEntry* {
-    if (forward) {
-      const size_t i = inclusive ? LowerBound(entries, key) : UpperBound(entries, key);
-      return i < entries.size() ? &entries[i] : nullptr;
-    }
+  // The entry's index in entries, or entries.size() when none qualifies.
+  auto pick = [&](const PageEntries& entries) -> size_t {
+    if (forward) return inclusive ? LowerBound(entries, key) : UpperBound(entries, key);
     const size_t i = inclusive ? UpperBound(entries, key) : LowerBound(entries, key);
-    return i > 0 ? &entries[i - 1] : nullptr;
+    return i > 0 ? i - 1 : entries.size();
   };
   if (const PagePtr leaf = HintedLeaf(key)) {
-    if (const TreeEntry* e = pick(leaf->image.entries)) {
-      *out = *e;
+    const PageEntries& entries = leaf->image.entries;
+    if (const size_t i = pick(entries); i < entries.size()) {
+      entries.CopyTo(i, out);
       return 0;
     }
   }
   Path path = Descend(key, 0);
   RememberLeaf(path.back().page);
-  if (const TreeEntry* e = pick(path.back().page->image.entries)) {
-    *out = *e;
+  const PageEntries& found = path.back().page->image.entries;
+  if (const size_t i = pick(found); i < found.size()) {
+    found.CopyTo(i, out);
     return 0;
   }
   for (PagePtr leaf = NextLeaf(path, forward); leaf; leaf = NextLeaf(path, forward)) {
-    const auto& entries = leaf->image.entries;
+    const PageEntries& entries = leaf->image.entries;
     if (!entries.empty()) {
-      const TreeEntry& e = forward ? entries.front() : entries.back();
+      const size_t i = forward ? 0 : entries.size() - 1;
       // Leaves further along hold keys further along. One that does not (a
       // page copied over another) would send a walk round for ever.
-      const int c = Compare(e.key(), key);
+      const int c = Compare(entries.key(i), key);
       if (forward ? c < 0 || (c == 0 && !inclusive) : c > 0 || (c == 0 && !inclusive)) {
         ConsistencyStop(1602);
       }
-      *out = e;
+      entries.CopyTo(i, out);
       return 0;
     }
   }
@@ -217,9 +215,9 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
     path = Descend(entry.key(), 0);
     leaf = path.back().page;
   }
-  auto& entries = leaf->image.entries;
-  const size_t i = LowerBound(entries, entry.key());
-  if (i < entries.size() && CompareKeys(entries[i].key(), entry.key()) == 0) {
+  auto& entries = leaf->image.entries.Edit();
+  const size_t i = LowerBound(leaf->image.entries, entry.key());
+  if (i < entries.size() && Compare(entries[i].key(), entry.key()) == 0) {
     if (!replace) ConsistencyStop(706);
     entries[i] = entry;
   } else {
@@ -243,9 +241,8 @@ void Tree::AfterFirstKeyChange(Path& path, size_t depth) {
     const PagePtr& child = path[d].page;
     Step& parent = path[d - 1];
     if (child->image.entries.empty()) return;
-    TreeEntry& separator = parent.page->image.entries[parent.index];
-    if (separator.key() != child->image.entries.front().key()) {
-      separator = Separator(child->image.entries.front());
+    if (parent.page->image.entries.key(parent.index) != child->image.entries.key(0)) {
+      parent.page->image.entries.Edit()[parent.index] = Separator(child->image.entries.key(0));
       store_->Touch(parent.page);
     }
     if (parent.index != 0) return;  // the parent's own first key stays
@@ -256,7 +253,7 @@ void Tree::CheckSplit(const std::string& key, int level) {
   Path path = Descend(key, level);
   PagePtr page = path.back().page;
   if (page->image.level != level || !NeedsSplit(page->image)) return;
-  auto& entries = page->image.entries;
+  auto& entries = page->image.entries.Edit();
   if (entries.size() <= 1) {
     ConsistencyStop(1364);
   }
@@ -267,7 +264,7 @@ void Tree::CheckSplit(const std::string& key, int level) {
     child->image.entries = std::move(page->image.entries);
     child->image.children = std::move(page->image.children);
     page->image.level = static_cast<uint8_t>(page->image.level + 1);
-    page->image.entries = {Separator(child->image.entries.front())};
+    page->image.entries = {Separator(child->image.entries.key(0))};
     page->image.children = {child->id};
     store_->Touch(page);
     CheckSplit(key, level);
@@ -279,8 +276,8 @@ void Tree::CheckSplit(const std::string& key, int level) {
   const size_t middle = n / 2;
   const size_t cut = middle < n - middle - 1 ? middle + 1 : middle;
   PagePtr right = store_->Create(page->image.level);
-  right->image.entries.assign(std::make_move_iterator(entries.begin() + cut),
-                              std::make_move_iterator(entries.end()));
+  right->image.entries.Edit().assign(std::make_move_iterator(entries.begin() + cut),
+                                     std::make_move_iterator(entries.end()));
   entries.resize(cut);
   if (page->image.isIndex()) {
     auto& children = page->image.children;
@@ -289,16 +286,16 @@ void Tree::CheckSplit(const std::string& key, int level) {
   }
   store_->Touch(page);
   Step& parent = path[path.size() - 2];
-  auto& parentEntries = parent.page->image.entries;
+  auto& parentEntries = parent.page->image.entries.Edit();
   auto& parentChildren = parent.page->image.children;
   parentEntries.insert(parentEntries.begin() + static_cast<std::ptrdiff_t>(parent.index + 1),
-                       Separator(right->image.entries.front()));
+                       Separator(right->image.entries.key(0)));
   parentChildren.insert(parentChildren.begin() + static_cast<std::ptrdiff_t>(parent.index + 1),
                         right->id);
   store_->Touch(parent.page);
   const std::string parentKey(parentEntries.front().key());
   const std::string leftKey(entries.front().key());
-  const std::string rightKey(right->image.entries.front().key());
+  const std::string rightKey(right->image.entries.key(0));
   path.clear();
   page.reset();
   right.reset();
@@ -310,9 +307,11 @@ void Tree::CheckSplit(const std::string& key, int level) {
 int Tree::Erase(std::string_view key) {
   Path path = Descend(key, 0);
   const PagePtr& leaf = path.back().page;
-  auto& entries = leaf->image.entries;
-  const size_t i = LowerBound(entries, key);
-  if (i == entries.size() || CompareKeys(entries[i].key(), key) != 0) return kNotFound;
+  const size_t i = LowerBound(leaf->image.entries, key);
+  if (i == leaf->image.entries.size() || Compare(leaf->image.entries.key(i), key) != 0) {
+    return kNotFound;
+  }
+  auto& entries = leaf->image.entries.Edit();
   entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
   store_->Touch(leaf);
   if (entries.empty()) {
@@ -334,7 +333,7 @@ void Tree::RemoveEmpty(Path& path, size_t depth) {
   }
   store_->Release(page);
   Step& parent = path[depth - 1];
-  auto& parentEntries = parent.page->image.entries;
+  auto& parentEntries = parent.page->image.entries.Edit();
   auto& parentChildren = parent.page->image.children;
   parentEntries.erase(parentEntries.begin() + static_cast<std::ptrdiff_t>(parent.index));
   parentChildren.erase(parentChildren.begin() + static_cast<std::ptrdiff_t>(parent.index));
@@ -354,7 +353,7 @@ void Tree::Relocate(const PagePtr& page, uint32_t newId) {
     return;
   }
   if (page->image.entries.empty()) ConsistencyStop(1891);
-  const std::string key(page->image.entries.front().key());
+  const std::string key(page->image.entries.key(0));
   Path path = Descend(key, page->image.level + 1);
   const PagePtr& parent = path.back().page;
   if (!parent->image.isIndex()) ConsistencyStop(1894);
@@ -399,7 +398,7 @@ int Tree::Check(std::vector<std::string>* problems) {
     const std::string where = "page " + std::to_string(page->id);
     if (!ids.insert(page->id).second) fault(where + ": reached twice");
     for (size_t i = 1; i < image.entries.size(); ++i) {
-      if (CompareKeys(image.entries[i - 1].key(), image.entries[i].key()) >= 0) {
+      if (Compare(image.entries.key(i - 1), image.entries.key(i)) >= 0) {
         fault(where + ": entries out of order at " + std::to_string(i));
       }
     }
@@ -410,15 +409,16 @@ int Tree::Check(std::vector<std::string>* problems) {
       for (size_t i = 0; i < image.children.size() && i < image.entries.size(); ++i) {
         PagePtr child = store_->Load(image.children[i]);
         if (child->image.entries.empty() ||
-            child->image.entries.front().key() != image.entries[i].key()) {
-          fault(where + ": separator " + Hex(image.entries[i].key()) +
+            child->image.entries.key(0) != image.entries.key(i)) {
+          fault(where + ": separator " + Hex(image.entries.key(i)) +
                 " is not the first key of its child");
         }
         if (!image.entries[i].data().empty()) fault(where + ": separator with data");
       }
     } else {
-      for (const TreeEntry& e : image.entries) {
-        if (anyLeafKey && CompareKeys(lastLeafKey, e.key()) >= 0) {
+      for (size_t i = 0; i < image.entries.size(); ++i) {
+        const EntryView e = image.entries[i];
+        if (anyLeafKey && Compare(lastLeafKey, e.key()) >= 0) {
           fault(where + ": key " + Hex(e.key()) + " out of order across leaves");
         }
         lastLeafKey.assign(e.key());

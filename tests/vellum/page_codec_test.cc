@@ -3,6 +3,8 @@
 // stop on damaged blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 
 #include "storage/vellum/consistency.h"
@@ -111,6 +113,51 @@ TEST(PageRuns, PacksRunsAndCountsAsSpecified) {
   count.clear();
   AppendCount(&count, 0x80);
   EXPECT_EQ(count, Bytes({0x80, 0x01}));
+}
+
+// The packing scan step by step as the format describes it: the fast scan
+// that compares eight bytes at a time must give the same bytes, wherever a
+// run starts or ends relative to its words.
+std::string ReferencePack(std::string_view in) {
+  std::string out;
+  size_t q = 0, p = 0;
+  bool anyRun = false;
+  while (p < in.size()) {
+    size_t r = 1;
+    while (p + r < in.size() && in[p + r] == in[p]) ++r;
+    if (r >= 4) {
+      AppendCount(&out, p + 1 - q);
+      out.append(in.substr(q, p + 1 - q));
+      AppendCount(&out, r - 1);
+      q = p + r;
+      anyRun = true;
+    }
+    p += r;
+  }
+  if (!anyRun) return "";
+  AppendCount(&out, in.size() - q);
+  out.append(in.substr(q));
+  return out;
+}
+
+TEST(PageRuns, FastScanPacksExactlyAsTheStepByStepScan) {
+  std::string in;
+  std::string out;
+  std::mt19937 next(12345);
+  for (int round = 0; round < 3000; ++round) {
+    in.clear();
+    const size_t length = next() % 90;
+    while (in.size() < length) {
+      // Runs of 1 to 12 of few letters, so runs of 3, 4 and 5 meet every offset.
+      in.append(1 + next() % 12, static_cast<char>("ab \xFF"[next() % 4]));
+    }
+    const std::string expected = ReferencePack(in);
+    ASSERT_EQ(PackRuns(in, &out), !expected.empty()) << round;
+    ASSERT_EQ(out, expected) << round;
+    if (!expected.empty()) {
+      ASSERT_EQ(UnpackRuns(out, in.size()), in) << round;
+    }
+  }
 }
 
 TEST(PageRuns, DamagedRunsStop) {
@@ -224,6 +271,164 @@ TEST(PageBlock, DamagedBlocksStop) {
   // A wrong entry count.
   b = good;
   b[10] = 2;
+  EXPECT_EQ(StopOf([&] { DecodePage(b, 1); }), 1602);
+}
+
+// Leaf entries in key order whose bytes share long prefixes: runs of blanks
+// in the data (so the page packs), keys that extend the previous entry's
+// key with its first data bytes (so an entry shares more than its key, and
+// more than the previous key), and keys that share nothing.
+std::vector<TreeEntry> SharingEntries(std::mt19937& rng, size_t count) {
+  std::vector<TreeEntry> entries;
+  std::string key = "k";
+  for (size_t i = 0; i < count; ++i) {
+    std::string data;
+    while (data.size() < rng() % 200) {
+      data.append(1 + rng() % 30, static_cast<char>(" ab"[rng() % 3]));
+    }
+    if (i > 0) {
+      const TreeEntry& prev = entries.back();
+      const std::string_view prevData = prev.data();
+      if (rng() % 3 == 0 && !prevData.empty() && key.size() < 80) {
+        // The previous key and the start of its data; this data goes on like that one.
+        const size_t take = 1 + rng() % std::min<size_t>(prevData.size(), 40);
+        key += prevData.substr(0, take);
+        data = std::string(prevData.substr(take)) + data.substr(0, 20);
+      } else {
+        key.resize(1 + rng() % key.size());
+        while (key.size() > 1 && static_cast<uint8_t>(key.back()) == 0xFF) key.pop_back();
+        key.back() = static_cast<char>(static_cast<uint8_t>(key.back()) + 1 + rng() % 3);
+        if (static_cast<uint8_t>(key.back()) < 0x20) key.back() = '\xFF';
+      }
+    }
+    entries.emplace_back(key, data);
+  }
+  return entries;
+}
+
+TEST(PageEntriesLazy, EveryEntryReadsBackInAnyOrderFromPackedAndPlainBlocks) {
+  ScopedThrowOnCorruption guard;
+  std::mt19937 rng(99);
+  int packedPages = 0;
+  for (int round = 0; round < 300; ++round) {
+    PageImage page;
+    page.entries = SharingEntries(rng, 1 + rng() % 40);
+    std::vector<TreeEntry> original = page.entries.Edit();
+    // Every key strictly above the one before: the decoder checks the order.
+    for (size_t i = 1; i < original.size(); ++i) {
+      ASSERT_LT(CompareKeys(original[i - 1].key(), original[i].key()), 0) << round << " " << i;
+    }
+    const std::string block = PadToClass(EncodePage(page, 0));
+    PageBlockInfo info;
+    const PageImage back = DecodePage(block, ClassOfLength(static_cast<uint32_t>(block.size())), &info);
+    if (info.storedLength < info.unpackedLength) ++packedPages;
+    ASSERT_EQ(back.entries.size(), original.size());
+    ASSERT_EQ(back.entries.TotalBytes(), page.entries.TotalBytes());
+    // Keys first, then whole entries in a shuffled order, then copies.
+    std::vector<size_t> order(original.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t i : order) ASSERT_EQ(back.entries.key(i), original[i].key()) << round << " " << i;
+    for (size_t i : order) {
+      ASSERT_EQ(back.entries[i].bytes, original[i].bytes) << round << " " << i;
+      ASSERT_EQ(back.entries[i].keyLength, original[i].keyLength);
+    }
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t i : order) {
+      TreeEntry copy;
+      back.entries.CopyTo(i, &copy);
+      ASSERT_EQ(copy.bytes, original[i].bytes) << round << " " << i;
+    }
+    // Changing the page keeps every entry; the changed page encodes the same.
+    PageImage changed = back;
+    ASSERT_EQ(changed.entries.Edit().size(), original.size());
+    for (size_t i = 0; i < original.size(); ++i) ASSERT_EQ(changed.entries[i].bytes, original[i].bytes);
+    ASSERT_EQ(PadToClass(EncodePage(changed, 0)), block) << round;
+  }
+  EXPECT_GT(packedPages, 100);
+  EXPECT_LT(packedPages, 300);
+}
+
+TEST(PageEntriesLazy, ARunGoingOnIntoTheNextEntryReadsBack) {
+  // The first entry's data ends in 300 bytes 0x04; the second entry shares
+  // four bytes with it and keeps its lengths, so its flag byte is 0x04 too:
+  // one packed run covers the end of one entry and the start of the next.
+  ScopedThrowOnCorruption guard;
+  PageImage page;
+  page.entries = {TreeEntry("abcde", "XYZ" + std::string(300, '\x04')),
+                  TreeEntry("abcdf", "Q" + std::string(302, 'r'))};
+  const std::string block = PadToClass(EncodePage(page, 0));
+  ASSERT_LT(static_cast<uint8_t>(block[4]) | static_cast<uint8_t>(block[5]) << 8,
+            static_cast<uint8_t>(block[6]) | static_cast<uint8_t>(block[7]) << 8);  // packed
+  const PageImage back = DecodePage(block, ClassOfLength(static_cast<uint32_t>(block.size())));
+  ASSERT_EQ(back.entries.size(), 2u);
+  EXPECT_EQ(back.entries.key(1), "abcdf");
+  EXPECT_EQ(back.entries[1].bytes, page.entries[1].bytes);
+  EXPECT_EQ(back.entries[0].bytes, page.entries[0].bytes);
+}
+
+TEST(PageEntriesLazy, KeysNotAscendingAfterSharedBytesStop) {
+  // Plain leaf blocks built by hand: entry 2 shares bytes with entry 1, so
+  // the order check starts where the copied bytes end.
+  auto block = [](const std::string& entries, uint8_t count) {
+    std::string b(kPageHeaderSize, '\0');
+    const auto length = static_cast<uint32_t>(kPageHeaderSize + entries.size());
+    b[4] = b[6] = static_cast<char>(length & 0xFF);
+    b[5] = b[7] = static_cast<char>(length >> 8);
+    b[8] = static_cast<char>(0xFF);
+    b[9] = 0x3A;
+    b[10] = static_cast<char>(count);
+    return PadToClass(b + entries);
+  };
+  // "abcd" then a key sharing "abc" and going on with 'e': ascending.
+  const std::string first = Bytes({0xC0, 4, 0, 4, 0}) + "abcd";
+  EXPECT_EQ(DecodePage(block(first + Bytes({0x03}) + "e", 2), 1).entries.key(1), "abce");
+  // The same with 'c': "abcc" is below "abcd".
+  EXPECT_EQ(StopOf([&] { DecodePage(block(first + Bytes({0x03}) + "c", 2), 1); }), 1602);
+  // Sharing every byte: an equal key.
+  EXPECT_EQ(StopOf([&] { DecodePage(block(first + Bytes({0x04}), 2), 1); }), 1602);
+  // A shorter key made only of shared bytes ("abc", a prefix of "abcd").
+  EXPECT_EQ(StopOf([&] { DecodePage(block(first + Bytes({0xC3, 3, 0, 3, 0}), 2), 1); }), 1602);
+  // A longer key that shares into the data of the one before it.
+  const std::string withData = Bytes({0xC0, 6, 0, 2, 0}) + "abXYZW";
+  const PageImage back = DecodePage(block(withData + Bytes({0x45, 5, 0}) + "W", 2), 1);
+  EXPECT_EQ(back.entries.key(1), "abXYZ");
+  EXPECT_EQ(back.entries[1].data(), "W");
+}
+
+TEST(PageEntriesLazy, ACopyKeepsEveryEntryWhileBothAreRead) {
+  ScopedThrowOnCorruption guard;
+  PageImage page;
+  for (int i = 0; i < 30; ++i) {
+    page.entries.Edit().emplace_back("key" + std::to_string(100 + i), std::string(200, ' ') + "d");
+  }
+  const std::string block = PadToClass(EncodePage(page, 0));
+  const PageImage stored = DecodePage(block, ClassOfLength(static_cast<uint32_t>(block.size())));
+  // Some entries put together before the copy, more after it, in both.
+  std::vector<EntryView> views;
+  for (size_t i = 0; i < 10; ++i) views.push_back(stored.entries[i]);
+  const PageImage copy = stored;
+  std::vector<EntryView> copyViews;
+  for (size_t i = 0; i < 30; ++i) copyViews.push_back(copy.entries[i]);
+  for (size_t i = 10; i < 30; ++i) views.push_back(stored.entries[i]);
+  for (size_t i = 0; i < 30; ++i) {
+    EXPECT_EQ(views[i].bytes, page.entries[i].bytes) << i;
+    EXPECT_EQ(copyViews[i].bytes, page.entries[i].bytes) << i;
+  }
+}
+
+TEST(PageEntriesLazy, ADamagedPackingStopsWhenThePageIsRead) {
+  PageImage page;
+  page.entries = {TreeEntry("key", std::string(300, ' ')), TreeEntry("kez", std::string(300, ' '))};
+  const std::string good = PadToClass(EncodePage(page, 0));
+  ASSERT_LT(static_cast<uint8_t>(good[4]), static_cast<uint8_t>(good[6]));  // packed
+  // The first literal count made to run past the unpacked length.
+  std::string b = good;
+  b[13] = 0x7F;
+  EXPECT_EQ(StopOf([&] { DecodePage(b, 1); }), 522);
+  // One entry fewer counted than the bytes hold.
+  b = good;
+  b[10] = 1;
   EXPECT_EQ(StopOf([&] { DecodePage(b, 1); }), 1602);
 }
 

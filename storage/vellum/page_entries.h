@@ -1,0 +1,112 @@
+// PageEntries: the entries of one page, in key order. A page read from the
+// file keeps its entry bytes as stored (unpacked once when run-length
+// packed) and is decoded lazily: loading it takes out only each entry's key
+// and the few bytes the next entry shares with it; an entry is put together
+// whole only when it is asked for. A lookup that reads one record of a page
+// so copies one entry, not the page. The first change (Edit) turns the
+// entries into entries of their own. Reading is the same in both forms.
+// Not thread-safe, even for reading (the driver's calls are serialised).
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/vellum/tree_entry.h"
+
+namespace ck::vellum {
+
+// One entry as the page holds it: valid until the page changes.
+struct EntryView {
+  std::string_view bytes;  // key part followed by data part
+  uint16_t keyLength = 0;
+  std::string_view key() const { return bytes.substr(0, keyLength); }
+  std::string_view data() const { return bytes.substr(keyLength); }
+  uint32_t totalLength() const { return static_cast<uint32_t>(bytes.size()); }
+  TreeEntry ToEntry() const {
+    TreeEntry e;
+    e.bytes.assign(bytes);
+    e.keyLength = keyLength;
+    return e;
+  }
+};
+
+class PageEntries {
+ public:
+  PageEntries() = default;
+  PageEntries(const PageEntries& other) { *this = other; }
+  PageEntries& operator=(const PageEntries& other);
+  PageEntries(PageEntries&&) noexcept = default;
+  PageEntries& operator=(PageEntries&&) noexcept = default;
+  PageEntries(std::vector<TreeEntry> entries) : owned_(std::move(entries)) {}  // NOLINT: implicit
+  PageEntries(std::initializer_list<TreeEntry> entries) : owned_(entries) {}
+  PageEntries& operator=(std::vector<TreeEntry> entries) {
+    DropStored();
+    owned_ = std::move(entries);
+    return *this;
+  }
+  PageEntries& operator=(std::initializer_list<TreeEntry> entries) {
+    DropStored();
+    owned_ = entries;
+    return *this;
+  }
+
+  // Decodes count entries from plain entry bytes (length bytes of bytes
+  // from start), keeping bytes. Check 1602 unless they hold exactly count
+  // ascending entries.
+  static PageEntries FromStored(std::string bytes, size_t start, size_t length, uint32_t count);
+
+  size_t size() const { return stored_ ? slices_.size() : owned_.size(); }
+  bool empty() const { return size() == 0; }
+  // The key part of entry i.
+  std::string_view key(size_t i) const {
+    if (!stored_) return owned_[i].key();
+    return std::string_view(heads_).substr(slices_[i].head, slices_[i].keyLength);
+  }
+  // Entry i whole (a stored page unpacks it on first use).
+  EntryView operator[](size_t i) const;
+  EntryView front() const { return (*this)[0]; }
+  EntryView back() const { return (*this)[size() - 1]; }
+  // Entry i copied into *out (a stored page unpacks it there directly).
+  void CopyTo(size_t i, TreeEntry* out) const;
+  // The sum of the entries' total lengths.
+  uint32_t TotalBytes() const;
+
+  // The entries as separate ones, to change them. Views taken before are
+  // no longer valid.
+  std::vector<TreeEntry>& Edit();
+
+ private:
+  // A stored entry: its head (the key, and at least the bytes the next
+  // entry shares with it) put together in heads_; the rest (tail) follows in
+  // the stored bytes.
+  struct Slice {
+    uint32_t head = 0;        // offset in heads_
+    uint32_t tail = 0;        // offset in the stored entry bytes
+    uint16_t headLength = 0;
+    uint16_t keyLength = 0;
+    uint16_t total = 0;
+    mutable uint32_t whole = kNone;  // offset of the whole entry in wholes_, once put together
+  };
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+  std::string_view stored() const { return std::string_view(bytes_).substr(start_, length_); }
+  // Appends entry i's bytes to out.
+  void AppendEntry(size_t i, std::string* out) const;
+  void DropStored();
+
+  bool stored_ = false;
+  std::string bytes_;  // the plain entry bytes, where start_ and length_ say
+  size_t start_ = 0, length_ = 0;
+  uint32_t storedTotal_ = 0;  // the sum of the stored entries' total lengths
+  std::string heads_;
+  std::vector<Slice> slices_;
+  // Entries put together whole; reserved for all of them before the first
+  // one goes in (in a copy too), so views stay valid.
+  mutable std::string wholes_;
+  std::vector<TreeEntry> owned_;
+};
+
+}  // namespace ck::vellum
