@@ -283,6 +283,8 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
 
 QtWindowView::~QtWindowView() {
   closing_ = true;
+  // A message of this window's controls no longer belongs on the frame.
+  if (status_ && !ownStatus_ && kind_ != WindowKind::Frame) status_->clearMessage();
   if (top_) {
     top_->removeEventFilter(this);
     if (auto* sub = qobject_cast<QMdiSubWindow*>(top_.data()))

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStatusBar>
 #include <QPixmap>
 #include <QWidget>
 #include <map>
@@ -22,7 +23,6 @@ class QMenu;
 class QAction;
 class QToolBar;
 class QMenuBar;
-class QStatusBar;
 class QLabel;
 class QTableView;
 class QScrollBar;
@@ -140,7 +140,7 @@ class QtWindowView : public QObject {
   QWidget* content_ = nullptr;  // holds the controls
   QMdiArea* ownMdi_ = nullptr;  // frames: their MDI area
   QPixmap background_;          // frames: the picture behind the MDI area
-  QStatusBar* status_ = nullptr;
+  QPointer<QStatusBar> status_;  // its own, or the frame's (which may go first)
   std::vector<QLabel*> statusFields_;  // the model's status fields 2, 3 ...
   bool ownStatus_ = false;  // a child's or dialog's own status bar
   bool lastHidden_ = false;
