@@ -148,6 +148,10 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     f->allowClose = allow;
     f->setFont(font);
     ownMdi_ = new QMdiArea(f);
+    // Children that do not fit (tiled at their least sizes, say) are scrolled
+    // to; without scroll bars the area would make the frame grow past the screen.
+    ownMdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ownMdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     background_ = ImageFor(m.background);
     if (background_.isNull()) {
       ownMdi_->setBackground(QColor(96, 112, 128));
