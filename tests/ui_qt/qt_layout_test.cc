@@ -213,6 +213,57 @@ TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
   Engine::Get().SetPresenter(nullptr);
 }
 
+// Tiled children that cannot shrink to their share of the area keep their
+// least sizes and are scrolled to; the frame keeps its size.
+TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  auto child = [](int n) {
+    WindowModel c;
+    c.kind = WindowKind::MdiChild;
+    c.title = "Wide child " + std::to_string(n);
+    c.resizable = true;
+    c.at = {-1, -1, 250, 140};
+    c.minW = 250;
+    c.minH = 140;
+    c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
+    Window cw(c);
+    cw.Open();
+    while (cw.Accept()) {
+    }
+  };
+  std::thread frame([&] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Tiling frame";
+    m.at = {-1, -1, 300, 180};
+    Window w(m);
+    w.Open();
+    std::thread a(child, 1), b(child, 2), c(child, 3);
+    while (w.Accept()) {
+    }
+    a.join();
+    b.join();
+    c.join();
+  });
+  for (const char* title : {"Wide child 1", "Wide child 2", "Wide child 3"})
+    ASSERT_TRUE(test::WaitForWindow(title));
+  QMdiArea* area = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* a = qobject_cast<QMdiArea*>(w)) area = a;
+  ASSERT_NE(area, nullptr);
+  const QSize before = area->window()->size();
+  Engine::Get().Command(Engine::Get().FindWindow("Tiling frame"), StdAction::Tile);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(area->window()->size(), before);
+  for (QMdiSubWindow* sub : area->subWindowList()) EXPECT_GE(sub->width(), 250);
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  frame.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
 // While a later window of its thread is open a window's controls are
 // disabled; when it closes, the keyboard focus is back on the control that
 // had it, so the keyboard goes on working without a click.

@@ -148,6 +148,10 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     f->allowClose = allow;
     f->setFont(font);
     ownMdi_ = new QMdiArea(f);
+    // Children that do not fit (tiled at their least sizes, say) are scrolled
+    // to; without scroll bars the area would make the frame grow past the screen.
+    ownMdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ownMdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     background_ = ImageFor(m.background);
     if (background_.isNull()) {
       ownMdi_->setBackground(QColor(96, 112, 128));
@@ -792,6 +796,14 @@ bool QtWindowView::MenuMnemonic(QChar key) {
   for (QAction* a : menuBar_->actions())
     if (a->isEnabled() && AccessKeyOf(a->text()) == key.toLower()) {
       menuBar_->setActiveAction(a);
+      // Opened from the keyboard: its first item is the current one, so
+      // Enter chooses it and the arrows start from it.
+      if (QMenu* menu = a->menu())
+        for (QAction* item : menu->actions())
+          if (item->isEnabled() && item->isVisible() && !item->isSeparator()) {
+            menu->setActiveAction(item);
+            break;
+          }
       return true;
     }
   return false;
