@@ -330,7 +330,9 @@ void BrowseManager::ResyncAfterAsk(int request, int response) {
   NEEDREFRESH = 0;
   if (response == response::Completed) limitsStale_ = true;
   if (response == response::Completed && (request == request::Insert || request == request::Change)) {
-    // Show the record as written, wherever it now stands.
+    // Show the record as written, wherever it now stands: the form has put
+    // back the buffer it saved, so what it wrote is read again first.
+    if (VIEW->IsOpen()) VIEW->RereadCurrent();
     RefreshFromBuffer();
     return;
   }

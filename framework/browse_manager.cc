@@ -16,6 +16,7 @@
 #include "framework/toolbar.h"
 #include "framework/window_manager.h"
 #include "runtime/view/view.h"
+#include "ui/dialogs.h"
 #include "ui/window.h"
 
 namespace ck {
@@ -246,6 +247,7 @@ void BrowseManager::RefillList(int mode) {
     LOADPENDING = 1;
     return;
   }
+  ui::BusyCursor busy;  // the refill reads a page
   LOADED = 1;
   LOADPENDING = 0;
   if (CURRENTCHOICE == 0) CURRENTCHOICE = 1;

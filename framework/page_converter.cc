@@ -1,9 +1,11 @@
 #include "framework/page_converter.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "framework/report_messages.h"
 #include "framework/report_target.h"
+#include "ui/dialogs.h"
 #include "ui/report/page_output.h"
 #include "ui/window.h"
 
@@ -41,6 +43,7 @@ Level PageImageConverter::Convert(const std::vector<std::string>& pages,
   const int total = static_cast<int>(pages.size());
   ui::Window progress(ProgressLayout(file, total));
   progress.Open();
+  std::optional<ui::BusyCursor> busy(std::in_place);  // until the pages are written
   report::PrintJob job;
   job.pages = pages;
   job.title = title;
@@ -79,6 +82,7 @@ Level PageImageConverter::Convert(const std::vector<std::string>& pages,
   } else {
     error.text = InvalidGeneratorText(target.Number);
   }
+  busy.reset();
   progress.Close();
   if (ok) return level::Benign;
   return ReportOutputProblem(Errors, "Save As", error);

@@ -41,6 +41,7 @@ void ReportManager::Init(ProcessManager& process, report::Report* report, PrintP
 Level ReportManager::Kill() {
   if (Dead) return level::Benign;
   running_ = false;
+  busy_.reset();
   if (REPORT != nullptr && REPORT->IsOpen()) {
     std::string ignored;
     REPORT->Close(&ignored);
@@ -80,6 +81,7 @@ Level ReportManager::OpenReport() {
   OUTPUTFILEQUEUE.clear();
   OPENFAILED = 0;
   running_ = true;
+  if (WAITCURSOR && busy_ == nullptr) busy_ = std::make_unique<ui::BusyCursor>();
   STARTTIME = Clock();
   // A quick report finishes before its progress window would be worth seeing.
   if (DEFERWINDOW != 0) ShowProgressWindow(false);
@@ -147,6 +149,7 @@ Level ReportManager::TakeTimer() {
 
 Level ReportManager::EndReport(Level how) {
   running_ = false;
+  busy_.reset();  // the preview and the messages that follow wait for the user
   if (Win != nullptr) {
     Win->SetTimer(0);
     Win->Display();
@@ -204,15 +207,19 @@ Level ReportManager::PrintPages(const std::vector<std::string>& pages) {
   report::PrintJob job;
   job.pages = pages;
   job.title = REPORT != nullptr ? REPORT->layout().title : std::string();
+  bool printed = false;
   if (ui::ChosenPrinter() == ui::kPrintToPdf) {
     // The printer setup chose a PDF document: its name is asked for each print.
     std::string file = (job.title.empty() ? std::string("Report") : job.title) + ".pdf";
     if (!ui::FileDialog(ui::kPrintToPdf, &file, "PDF documents (*.pdf)|*.pdf", true))
       return level::Cancel;
-    if (output->WritePdf(job, file, &error)) return level::Benign;
-  } else if (output->PrintPages(job, &error)) {
-    return level::Benign;
+    ui::BusyCursor busy;
+    printed = output->WritePdf(job, file, &error);
+  } else {
+    ui::BusyCursor busy;
+    printed = output->PrintPages(job, &error);
   }
+  if (printed) return level::Benign;
   if (error.page.message == 0) error.text = "The report was not printed. " + error.text;
   return ReportOutputProblem(Errors, "Print", error);
 }

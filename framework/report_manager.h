@@ -24,6 +24,9 @@ namespace ck {
 namespace report {
 class Report;
 }
+namespace ui {
+class BusyCursor;
+}
 class PageImageConverter;
 class PrintPreview;
 class ProcessManager;
@@ -106,6 +109,8 @@ class ReportManager : public WindowManager {
   std::unique_ptr<ReportTargetSelector> ownSelector_;
   std::unique_ptr<PageImageConverter> ownConverter_;
   bool running_ = false;  // opened and not yet ended
+  // The busy cursor while a run with WAITCURSOR reads its records.
+  std::unique_ptr<ui::BusyCursor> busy_;
 };
 
 // RECORDSPERCYCLE never grows beyond this.

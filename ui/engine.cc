@@ -289,7 +289,8 @@ std::optional<WindowModel> Engine::Snapshot(WindowId id) const {
   m.dimmed = s_->Asks(w->thread, false) > 0 || s_->LaterWindow(*w);
   m.thread = w->thread;
   auto t = s_->threads.find(w->thread);
-  m.busy = t != s_->threads.end() && t->second.busy > 0;
+  // Not while it waits for the user's answer to a message or dialog.
+  m.busy = t != s_->threads.end() && t->second.busy > 0 && t->second.asks == 0;
   for (ToolButtonModel& t : m.toolbar) {
     const ToolButtonModel* shown = s_->ShownTool(*w, t.feq);
     t.enabled = shown->enabled;

@@ -142,7 +142,8 @@ class Engine {
   bool ReadWindow(WindowId id, const std::function<void(const WindowModel&)>& fn) const;
   void Command(WindowId id, StdAction action);  // hands a standard action to the presenter
   // The calling thread is busy (the presenter shows the busy cursor over its
-  // windows) while the count of SetBusy(true) exceeds that of SetBusy(false).
+  // windows) while the count of SetBusy(true) exceeds that of SetBusy(false),
+  // except while it waits for the answer to a message box or dialog.
   void SetBusy(bool on);
   // Asks the presenter and waits (the lock released); input to the calling
   // thread's windows is refused meanwhile.

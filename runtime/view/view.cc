@@ -297,6 +297,15 @@ int View::CurrentPosition(std::string* position) const {
   return 0;
 }
 
+int View::RereadCurrent() {
+  int64_t recno = 0;
+  if (const int rc = storage::Pointer(fcb_, &recno); rc != 0) return rc;
+  if (recno <= 0 || recno > UINT32_MAX)
+    return Refuse(storage::RecordNotAvailableErr,
+                  std::string(storage::ErrorText(storage::RecordNotAvailableErr)));
+  return storage::GetByPointer(fcb_, static_cast<uint32_t>(recno));
+}
+
 int View::Next() { return Read(true); }
 int View::Previous() { return Read(false); }
 

@@ -71,6 +71,9 @@ class View {
   // The position of the record in the record buffer, taken as the driver's
   // current record (the one a GET, ADD or PUT left there).
   int CurrentPosition(std::string* position) const;
+  // Reads the driver's current record into the record buffer again (a form
+  // that closed puts back the buffer it saved before it wrote).
+  int RereadCurrent();
   int Reset(std::string_view position);
 
   // The view's fields: the primary table's, by their declared names.

@@ -70,6 +70,7 @@ class AccountForm : public WindowManager {
     rm_.Open();
     FilesOpened = 1;
     Primary = &rm_;
+    AddUpdateFile(*rm_.Me);  // as real forms do: their close puts back the saved buffer
     CancelAction = 0;
     OKControl = 5;
     if (PrimeUpdate() != level::Benign) return level::Notify;

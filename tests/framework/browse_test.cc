@@ -109,7 +109,21 @@ TEST_F(BrowseTest, ThePageFollowsTheRowsTheListShows) {
     ASSERT_TRUE(e.UserVisibleRows(id, kList, rows));  // as the presenter measures them
     ASSERT_TRUE(e.WaitIdle(ui::Engine::Clock::now() + std::chrono::seconds(10)));
   };
+  // The refill reads under the busy cursor, and gives the cursor back.
+  auto busyNow = [&] { return e.Snapshot(id)->busy; };
+  int reads = 0, busyReads = 0;
+  driver->SetIntercept([&](int op, storage::FileControlBlock&, storage::DriverArgs&) -> std::optional<int> {
+    if (op == storage::NEXT || op == storage::PREVIOUS) {
+      ++reads;
+      busyReads += busyNow();
+    }
+    return std::nullopt;
+  });
   showRows(16);
+  driver->SetIntercept(nullptr);
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(busyReads, reads);
+  EXPECT_FALSE(busyNow());
   EXPECT_EQ(Shown(&choice), Range(10, 25));
   EXPECT_EQ(Shown()[static_cast<size_t>(choice - 1)], Domain(11));
   showRows(4);

@@ -140,6 +140,31 @@ TEST_F(BrowseTest, DeletingKeepsTheHighlightOnTheNextRow) {
   ASSERT_TRUE(Finished(f));
 }
 
+// An inserted record is the highlighted row, wherever it sorts, also when
+// the list holds fewer records than it shows.
+TEST_F(BrowseTest, AnInsertedRecordIsHighlighted) {
+  for (int records : {5, 300}) {
+    Fill(records, false);
+    ListRun run;
+    run.nocase = false;
+    auto f = StartList(run);
+    Ok(script.WaitWindow("Accounts"));
+    for (const char* domain : {"alpha0002x", "alpha0000a", "zulu"}) {
+      Ok(script.Press("?INSERT"));
+      Ok(script.WaitWindow("Accounts Form"));
+      Ok(script.Type("?DOMAIN", domain));
+      Ok(script.Press("?OK"));
+      Ok(script.WaitWindow("Accounts"));
+      int choice = 0;
+      const Domains rows = Shown(&choice);
+      ASSERT_GE(choice, 1) << records;
+      EXPECT_EQ(rows[static_cast<size_t>(choice - 1)], domain) << records;
+    }
+    Ok(script.Close());
+    ASSERT_TRUE(Finished(f));
+  }
+}
+
 TEST_F(BrowseTest, ThePopupMirrorsTheButtonsAndTheQueryEntries) {
   Fill(300);
   ListRun run;

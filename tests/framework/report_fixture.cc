@@ -129,6 +129,7 @@ class Manager : public ReportManager {
 }  // namespace
 
 bool RecordingOutput::PrintPages(const report::PrintJob& job, report::OutputError* error) {
+  if (onPrint) onPrint();
   if (!failWith.empty()) {
     error->text = failWith;
     return false;
@@ -140,6 +141,7 @@ bool RecordingOutput::PrintPages(const report::PrintJob& job, report::OutputErro
 
 bool RecordingOutput::WritePdf(const report::PrintJob& job, const std::string& file,
                                report::OutputError*) {
+  if (onPrint) onPrint();
   std::lock_guard lock(mu_);
   pdfs_.emplace_back(file, FirstAndLastLines(job.pages));
   return true;

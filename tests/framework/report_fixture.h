@@ -38,6 +38,7 @@ class RecordingOutput : public report::PageOutput {
   // The files WritePdf was asked to write, and each one's pages as Jobs shows them.
   std::vector<std::pair<std::string, std::vector<std::string>>> Pdfs() const;
   std::string failWith;  // non-empty: PrintPages fails with this reason
+  std::function<void()> onPrint;  // called as PrintPages and WritePdf start
 
  private:
   mutable std::mutex mu_;

@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "framework/print_preview.h"
 #include "framework/report_target.h"
 #include "tests/framework/report_fixture.h"
+#include "storage/codes.h"
+#include "ui/dialogs.h"
 #include "ui/engine.h"
 #include "ui/printers.h"
 
@@ -135,6 +139,42 @@ TEST_F(ReportManagerTest, CancelEndsTheRunAndAFailingPrinterIsReported) {
       << shown.output;
   ASSERT_TRUE(Finished(g));
   EXPECT_EQ(failed.response, response::Cancelled);
+}
+
+// With WAITCURSOR the busy cursor shows while the records are read and while
+// the pages print, and never while a message waits for the user.
+TEST_F(ReportManagerTest, TheWaitCursorShowsWhileTheReportReadsAndPrints) {
+  auto busyNow = [] {
+    auto m = ui::Engine::Get().Snapshot(ui::FindWindow("Report NAMES"));
+    return m.has_value() && m->busy;
+  };
+  std::atomic<int> reads{0}, busyReads{0};
+  driver->SetIntercept([&](int op, storage::FileControlBlock&, storage::DriverArgs&) -> std::optional<int> {
+    if (op == storage::NEXT) {
+      ++reads;
+      busyReads += busyNow();
+    }
+    return std::nullopt;
+  });
+  std::atomic<int> busyPrints{0};
+  output.onPrint = [&] { busyPrints += busyNow(); };
+  ReportRun run;
+  run.records = 40;
+  run.skipPreview = true;
+  run.configure = [](ReportManager& m, PrintPreview&) { m.WAITCURSOR = 1; };
+  output.failWith = "The printer Office is out of paper.";
+  auto f = fixture::StartReport(folder, run);
+  auto failed = presenter.TakeRequest(ui::Request::Kind::Message, std::chrono::seconds(10));
+  ASSERT_NE(failed, nullptr);
+  EXPECT_NE(failed->text.find("out of paper"), std::string::npos) << failed->text;
+  EXPECT_FALSE(busyNow());  // the ordinary cursor is back for the message
+  failed->Answer(ui::button::Ok);
+  ASSERT_TRUE(Finished(f));
+  EXPECT_GE(reads, 40);
+  EXPECT_EQ(busyReads, reads);
+  EXPECT_EQ(busyPrints, 1);
+  driver->SetIntercept(nullptr);
+  output.onPrint = nullptr;
 }
 
 // "Print to PDF file" chosen in the printer setup: printing asks for the

@@ -90,6 +90,16 @@ TEST_F(ScriptTest, FailingStepsSayWhy) {
   EXPECT_TRUE(Run("menu -5\n"));  // File / Exit by its number
   ASSERT_TRUE(Finished(f));
   EXPECT_TRUE(driver_.WaitAllClosed().ok);
+  // Nor is a message box left unanswered once every window has closed.
+  auto asking = RunOnThread([] { Message("Incorrect Password!", "Password"); });
+  Engine& e = Engine::Get();
+  ASSERT_TRUE(e.WaitUntil([&] { return e.Asking(); }, Engine::Clock::now() + std::chrono::seconds(5)));
+  ScriptResult left = driver_.WaitAllClosed();
+  EXPECT_FALSE(left.ok);
+  EXPECT_EQ(left.error, "a request still waits for its answer: message \"Password\"");
+  ASSERT_TRUE(Run("answer ok\n")) << out_.str();
+  ASSERT_TRUE(Finished(asking));
+  EXPECT_TRUE(driver_.WaitAllClosed().ok);
 }
 
 TEST_F(ScriptTest, EnterCompletesAnEntryAndCheckBoxesToggle) {

@@ -5,6 +5,7 @@
 // defaults when nothing can show it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -382,6 +383,22 @@ TEST_F(WindowTest, ABusyThreadsWindowsShowTheBusyCursor) {
   }
   EXPECT_FALSE(E().Snapshot(w.Id())->busy);
   w.Close();
+  // A busy thread that asks the user something shows the ordinary cursor
+  // while the message waits.
+  std::atomic<WindowId> asker{0};
+  std::thread busyAsker([&] {
+    Window own(Form());
+    own.Open();
+    asker = own.Id();
+    BusyCursor busy;
+    Message("Go on?");
+    own.Close();
+  });
+  auto r = presenter_.TakeRequest(Request::Kind::Message, std::chrono::seconds(5));
+  ASSERT_NE(r, nullptr);
+  EXPECT_FALSE(E().Snapshot(asker)->busy);
+  r->Answer(button::Ok);
+  busyAsker.join();
 }
 
 TEST(MessageWithoutPresenter, AnswersTheDefaultOrTheFirstOfferedButton) {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStatusBar>
 #include <QPixmap>
 #include <QWidget>
 #include <map>
@@ -22,7 +23,6 @@ class QMenu;
 class QAction;
 class QToolBar;
 class QMenuBar;
-class QStatusBar;
 class QLabel;
 class QTableView;
 class QScrollBar;
@@ -128,6 +128,8 @@ class QtWindowView : public QObject {
   void FitBackground();
   // An MDI child opened larger than its frame's area: the frame grows, else the child shrinks.
   void FitInFrame();
+  // The keyboard focus back where it was before the window's controls were disabled.
+  void RestoreFocus(const WindowModel& m);
   // Puts a control placed by the model where the model says.
   void PlaceControl(const ControlModel& c);
   void AcceptIfDirty(int feq);
@@ -140,7 +142,7 @@ class QtWindowView : public QObject {
   QWidget* content_ = nullptr;  // holds the controls
   QMdiArea* ownMdi_ = nullptr;  // frames: their MDI area
   QPixmap background_;          // frames: the picture behind the MDI area
-  QStatusBar* status_ = nullptr;
+  QPointer<QStatusBar> status_;  // its own, or the frame's (which may go first)
   std::vector<QLabel*> statusFields_;  // the model's status fields 2, 3 ...
   bool ownStatus_ = false;  // a child's or dialog's own status bar
   bool lastHidden_ = false;
@@ -153,6 +155,8 @@ class QtWindowView : public QObject {
   std::map<int, ListParts> lists_;
   std::map<int, QAction*> actions_;  // menu entries and toolbar buttons
   std::map<int, bool> dirty_;        // entries typed into since their last accept
+  QSize contentSeen_, topSeen_;  // the controls' area and the window at the area's last resize
+  QPointer<QWidget> focusBeforeDim_;  // the focus while the controls were disabled
   QPointer<QMdiSubWindow> pendingChild_;  // frames: the child to show active
   Rect lastAt_;
   bool lastMax_ = false, lastMin_ = false;

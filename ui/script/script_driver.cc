@@ -565,11 +565,16 @@ ScriptResult ScriptDriver::Screenshot(std::string_view file) {
 }
 
 ScriptResult ScriptDriver::WaitAllClosed() {
-  if (!E().WaitUntil([] { return E().Windows().empty(); }, Clock::now() + timeout_)) {
+  // A message box left unanswered keeps its thread (and so the program)
+  // waiting as surely as an open window.
+  if (!E().WaitUntil([] { return E().Windows().empty() && !E().Asking(); }, Clock::now() + timeout_)) {
     std::string titles;
     for (const WindowInfo& w : E().Windows())
       titles += (titles.empty() ? "\"" : ", \"") + ToUtf8(w.title) + "\"";
-    return Fail("windows are still open: " + titles);
+    if (!titles.empty()) return Fail("windows are still open: " + titles);
+    std::string asked;
+    for (const std::string& r : requests_->Unanswered()) asked += (asked.empty() ? "" : ", ") + ToUtf8(r);
+    return Fail("a request still waits for its answer: " + (asked.empty() ? std::string("a dialog") : asked));
   }
   return Ok();
 }

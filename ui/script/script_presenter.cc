@@ -52,6 +52,21 @@ std::shared_ptr<Request> ScriptPresenter::TakeRequest(Request::Kind kind,
   }
 }
 
+std::vector<std::string> ScriptPresenter::Unanswered() {
+  std::lock_guard lock(mu_);
+  std::vector<std::string> out;
+  for (const auto& r : requests_) {
+    if (r->answered()) continue;
+    switch (r->kind) {
+      case Request::Kind::Popup: out.push_back("popup menu"); break;
+      case Request::Kind::FileDialog: out.push_back("file dialog \"" + r->caption + "\""); break;
+      case Request::Kind::PrinterSetup: out.push_back("printer setup \"" + r->caption + "\""); break;
+      default: out.push_back("message \"" + r->caption + "\""); break;
+    }
+  }
+  return out;
+}
+
 std::deque<std::string> ScriptPresenter::TakeNotes() {
   std::lock_guard lock(mu_);
   return std::exchange(notes_, {});

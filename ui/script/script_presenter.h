@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ui/presenter.h"
 
@@ -25,6 +26,9 @@ class ScriptPresenter : public Presenter {
   std::shared_ptr<Request> TakeRequest(Request::Kind kind, std::chrono::milliseconds timeout);
   // Standard commands handed over (Tile, Cut, Help ...) as readable lines, oldest first.
   std::deque<std::string> TakeNotes();
+  // The requests still waiting for an answer, oldest first: 'message "Caption"',
+  // 'popup menu', 'file dialog "Title"', 'printer setup "Print Setup"'.
+  std::vector<std::string> Unanswered();
 
  private:
   std::mutex mu_;
