@@ -160,6 +160,59 @@ TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
   Engine::Get().SetPresenter(nullptr);
 }
 
+// A window shows its controls' area at the size its model gives, whatever
+// border, title, menu or status bar surrounds it: what it reports back (and
+// the settings keep for the next opening) is that size again, so a window
+// reopened again and again neither grows nor shrinks.
+TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  const Rect asked{-1, -1, 190, 90};
+  std::thread frame([asked] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Roomy frame";
+    m.at = {-1, -1, 400, 300};
+    Window w(m);
+    w.Open();
+    std::thread child([asked] {
+      WindowModel c;
+      c.kind = WindowKind::MdiChild;
+      c.title = "Child";
+      c.resizable = true;
+      c.at = asked;
+      c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
+      WindowModel d = c;
+      d.kind = WindowKind::Dialog;
+      d.title = "Dialog";
+      d.status = {""};
+      d.MenuBar().AddMenu("?FILEMENU", "&File").AddItem("?EXIT", "E&xit", "", StdAction::Close);
+      Window cw(c), dw(d);
+      cw.Open();
+      dw.Open();
+      while (dw.Accept()) {
+      }
+      cw.Close();
+    });
+    while (w.Accept()) {
+    }
+    child.join();
+  });
+  ASSERT_TRUE(test::WaitForWindow("Dialog"));
+  ASSERT_TRUE(test::Settle());
+  for (const char* title : {"Child", "Dialog"}) {
+    const auto m = Engine::Get().Snapshot(Engine::Get().FindWindow(title));
+    ASSERT_TRUE(m) << title;
+    EXPECT_EQ(m->at.w, asked.w) << title;
+    EXPECT_EQ(m->at.h, asked.h) << title;
+  }
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  frame.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
 // Tiled children that cannot shrink to their share of the area keep their
 // least sizes and are scrolled to; the frame keeps its size.
 TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {
@@ -208,6 +261,54 @@ TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {
   Engine::Get().CloseAll();
   ASSERT_TRUE(test::Settle());
   frame.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// While a later window of its thread is open a window's controls are
+// disabled; when it closes, the keyboard focus is back on the control that
+// had it, so the keyboard goes on working without a click.
+TEST(QtLayout, AWindowGetsTheKeyboardBackWhenItsLaterWindowCloses) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread proc([] {
+    WindowModel m;
+    m.title = "First";
+    m.at = {-1, -1, 160, 60};
+    m.AddEntry("?NAME", "@s20").at = {4, 4, 80, 12};
+    m.AddButton("?MORE", "&More").at = {4, 30, 40, 14};
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+      if (w.Event() != event::Accepted || w.Field() != 2) continue;
+      WindowModel later;
+      later.title = "Later";
+      later.at = {-1, -1, 100, 40};
+      later.AddButton("?DONE", "&Done", StdAction::Close).at = {4, 4, 40, 14};
+      Window lw(later);
+      lw.Open();
+      while (lw.Accept()) {
+      }
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("First"));
+  ASSERT_TRUE(test::Settle());
+  QPushButton* more = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == "&More") more = b;
+  ASSERT_NE(more, nullptr);
+  more->setFocus(Qt::TabFocusReason);
+  more->click();
+  ASSERT_TRUE(test::WaitForWindow("Later"));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_FALSE(more->isEnabled());
+  Engine::Get().UserClose(Engine::Get().FindWindow("Later"));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(more->isEnabled());
+  EXPECT_EQ(more->window()->focusWidget(), more);
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  proc.join();
   Engine::Get().SetPresenter(nullptr);
 }
 

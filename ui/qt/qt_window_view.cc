@@ -219,7 +219,12 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       sub->setAttribute(Qt::WA_DeleteOnClose, false);
       const int earlier = static_cast<int>(mdi->subWindowList().size());
       mdi->addSubWindow(sub);
-      sub->resize(size + QSize(12, 34 + (ownStatus_ ? status_->sizeHint().height() : 0)));
+      // The sub-window's border and title come on top of the controls' area
+      // (a guess here would make the window grow or shrink at every reopen).
+      const QMargins border = sub->contentsMargins();
+      sub->resize(size + QSize(border.left() + border.right(),
+                               border.top() + border.bottom() +
+                                   (ownStatus_ ? status_->sizeHint().height() : 0)));
       if (m.at.x < 0 || m.at.y < 0) {
         // Cascaded: each child one title bar further, so every title shows.
         int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + 4;
@@ -235,6 +240,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       d->setFont(font);
       auto* layout = new QVBoxLayout(d);
       layout->setContentsMargins(0, 0, 0, 0);
+      layout->setSpacing(0);
       if (m.hasMenuBar) {
         menuBar_ = new QMenuBar(d);
         BuildMenuBar(menuBar_, m);
@@ -247,7 +253,8 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
         layout->addWidget(status_);
         ownStatus_ = true;
       }
-      d->resize(size + QSize(0, ownStatus_ ? status_->sizeHint().height() : 0));
+      d->resize(size + QSize(0, (ownStatus_ ? status_->sizeHint().height() : 0) +
+                                    (menuBar_ ? menuBar_->sizeHint().height() : 0)));
       // Least size equal to largest: the window manager then offers neither a
       // resize border nor maximising (a message box's way too).
       oneSize_ = !m.resizable && !m.maxBox && !m.maximized;
@@ -841,7 +848,15 @@ void QtWindowView::SyncWindow(const WindowModel& m) {
   top_->setWindowTitle(FromAnsi(m.title));
   // A resizer moves every control in one change of the window.
   for (const ControlModel& c : m.controls) PlaceControl(c);
-  if (content_) content_->setEnabled(!m.dimmed);
+  if (content_) {
+    // Disabling the controls takes the keyboard focus from them, and enabling
+    // them again gives it back to none: the control that had it gets it back
+    // (else the one the model names), so the keyboard works on at once.
+    const bool wasEnabled = content_->isEnabled();
+    if (wasEnabled && m.dimmed) focusBeforeDim_ = content_->focusWidget();
+    content_->setEnabled(!m.dimmed);
+    if (!wasEnabled && !m.dimmed) RestoreFocus(m);
+  }
   if (m.busy) top_->setCursor(Qt::WaitCursor);
   else top_->unsetCursor();
   if (menuBar_) menuBar_->setEnabled(!m.dimmed);
@@ -1084,6 +1099,17 @@ void QtWindowView::AcceptIfDirty(int feq) {
   E().UserAccept(id_, feq);
 }
 
+void QtWindowView::RestoreFocus(const WindowModel& m) {
+  QWidget* target = focusBeforeDim_;
+  focusBeforeDim_.clear();
+  if (!target || !target->isEnabled() || !target->isVisibleTo(content_)) {
+    target = nullptr;
+    if (auto it = widgets_.find(m.focus); it != widgets_.end())
+      target = lists_.count(m.focus) ? lists_[m.focus].table : it->second;
+  }
+  if (target && target->isEnabled()) target->setFocus(Qt::OtherFocusReason);
+}
+
 void QtWindowView::FitInFrame() {
   auto* sub = qobject_cast<QMdiSubWindow*>(top_.data());
   QMdiArea* mdi = sub ? sub->mdiArea() : nullptr;
@@ -1143,7 +1169,21 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
   // The controls' area takes its new size after the window's own resize (a
   // layout places it): its size is what the window really shows.
   if (watched == content_ && content_) {
-    if (ev->type() == QEvent::Resize) ReportGeometry();
+    if (ev->type() != QEvent::Resize) return false;
+    // The controls' area changed while the window kept its size: a menu or
+    // status bar took other room once shown. The window takes up the
+    // difference, so the controls keep the size the model gives.
+    const QSize now = content_->size();
+    if (kind_ != WindowKind::Frame && !oneSize_ && top_ && top_->size() == topSeen_ &&
+        contentSeen_.isValid() && now != contentSeen_ && !top_->isMaximized() && !top_->isMinimized()) {
+      const QSize missing = contentSeen_ - now;
+      topSeen_ = top_->size() + missing;
+      top_->resize(topSeen_);
+      return false;
+    }
+    contentSeen_ = now;
+    if (top_) topSeen_ = top_->size();
+    ReportGeometry();
     return false;
   }
   if (watched == top_) {

@@ -128,6 +128,8 @@ class QtWindowView : public QObject {
   void FitBackground();
   // An MDI child opened larger than its frame's area: the frame grows, else the child shrinks.
   void FitInFrame();
+  // The keyboard focus back where it was before the window's controls were disabled.
+  void RestoreFocus(const WindowModel& m);
   // Puts a control placed by the model where the model says.
   void PlaceControl(const ControlModel& c);
   void AcceptIfDirty(int feq);
@@ -153,6 +155,8 @@ class QtWindowView : public QObject {
   std::map<int, ListParts> lists_;
   std::map<int, QAction*> actions_;  // menu entries and toolbar buttons
   std::map<int, bool> dirty_;        // entries typed into since their last accept
+  QSize contentSeen_, topSeen_;  // the controls' area and the window at the area's last resize
+  QPointer<QWidget> focusBeforeDim_;  // the focus while the controls were disabled
   QPointer<QMdiSubWindow> pendingChild_;  // frames: the child to show active
   Rect lastAt_;
   bool lastMax_ = false, lastMin_ = false;
