@@ -47,7 +47,10 @@ int Step(VellumState& s, bool forward, TreeEntry* entry) {
   if (rc == kNotFound || (rc == 0 && !StartsWith(entry->key(), s.table.OrderPrefix(c.order))))
     return storage::RecordNotAvailableErr;
   if (rc != 0) return rc;
-  c = At(c.order, std::string(entry->key()));
+  // On the entry reached (as At gives, both bounds past it), in place: a
+  // key-order read steps once per record.
+  c.next.assign(entry->key());
+  c.previous.assign(entry->key());
   c.nextInclusive = c.previousInclusive = false;
   return 0;
 }
