@@ -246,6 +246,8 @@ Level WindowManager::TakeOpenWindow() {
     }
   }
   if (FormVCR != nullptr && !FormVCR->TakeOk) FormVCR->TakeOk = [this] { TakeOK(); };
+  // Gaining the focus refreshes the window: it has to hear of it.
+  if (ResetOnGainFocus) Win->ReportFocus(true);
   Reset(true);
   SelectFirstField();
   return level::Benign;

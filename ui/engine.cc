@@ -227,7 +227,10 @@ struct Engine::State {
       if (own) Bump();
       return;
     }
+    // Windows that asked for it hear of losing and gaining the focus.
+    if (WinState* old = Find(active); old && old->model.focusEvents) Push(*old, {event::LoseFocus, 0, 0});
     active = id;
+    if (WinState* now = Find(id); now && now->model.focusEvents) Push(*now, {event::GainFocus, 0, 0});
     NotifyFrames();
     Bump();
   }

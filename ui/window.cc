@@ -415,6 +415,9 @@ void Window::SetHidden(bool on) {
   ModifyWindow([&](WindowModel& m) { m.hidden = on; });
 }
 bool Window::Hidden() const { return Snapshot().hidden; }
+void Window::ReportFocus(bool on) {
+  ModifyWindow([&](WindowModel& m) { m.focusEvents = on; });
+}
 void Window::SetStatus(int field, std::string text) {
   if (field < 2) return;
   ModifyWindow([&](WindowModel& m) {

@@ -125,6 +125,9 @@ class Window {
   Rect ShownSize() const;
   // Hides the window or shows it again.
   void SetHidden(bool on);
+  // Asks for GainFocus and LoseFocus events as the window becomes the active
+  // one and stops being it.
+  void ReportFocus(bool on);
   bool Hidden() const;
   // Status-bar field n (2, 3 ...; field 1 is the focused control's message).
   void SetStatus(int field, std::string text);

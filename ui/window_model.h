@@ -105,6 +105,7 @@ struct WindowModel {
   bool maxBox = false;         // dialogs: a maximise button on the title bar
   bool maximized = false, minimized = false;
   bool hidden = false;         // open but not shown (it takes no input while hidden)
+  bool focusEvents = false;    // GainFocus and LoseFocus are posted to it as it becomes active or not
   // The size the window really has now, also while maximised (at keeps the
   // restored size); 0 until the presenter reports it.
   int shownW = 0, shownH = 0;

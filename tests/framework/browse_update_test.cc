@@ -93,6 +93,39 @@ TEST_F(BrowseTest, TwoListsOnTwoThreadsNeverOverwriteEachOthersChange) {
   EXPECT_EQ(b.messages, std::vector<int>{msg::ChangedByOtherShown});
 }
 
+// A list that resets when it gains the focus shows, once activated, what
+// another list changed meanwhile; one that does not keeps its page.
+TEST_F(BrowseTest, AListThatResetsOnGainingTheFocusShowsChangesMadeElsewhere) {
+  Fill(300);
+  ListRun a, b, c;
+  a.title = "List A";
+  b.title = "List B";
+  c.title = "List C";
+  b.configure = [](BrowseManager& browse) { browse.WINDOW->ResetOnGainFocus = 1; };
+  auto fb = StartList(b);
+  auto fc = StartList(c);
+  auto fa = StartList(a);
+  Ok(script.WaitWindow("List B"));
+  Ok(script.WaitWindow("List C"));
+  Ok(script.WaitWindow("List A"));
+  Ok(script.SelectRow("?LIST", 3));
+  Ok(script.Press("?CHANGE"));
+  Ok(script.WaitWindow("List A Form"));
+  Ok(script.Type("?LOGIN", "fromA"));
+  Ok(script.Press("?OK"));
+  Ok(script.Activate("List B"));
+  EXPECT_NE(Rows().find("alpha0002 | fromA"), std::string::npos) << Rows();
+  Ok(script.Activate("List C"));
+  EXPECT_NE(Rows().find("alpha0002 | user2"), std::string::npos) << Rows();
+  for (const char* title : {"List A", "List B", "List C"}) {
+    Ok(script.Activate(title));
+    Ok(script.Close());
+  }
+  ASSERT_TRUE(Finished(fa));
+  ASSERT_TRUE(Finished(fb));
+  ASSERT_TRUE(Finished(fc));
+}
+
 TEST_F(BrowseTest, ARecordDeletedElsewhereIsReportedAndLeavesTheList) {
   Fill(300);
   ListRun run;

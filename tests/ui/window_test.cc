@@ -205,6 +205,36 @@ TEST_F(WindowTest, ActiveWindowFallsBackToTheThreadsEarlierWindow) {
   EXPECT_FALSE(a.Accept());  // its default action closed the window
 }
 
+// A window that asks for it hears of losing and gaining the focus, however
+// it comes about (another window opening, the user, a window closing);
+// other windows hear nothing.
+TEST_F(WindowTest, OnlyAWindowThatAsksHearsOfTheFocus) {
+  Window a(Form()), b(Form());
+  a.Open();
+  EXPECT_EQ(Next(a).event, event::OpenWindow);
+  a.ReportFocus(true);
+  b.Open();
+  EXPECT_EQ(Next(a).event, event::LoseFocus);
+  E().UserActivate(a.Id());
+  EXPECT_EQ(Next(a).event, event::GainFocus);
+  E().UserActivate(b.Id());
+  EXPECT_EQ(Next(a).event, event::LoseFocus);
+  b.Close();  // a is active again
+  EXPECT_EQ(Next(a).event, event::GainFocus);
+  a.Post(event::User);
+  EXPECT_EQ(Next(a).event, event::User);  // nothing else was queued
+  a.ReportFocus(false);
+  Window c(Form());
+  c.Open();
+  c.Post(event::User);
+  EXPECT_EQ(Next(c).event, event::OpenWindow);
+  EXPECT_EQ(Next(c).event, event::User);  // c never asked
+  a.Post(event::User);
+  EXPECT_EQ(Next(a).event, event::User);  // a no longer does
+  c.Close();
+  a.Close();
+}
+
 // A window on a thread of its own that stays until CloseDown.
 std::future<void> OpenElsewhere(const std::string& title, bool withTools = false) {
   auto f = RunOnThread([title, withTools] {
