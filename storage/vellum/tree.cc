@@ -72,6 +72,7 @@ PagePtr Tree::Child(const PagePtr& parent, size_t index) {
 
 Tree::Path Tree::Descend(std::string_view key, int level) {
   Path path;
+  path.reserve(8);  // deeper than any tree of a file's size: one allocation
   PagePtr page = store_->Root();
   while (true) {
     if (page->image.level <= level || !page->image.isIndex()) {

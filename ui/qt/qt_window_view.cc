@@ -50,6 +50,7 @@ namespace ck::ui {
 namespace {
 Engine& E() { return Engine::Get(); }
 int gApplying = 0;  // GUI thread only
+bool gTabKeyDown = false;  // GUI thread only: a Tab key is pressed and not yet released
 
 // Top-level widgets hand the close box to the engine: the procedure decides.
 template <typename Base>
@@ -289,6 +290,19 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   ReportGeometryLater();
   top_->activateWindow();
   if (m.focus > 0 && widgets_.count(m.focus)) widgets_[m.focus]->setFocus();
+  // The MDI area may move the focus while it lays a new child out (maximised
+  // like the active one): the control the model names has it once that is done.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (closing_ || !top_) return;
+        const auto now = E().Snapshot(id_);
+        auto it = now ? widgets_.find(now->focus) : widgets_.end();
+        if (it == widgets_.end()) return;
+        QWidget* w = lists_.count(now->focus) ? lists_[now->focus].table : it->second;
+        if (w->isEnabled() && top_->focusWidget() != w) w->setFocus(Qt::OtherFocusReason);
+      },
+      Qt::QueuedConnection);
   SyncWindow(m);
 }
 
@@ -1209,8 +1223,11 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       // Only the user's moves are events: focus Qt restores on activation or
       // that the model asked for is no news to the procedure.
       Qt::FocusReason why = static_cast<QFocusEvent*>(ev)->reason();
-      bool byUser = why == Qt::MouseFocusReason || why == Qt::TabFocusReason ||
-                    why == Qt::BacktabFocusReason || why == Qt::ShortcutFocusReason;
+      // Qt also gives the Tab reason when it moves the focus itself (an MDI
+      // child laid out maximised passes it on): only a Tab key counts.
+      const bool tabbed = (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && gTabKeyDown;
+      gTabKeyDown = false;
+      bool byUser = why == Qt::MouseFocusReason || tabbed || why == Qt::ShortcutFocusReason;
       if (byUser && !syncing_) E().UserFocus(id_, feq);
       if (status_) {
         if (auto m = E().Snapshot(id_))
@@ -1221,8 +1238,12 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
     case QEvent::FocusOut:
       if (!isList) AcceptIfDirty(feq);
       break;
+    case QEvent::KeyRelease:
+      gTabKeyDown = false;
+      break;
     case QEvent::KeyPress: {
       auto* ke = static_cast<QKeyEvent*>(ev);
+      if (ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab) gTabKeyDown = true;
       int code = KeyCodeOf(*ke);
       char ch = CharOf(*ke);
       if (!code && !ch) break;
