@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 
+#include "runtime/picture.h"
 #include "runtime/thread.h"
 
 namespace ck::ui {
@@ -34,6 +35,16 @@ bool TakesCharacters(const ControlModel& c) {
     case ControlType::Spin: return c.enabled && !c.readOnly;
     default: return false;
   }
+}
+
+// How many characters an entry or text box holds: the width of its text
+// picture (@s100 holds 100); 0 when its picture sets no such limit.
+size_t TypedLimit(const ControlModel& c) {
+  if (c.type != ControlType::Entry && c.type != ControlType::Text) return 0;
+  Picture p;
+  std::string reason;
+  if (c.picture.empty() || !Picture::Parse(c.picture, &p, &reason)) return 0;
+  return p.kind() == PictureKind::String && p.width() > 0 ? static_cast<size_t>(p.width()) : 0;
 }
 
 }  // namespace
@@ -145,6 +156,8 @@ struct Engine::State {
     ControlModel* c = w.model.Control(feq);
     if (!c) return false;
     if (ch && TakesCharacters(*c)) {
+      // A full entry takes no more characters.
+      if (const size_t limit = TypedLimit(*c); limit != 0 && c->screen.size() >= limit) return true;
       c->screen += ch;
       Notify({ChangeKind::Control, w.id, feq, StdAction::None});
       return true;
@@ -394,6 +407,8 @@ bool Engine::UserType(WindowId id, int feq, std::string text) {
   WinState* w = s_->Input(id);
   ControlModel* c = w ? w->model.Control(feq) : nullptr;
   if (!c || !c->enabled || c->readOnly) return false;
+  // As typed into the control: what its picture cannot hold is not taken.
+  if (const size_t limit = TypedLimit(*c); limit != 0 && text.size() > limit) text.resize(limit);
   c->screen = std::move(text);
   s_->Notify({ChangeKind::Control, id, feq, StdAction::None});
   return true;

@@ -76,9 +76,16 @@ TEST_F(WindowTest, PicturesShapeWhatIsShownAndRefuseWhatCannotBeTaken) {
   EXPECT_EQ(Next(w).event, event::Selected);
   EXPECT_EQ(w.Focus(), 1);
 
+  // @s4 holds four characters: more are not taken, typed at once or one by one.
   ASSERT_TRUE(E().UserType(w.Id(), 2, "WXYZ12"));
+  EXPECT_EQ(w.ScreenText(2), "WXYZ");
+  EXPECT_TRUE(E().UserKey(w.Id(), 2, '3', '3'));
+  EXPECT_EQ(w.ScreenText(2), "WXYZ");
   EXPECT_TRUE(w.Update(2));
   EXPECT_EQ(code, "WXYZ");
+  ASSERT_TRUE(E().UserType(w.Id(), 2, "AB"));
+  EXPECT_TRUE(E().UserKey(w.Id(), 2, 'C', 'C'));
+  EXPECT_EQ(w.ScreenText(2), "ABC");
   EXPECT_TRUE(E().UserType(w.Id(), 1, "nope"));
   EXPECT_FALSE(w.Update());  // one control refused; the others were still taken
   EXPECT_EQ(amount, "42");
