@@ -117,6 +117,9 @@ class PasswordsList : public ProcedureWindow {
   Level Init() override {
     const Level base = ProcedureWindow::Init();
     if (base != level::Benign) return base;
+    // Another list (of this program or another) may change entries while this
+    // one waits behind it: coming back to it shows them as they are now.
+    ResetOnGainFocus = 1;
     OpenPasswords();
     browse_.Init(window_, kList, PasswordsBrowseView(), *Relate_PASSWORDS(), *this, &queue_);
     browse_.VIEWCONTROL = kView;

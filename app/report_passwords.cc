@@ -107,8 +107,8 @@ class PasswordsReport : public ProcedureReport {
     std::string ignored;
     Picture::Parse("@D17", &date, &ignored);
     Picture::Parse("@T7", &time, &ignored);
-    report_.SetText(report_.Feq("?REPORTDATESTAMP"), date.Format(Today()));
-    report_.SetText(report_.Feq("?REPORTTIMESTAMP"), time.Format(Clock()));
+    report_.SetText(report_.Feq("?REPORTDATESTAMP"), date.Format(ck::Today()));
+    report_.SetText(report_.Feq("?REPORTTIMESTAMP"), time.Format(ck::Clock()));  // the time of day, not the report's own timer
     return base;
   }
 

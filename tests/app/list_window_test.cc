@@ -172,6 +172,16 @@ TEST_F(ListWindowTest, TwoListsScrollApartAndTheToolbarActsOnTheActiveOne) {
     Check(s.Toolbar("?TOOLBAR:TOP"));
     EXPECT_EQ(highlighted(1), "site19");
     EXPECT_EQ(highlighted(2), "site01");
+    // An entry added through the second list shows in the first as soon as
+    // the first is the active one again; its highlight stays where it was.
+    Check(s.Press("?INSERT:3"));
+    Check(s.WaitWindow("Record Will Be Added"));
+    Check(s.Type("?PAS:CLIENTDOMAIN", "site18x"));
+    Check(s.Press("?OK"));
+    Check(s.Activate(kList, 1));
+    EXPECT_NE(s.Rows("?BROWSE:1").output.find("site18x"), std::string::npos);
+    EXPECT_EQ(highlighted(1), "site19");
+    Check(s.Activate(kList, 2));
     // On a list, History is off and Insert on.
     const ui::WindowModel frame = *ui::Engine::Get().Snapshot(ui::Engine::Get().FindWindow(kFrameTitleText));
     EXPECT_FALSE(frame.ToolButton(3012)->enabled);

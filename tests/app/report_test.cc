@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/program.h"
+#include "runtime/date_time.h"
+#include "runtime/picture.h"
 #include "tests/app/app_fixture.h"
 #include "tests/app/program_run.h"
 
@@ -47,6 +49,15 @@ class ReportTest : public ::testing::Test {
   RunFolder folder;
 };
 
+// The date and the time of day as the report's footer prints them.
+std::string StampNow() {
+  Picture date, time;
+  std::string ignored;
+  Picture::Parse("@D17", &date, &ignored);
+  Picture::Parse("@T7", &time, &ignored);
+  return date.Format(ck::Today()) + " " + time.Format(ck::Clock());
+}
+
 TEST_F(ReportTest, EveryEntryPrintsInKeyOrderWithOneStampOnEveryPage) {
   // 90 entries (three pages), added in a shuffled order; among them one
   // client domain three times in two letter cases.
@@ -64,12 +75,14 @@ TEST_F(ReportTest, EveryEntryPrintsInKeyOrderWithOneStampOnEveryPage) {
   AddEntries(folder.path(), entries);
 
   const std::string pdf = (folder / "passwords.pdf").string();
+  const std::string before = StampNow();
   const ProgramRun run = RunScript(
       folder, Admit() + "menu \"Reports/PRINT PASSWORDS LIST\"\nwait \"Report Preview\"\n"
                         "menu \"File/Save As...\"\nwait \"Select an Output\"\nchoose ?LIST 1\n"
                         "press ?OK\nfile \"" + pdf + "\"\nwait \"Report Preview\"\nmenu File/Exit\n" +
                   ExitProgram());
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  const std::string after = StampNow();
 
   std::string info, text;
   ASSERT_TRUE(Output("pdfinfo '" + pdf + "'", &info)) << run.out;
@@ -106,6 +119,8 @@ TEST_F(ReportTest, EveryEntryPrintsInKeyOrderWithOneStampOnEveryPage) {
     }
     EXPECT_TRUE(titled && headed && footed) << "page " << p + 1 << ":\n" << pages[p];
   }
+  // The stamp is the date and time of day the report ran.
+  EXPECT_TRUE(stamp == before || stamp == after) << stamp << " printed, run from " << before << " to " << after;
   // Every entry once, in the key's order, the passwords in plain text.
   EXPECT_EQ(printed, StoredEntries(folder.path()));
   ASSERT_EQ(printed.size(), 90u);

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 
 #include "framework/settings_manager.h"
 #include "tests/framework/report_fixture.h"
+#include "ui/dialogs.h"
 #include "ui/engine.h"
 
 namespace ck {
@@ -186,6 +188,22 @@ TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
   const std::string file = folder.Path("list.txt");
   Ok(script.File(file));
   Ok(script.WaitWindow("Report Preview"));
+  // Drawing the pages into a PDF document shows the busy cursor, and only then.
+  std::atomic<bool> busyWhileWriting{false};
+  output.onPrint = [&] {
+    auto m = ui::Engine::Get().Snapshot(ui::FindWindow("Progress..."));
+    busyWhileWriting = m.has_value() && m->busy;
+  };
+  Ok(script.Menu("File/Save As..."));
+  Ok(script.WaitWindow("Select an Output"));
+  Ok(script.SelectRow("?LIST", 1));
+  Ok(script.Press("?OK"));
+  Ok(script.File(folder.Path("list.pdf")));
+  Ok(script.WaitWindow("Report Preview"));
+  output.onPrint = nullptr;
+  EXPECT_TRUE(busyWhileWriting);
+  EXPECT_EQ(output.Pdfs().size(), 1u);
+  EXPECT_FALSE(ui::Engine::Get().Snapshot(ui::FindWindow("Report Preview"))->busy);
   Ok(script.Press("?PRTPREV:TBAREXIT"));
   ASSERT_TRUE(Finished(f));
   std::ifstream in(file, std::ios::binary);

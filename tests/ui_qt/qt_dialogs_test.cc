@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "tests/ui_qt/qt_app.h"
@@ -162,6 +163,34 @@ TEST(QtDialogs, FileFiltersShowAsWrittenAndFilterByTheirPatterns) {
   dlg->reject();
   proc.join();
   EXPECT_FALSE(chosen);
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// A thread busy while it waits in its accept loop (a report reading under
+// the wait cursor) shows the wait cursor over its window until it is done.
+TEST(QtDialogs, ABusyThreadsWindowShowsTheWaitCursor) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread proc([] {
+    WindowModel m;
+    m.title = "Working";
+    m.at = {-1, -1, 120, 40};
+    Window w(m);
+    w.Open();
+    auto busy = std::make_unique<BusyCursor>();
+    while (w.Accept())
+      if (w.Event() == event::User) busy.reset();
+  });
+  ASSERT_TRUE(test::WaitForWindow("Working"));
+  QDialog* top = Visible<QDialog>([](QDialog* d) { return d->windowTitle() == "Working"; });
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(top->cursor().shape(), Qt::WaitCursor);
+  PostEvent(Engine::Get().FindWindow("Working"), event::User);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(top->cursor().shape(), Qt::ArrowCursor);
+  Engine::Get().CloseAll();
+  proc.join();
   Engine::Get().SetPresenter(nullptr);
 }
 
