@@ -1,7 +1,8 @@
 // Qt's side of the controls: a list repaints the row its highlight left, Tab
 // moves from control to control in layout order (a list is one control), a
 // character typed on a list is its alert while the same key types into an
-// entry, and a drop list's item, a spin box's step and a tab chosen with the
+// entry, a text box takes no more than its picture holds, and a drop
+// list's item, a spin box's step and a tab chosen with the
 // mouse reach the procedure.
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
@@ -68,6 +71,9 @@ TEST(QtControls, HighlightTabOrderKeysItemsAndTabs) {
     m.Add(ControlType::Sheet, "?SHEET").at = {130, 4, 80, 60};
     m.Add(ControlType::Tab, "?TAB:ONE", "One").parent = 5;
     m.Add(ControlType::Tab, "?TAB:TWO", "Two").parent = 5;
+    ControlModel& notes = m.Add(ControlType::Text, "?NOTES");
+    notes.at = {50, 96, 80, 30};
+    notes.picture = "@s5";
     Window w(m);
     w.Open();
     w.SetRows(1, {{"alpha"}, {"beta"}, {"gamma"}, {"delta"}});
@@ -118,6 +124,23 @@ TEST(QtControls, HighlightTabOrderKeysItemsAndTabs) {
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(log.Has("alert 1 's'"));
   EXPECT_EQ(find->text(), QStringLiteral("s"));
+
+  // A text box holds what its picture holds (@s5): a sixth character is not taken.
+  auto* notes = Find<QPlainTextEdit>();
+  ASSERT_NE(notes, nullptr);
+  notes->setFocus(Qt::MouseFocusReason);
+  for (QChar ch : QStringLiteral("abcdef")) notes->insertPlainText(QString(ch));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(notes->toPlainText(), QStringLiteral("abcde"));
+  EXPECT_EQ(Engine::Get().Snapshot(id)->Control(8)->screen, "abcde");
+  // Put in before the end, the overflow is what was put in: the end stays.
+  QTextCursor cursor = notes->textCursor();
+  cursor.setPosition(1);
+  notes->setTextCursor(cursor);
+  notes->insertPlainText(QStringLiteral("XY"));
+  ASSERT_TRUE(test::Settle());
+  EXPECT_EQ(notes->toPlainText(), QStringLiteral("abcde"));
+  EXPECT_EQ(Engine::Get().Snapshot(id)->Control(8)->screen, "abcde");
 
   // Items and tabs chosen with the mouse.
   auto* drop = Find<QComboBox>();

@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -459,12 +460,23 @@ QWidget* QtWindowView::MakeControl(const ControlModel& c, const WindowModel& m) 
     }
     case ControlType::Text: {
       auto* t = new QPlainTextEdit(content_);
-      connect(t, &QPlainTextEdit::textChanged, this, [this, t, feq] {
+      const size_t limit = static_cast<size_t>(PictureWidth(c.picture));
+      connect(t, &QPlainTextEdit::textChanged, this, [this, t, feq, limit] {
         if (syncing_) return;
         std::string ansi;
         if (!ToAnsi(t->toPlainText(), &ansi)) {
           RefuseText(t->toPlainText());
           t->undo();
+          return;
+        }
+        // Like an entry's maximum length: what the picture cannot hold is not
+        // taken. The characters just put in before the cursor go again.
+        if (limit != 0 && ansi.size() > limit) {
+          const int excess = static_cast<int>(ansi.size() - limit);
+          QTextCursor cursor = t->textCursor();
+          if (cursor.position() < excess) cursor.movePosition(QTextCursor::End);
+          cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, excess);
+          cursor.removeSelectedText();  // comes back here with what fits
           return;
         }
         E().UserType(id_, feq, ansi);
