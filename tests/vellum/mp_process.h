@@ -10,8 +10,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace ck::vellum::testing {
@@ -70,18 +73,28 @@ class Child {
   // timeoutMs (it is killed then).
   int Wait(int timeoutMs = 30000) {
     if (pid_ <= 0) return -3;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
+    // The wait blocks on the child; a watchdog kills it at the deadline.
+    std::mutex mu;
+    std::condition_variable exited;
+    bool done = false, killed = false;
+    std::thread watchdog([&] {
+      std::unique_lock lock(mu);
+      if (!exited.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done; })) {
+        killed = true;
         kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        reaped_ = true;
-        return -2;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
+    {
+      std::lock_guard lock(mu);
+      done = true;
+    }
+    exited.notify_one();
+    watchdog.join();
     reaped_ = true;
+    if (killed) return -2;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
