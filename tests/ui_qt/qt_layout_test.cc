@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -309,6 +310,54 @@ TEST(QtLayout, AWindowGetsTheKeyboardBackWhenItsLaterWindowCloses) {
   Engine::Get().CloseAll();
   ASSERT_TRUE(test::Settle());
   proc.join();
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// Enter presses the button that has the focus in an MDI child too, as it
+// does in a dialog.
+TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  test::Log log;
+  std::thread frame([&log] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = "Button frame";
+    m.at = {-1, -1, 300, 200};
+    Window w(m);
+    w.Open();
+    std::thread child([&log] {
+      WindowModel c;
+      c.kind = WindowKind::MdiChild;
+      c.title = "Buttons";
+      c.at = {-1, -1, 120, 50};
+      c.AddButton("?ONE", "&One").at = {4, 4, 40, 14};
+      c.AddButton("?TWO", "&Two").at = {50, 4, 40, 14};
+      Window cw(c);
+      cw.Open();
+      while (cw.Accept())
+        if (cw.Event() == event::Accepted) log.Add("pressed " + std::to_string(cw.Field()));
+    });
+    while (w.Accept()) {
+    }
+    child.join();
+  });
+  ASSERT_TRUE(test::WaitForWindow("Buttons"));
+  ASSERT_TRUE(test::Settle());
+  QPushButton* two = nullptr;
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == "&Two") two = b;
+  ASSERT_NE(two, nullptr);
+  two->setFocus(Qt::TabFocusReason);
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QApplication::sendEvent(two, &press);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("pressed 2"));
+  EXPECT_FALSE(log.Has("pressed 1"));
+  Engine::Get().CloseAll();
+  ASSERT_TRUE(test::Settle());
+  frame.join();
   Engine::Get().SetPresenter(nullptr);
 }
 

@@ -1262,6 +1262,14 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       // The control's own keys, then the window's: a list's keys stay on the list.
       if (E().IsAlertKey(id_, feq, code, ch)) return E().UserKey(id_, feq, code, ch);
       if (isList && ListScrollEventOfKey(code) && list->second.bar) return E().UserKey(id_, feq, code);
+      // Enter presses the button that has the focus, in every kind of window
+      // (Qt does so only in dialogs).
+      if (auto* b = qobject_cast<QPushButton*>(watched);
+          b && b->isEnabled() && ke->modifiers() == Qt::NoModifier &&
+          (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter)) {
+        b->click();
+        return true;
+      }
       break;
     }
     case QEvent::Wheel:
