@@ -9,6 +9,8 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScreen>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "tests/ui_qt/qt_app.h"
@@ -18,6 +20,42 @@
 
 namespace ck::ui {
 namespace {
+
+// A frame on a thread of its own; children runs on another thread once the
+// frame is open, and the frame's thread ends after both.
+std::thread StartFrame(std::string title, Rect at, std::function<void()> children) {
+  return std::thread([title, at, children] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = title;
+    m.at = at;
+    Window w(m);
+    w.Open();
+    std::thread kids(children);
+    while (w.Accept()) {
+    }
+    kids.join();
+  });
+}
+
+// Closes every window and waits for the procedure thread to end.
+void CloseAllAndJoin(std::thread& procedure) {
+  Engine::Get().CloseAll();
+  EXPECT_TRUE(test::Settle());
+  procedure.join();
+}
+
+QPushButton* ButtonShowing(const QString& text) {
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == text) return b;
+  return nullptr;
+}
+
+QMdiArea* FrameArea() {
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* a = qobject_cast<QMdiArea*>(w)) return a;
+  return nullptr;
+}
 
 TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
   test::App();
@@ -37,9 +75,7 @@ TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
     }
   });
   ASSERT_TRUE(test::WaitForWindow("Moving"));
-  QPushButton* button = nullptr;
-  for (QWidget* w : QApplication::allWidgets())
-    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == "&Move") button = b;
+  QPushButton* button = ButtonShowing("&Move");
   ASSERT_NE(button, nullptr);
   const QRect before = button->geometry();
   button->click();
@@ -48,9 +84,7 @@ TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
   EXPECT_GT(after.x(), before.x() * 10);
   EXPECT_GT(after.y(), before.y() * 5);
   EXPECT_NEAR(after.width(), before.width() * 70 / 40, 2);
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  proc.join();
+  CloseAllAndJoin(proc);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -100,9 +134,7 @@ TEST(QtLayout, ADialogTheUserMayNotResizeHasOneSize) {
   EXPECT_GT(d->height(), before.height());
   EXPECT_EQ(d->minimumSize(), d->maximumSize());
   EXPECT_EQ(d->size(), d->minimumSize());
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  proc.join();
+  CloseAllAndJoin(proc);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -113,37 +145,25 @@ TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
   test::App();
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
-  std::thread frame([] {
-    WindowModel m;
-    m.kind = WindowKind::Frame;
-    m.title = "Small frame";
-    m.at = {-1, -1, 200, 120};
-    Window w(m);
-    w.Open();
-    std::thread child([] {
-      for (int height : {160, 2000}) {
-        WindowModel c;
-        c.kind = WindowKind::MdiChild;
-        c.title = "Tall child " + std::to_string(height);
-        c.resizable = true;
-        c.at = {-1, -1, 190, height};
-        c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
-        Window cw(c);
-        cw.Open();
-        while (cw.Accept()) {
-        }
+  std::thread frame = StartFrame("Small frame", {-1, -1, 200, 120}, [] {
+    for (int height : {160, 2000}) {
+      WindowModel c;
+      c.kind = WindowKind::MdiChild;
+      c.title = "Tall child " + std::to_string(height);
+      c.resizable = true;
+      c.at = {-1, -1, 190, height};
+      c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
+      Window cw(c);
+      cw.Open();
+      while (cw.Accept()) {
       }
-    });
-    while (w.Accept()) {
     }
-    child.join();
   });
   QMdiArea* area = nullptr;
   auto fits = [&](const char* title) {
     EXPECT_TRUE(test::WaitForWindow(title));
     EXPECT_TRUE(test::Settle());
-    for (QWidget* w : QApplication::allWidgets())
-      if (auto* a = qobject_cast<QMdiArea*>(w)) area = a;
+    area = FrameArea();
     if (!area || area->subWindowList().isEmpty()) return false;
     const QRect shown = area->subWindowList().back()->geometry();
     return area->viewport()->rect().contains(shown);
@@ -155,9 +175,7 @@ TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
   EXPECT_TRUE(fits("Tall child 2000"));
   EXPECT_LE(area->window()->frameGeometry().bottom(),
             area->window()->screen()->availableGeometry().bottom());
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  frame.join();
+  CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -170,35 +188,24 @@ TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
   const Rect asked{-1, -1, 190, 90};
-  std::thread frame([asked] {
-    WindowModel m;
-    m.kind = WindowKind::Frame;
-    m.title = "Roomy frame";
-    m.at = {-1, -1, 400, 300};
-    Window w(m);
-    w.Open();
-    std::thread child([asked] {
-      WindowModel c;
-      c.kind = WindowKind::MdiChild;
-      c.title = "Child";
-      c.resizable = true;
-      c.at = asked;
-      c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
-      WindowModel d = c;
-      d.kind = WindowKind::Dialog;
-      d.title = "Dialog";
-      d.status = {""};
-      d.MenuBar().AddMenu("?FILEMENU", "&File").AddItem("?EXIT", "E&xit", "", StdAction::Close);
-      Window cw(c), dw(d);
-      cw.Open();
-      dw.Open();
-      while (dw.Accept()) {
-      }
-      cw.Close();
-    });
-    while (w.Accept()) {
+  std::thread frame = StartFrame("Roomy frame", {-1, -1, 400, 300}, [asked] {
+    WindowModel c;
+    c.kind = WindowKind::MdiChild;
+    c.title = "Child";
+    c.resizable = true;
+    c.at = asked;
+    c.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
+    WindowModel d = c;
+    d.kind = WindowKind::Dialog;
+    d.title = "Dialog";
+    d.status = {""};
+    d.MenuBar().AddMenu("?FILEMENU", "&File").AddItem("?EXIT", "E&xit", "", StdAction::Close);
+    Window cw(c), dw(d);
+    cw.Open();
+    dw.Open();
+    while (dw.Accept()) {
     }
-    child.join();
+    cw.Close();
   });
   ASSERT_TRUE(test::WaitForWindow("Dialog"));
   ASSERT_TRUE(test::Settle());
@@ -208,9 +215,7 @@ TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
     EXPECT_EQ(m->at.w, asked.w) << title;
     EXPECT_EQ(m->at.h, asked.h) << title;
   }
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  frame.join();
+  CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -234,34 +239,22 @@ TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {
     while (cw.Accept()) {
     }
   };
-  std::thread frame([&] {
-    WindowModel m;
-    m.kind = WindowKind::Frame;
-    m.title = "Tiling frame";
-    m.at = {-1, -1, 300, 180};
-    Window w(m);
-    w.Open();
+  std::thread frame = StartFrame("Tiling frame", {-1, -1, 300, 180}, [&] {
     std::thread a(child, 1), b(child, 2), c(child, 3);
-    while (w.Accept()) {
-    }
     a.join();
     b.join();
     c.join();
   });
   for (const char* title : {"Wide child 1", "Wide child 2", "Wide child 3"})
     ASSERT_TRUE(test::WaitForWindow(title));
-  QMdiArea* area = nullptr;
-  for (QWidget* w : QApplication::allWidgets())
-    if (auto* a = qobject_cast<QMdiArea*>(w)) area = a;
+  QMdiArea* area = FrameArea();
   ASSERT_NE(area, nullptr);
   const QSize before = area->window()->size();
   Engine::Get().Command(Engine::Get().FindWindow("Tiling frame"), StdAction::Tile);
   ASSERT_TRUE(test::Settle());
   EXPECT_EQ(area->window()->size(), before);
   for (QMdiSubWindow* sub : area->subWindowList()) EXPECT_GE(sub->width(), 250);
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  frame.join();
+  CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -294,9 +287,7 @@ TEST(QtLayout, AWindowGetsTheKeyboardBackWhenItsLaterWindowCloses) {
   });
   ASSERT_TRUE(test::WaitForWindow("First"));
   ASSERT_TRUE(test::Settle());
-  QPushButton* more = nullptr;
-  for (QWidget* w : QApplication::allWidgets())
-    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == "&More") more = b;
+  QPushButton* more = ButtonShowing("&More");
   ASSERT_NE(more, nullptr);
   more->setFocus(Qt::TabFocusReason);
   more->click();
@@ -307,9 +298,7 @@ TEST(QtLayout, AWindowGetsTheKeyboardBackWhenItsLaterWindowCloses) {
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(more->isEnabled());
   EXPECT_EQ(more->window()->focusWidget(), more);
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  proc.join();
+  CloseAllAndJoin(proc);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -320,34 +309,21 @@ TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
   test::Log log;
-  std::thread frame([&log] {
-    WindowModel m;
-    m.kind = WindowKind::Frame;
-    m.title = "Button frame";
-    m.at = {-1, -1, 300, 200};
-    Window w(m);
-    w.Open();
-    std::thread child([&log] {
-      WindowModel c;
-      c.kind = WindowKind::MdiChild;
-      c.title = "Buttons";
-      c.at = {-1, -1, 120, 50};
-      c.AddButton("?ONE", "&One").at = {4, 4, 40, 14};
-      c.AddButton("?TWO", "&Two").at = {50, 4, 40, 14};
-      Window cw(c);
-      cw.Open();
-      while (cw.Accept())
-        if (cw.Event() == event::Accepted) log.Add("pressed " + std::to_string(cw.Field()));
-    });
-    while (w.Accept()) {
-    }
-    child.join();
+  std::thread frame = StartFrame("Button frame", {-1, -1, 300, 200}, [&log] {
+    WindowModel c;
+    c.kind = WindowKind::MdiChild;
+    c.title = "Buttons";
+    c.at = {-1, -1, 120, 50};
+    c.AddButton("?ONE", "&One").at = {4, 4, 40, 14};
+    c.AddButton("?TWO", "&Two").at = {50, 4, 40, 14};
+    Window cw(c);
+    cw.Open();
+    while (cw.Accept())
+      if (cw.Event() == event::Accepted) log.Add("pressed " + std::to_string(cw.Field()));
   });
   ASSERT_TRUE(test::WaitForWindow("Buttons"));
   ASSERT_TRUE(test::Settle());
-  QPushButton* two = nullptr;
-  for (QWidget* w : QApplication::allWidgets())
-    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == "&Two") two = b;
+  QPushButton* two = ButtonShowing("&Two");
   ASSERT_NE(two, nullptr);
   two->setFocus(Qt::TabFocusReason);
   QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
@@ -355,9 +331,7 @@ TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(log.Has("pressed 2"));
   EXPECT_FALSE(log.Has("pressed 1"));
-  Engine::Get().CloseAll();
-  ASSERT_TRUE(test::Settle());
-  frame.join();
+  CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
