@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/passwords_layout.h"
 #include "framework/browse_manager.h"
 #include "framework/entry_locator.h"
 #include "framework/error_manager.h"
@@ -55,28 +56,8 @@ enum Control { kList = 1, kLocatorPrompt, kLocator };
 // The table's declaration and its record buffer.
 struct Table {
   explicit Table(const std::string& path) : record(475, ' ') {
-    auto field = [&](const char* name, uint32_t offset, uint32_t length) {
-      ck::storage::FieldDescriptor f;
-      f.type = ck::storage::STRING;
-      f.offset = offset;
-      f.length = length;
-      f.name = name;
-      fcb.fields.push_back(f);
-    };
-    field("PAS:ClientDomain", 0, 100);
-    field("PAS:Login", 100, 100);
-    field("PAS:Password", 200, 20);
-    field("PAS:OtherInfo", 220, 255);
-    ck::storage::KeyDescriptor key;
-    key.name = "PAS:KeyClientDomain";
-    key.externalName = "PAS:KEYCLIENTDOMAIN";
-    key.duplicates = true;
-    key.components.push_back({0, false});
-    fcb.keys.push_back(key);
+    ck::bench::DeclarePasswords(fcb, record.data(), path);
     fcb.label = "PASSWORDS";
-    fcb.recordLength = 475;
-    fcb.record = record.data();
-    fcb.name = path;
   }
   ck::FieldRef Field(int i) {
     const ck::storage::FieldDescriptor& d = fcb.fields[i];

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/passwords_layout.h"
 #include "storage/codes.h"
 #include "storage/records.h"
 #include "storage/vellum/vellum_driver.h"
@@ -116,27 +117,7 @@ class VellumSide {
   // Creates the file when create is set, then opens it.
   VellumSide(const std::string& path, bool create) : buffer_(475, ' ') {
     ck::vellum::RegisterVellumDriver();
-    auto field = [&](const char* name, uint32_t offset, uint32_t length) {
-      ck::storage::FieldDescriptor f;
-      f.type = ck::storage::STRING;
-      f.offset = offset;
-      f.length = length;
-      f.name = name;
-      fcb_.fields.push_back(f);
-    };
-    field("PAS:ClientDomain", 0, 100);
-    field("PAS:Login", 100, 100);
-    field("PAS:Password", 200, 20);
-    field("PAS:OtherInfo", 220, 255);
-    ck::storage::KeyDescriptor key;
-    key.name = "PAS:KeyClientDomain";
-    key.externalName = "PAS:KEYCLIENTDOMAIN";
-    key.duplicates = true;
-    key.components.push_back({0, false});
-    fcb_.keys.push_back(key);
-    fcb_.recordLength = 475;
-    fcb_.record = buffer_.data();
-    fcb_.name = path;
+    ck::bench::DeclarePasswords(fcb_, buffer_.data(), path);
     if (create) Check(ck::storage::Create(fcb_) == 0, "vellum create");
     Check(ck::storage::Open(fcb_, ck::storage::ReadWrite | ck::storage::DenyNone) == 0, "vellum open");
   }
