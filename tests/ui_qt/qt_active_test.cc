@@ -251,27 +251,16 @@ TEST(QtMaximized, AChildOpenedMaximisedIsToldItsShownSize) {
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
   test::Log log;
-  std::thread frame([&] {
-    WindowModel m;
-    m.kind = WindowKind::Frame;
-    m.title = "Max frame";
-    m.at = {-1, -1, 400, 260};
-    Window w(m);
-    w.Open();
-    std::thread child([&] {
-      WindowModel c;
-      c.kind = WindowKind::MdiChild;
-      c.title = "Max child";
-      c.at = {-1, -1, 100, 50};
-      c.maximized = true;
-      Window cw(c);
-      cw.Open();
-      while (cw.Accept())
-        if (cw.Event() == event::Sized) log.Add("sized " + std::to_string(cw.ShownSize().w));
-    });
-    while (w.Accept()) {
-    }
-    child.join();
+  std::thread frame = test::StartFrame("Max frame", {-1, -1, 400, 260}, [&] {
+    WindowModel c;
+    c.kind = WindowKind::MdiChild;
+    c.title = "Max child";
+    c.at = {-1, -1, 100, 50};
+    c.maximized = true;
+    Window cw(c);
+    cw.Open();
+    while (cw.Accept())
+      if (cw.Event() == event::Sized) log.Add("sized " + std::to_string(cw.ShownSize().w));
   });
   ASSERT_TRUE(test::WaitForWindow("Max child"));
   ASSERT_TRUE(test::Settle());

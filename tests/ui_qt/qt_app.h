@@ -2,14 +2,21 @@
 // waits for the program: on the engine's events, never by polling.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QMdiArea>
+#include <QPushButton>
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "ui/engine.h"
+#include "ui/window.h"
 
 namespace ck::ui::test {
 
@@ -70,6 +77,44 @@ inline bool WaitForWindow(std::string_view title) {
 inline bool WaitForRequest() {
   Engine& e = Engine::Get();
   return e.WaitUntil([&] { return e.Asking(); }, Deadline()) && Settle();
+}
+
+// A frame on a thread of its own; children runs on another thread once the
+// frame is open, and the frame's thread ends after both.
+inline std::thread StartFrame(std::string title, Rect at, std::function<void()> children) {
+  return std::thread([title, at, children] {
+    WindowModel m;
+    m.kind = WindowKind::Frame;
+    m.title = title;
+    m.at = at;
+    Window w(m);
+    w.Open();
+    std::thread kids(children);
+    while (w.Accept()) {
+    }
+    kids.join();
+  });
+}
+
+// Closes every window and waits for the procedure thread to end.
+inline void CloseAllAndJoin(std::thread& procedure) {
+  Engine::Get().CloseAll();
+  EXPECT_TRUE(Settle());
+  procedure.join();
+}
+
+// The push button showing text (with its access-key "&"), if one is open.
+inline QPushButton* ButtonShowing(const QString& text) {
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == text) return b;
+  return nullptr;
+}
+
+// The open frame's MDI area, if a frame is open.
+inline QMdiArea* FrameArea() {
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* a = qobject_cast<QMdiArea*>(w)) return a;
+  return nullptr;
 }
 
 }  // namespace ck::ui::test

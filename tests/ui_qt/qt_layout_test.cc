@@ -9,8 +9,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScreen>
-#include <functional>
-#include <string>
 #include <thread>
 
 #include "tests/ui_qt/qt_app.h"
@@ -21,41 +19,6 @@
 namespace ck::ui {
 namespace {
 
-// A frame on a thread of its own; children runs on another thread once the
-// frame is open, and the frame's thread ends after both.
-std::thread StartFrame(std::string title, Rect at, std::function<void()> children) {
-  return std::thread([title, at, children] {
-    WindowModel m;
-    m.kind = WindowKind::Frame;
-    m.title = title;
-    m.at = at;
-    Window w(m);
-    w.Open();
-    std::thread kids(children);
-    while (w.Accept()) {
-    }
-    kids.join();
-  });
-}
-
-// Closes every window and waits for the procedure thread to end.
-void CloseAllAndJoin(std::thread& procedure) {
-  Engine::Get().CloseAll();
-  EXPECT_TRUE(test::Settle());
-  procedure.join();
-}
-
-QPushButton* ButtonShowing(const QString& text) {
-  for (QWidget* w : QApplication::allWidgets())
-    if (auto* b = qobject_cast<QPushButton*>(w); b && b->text() == text) return b;
-  return nullptr;
-}
-
-QMdiArea* FrameArea() {
-  for (QWidget* w : QApplication::allWidgets())
-    if (auto* a = qobject_cast<QMdiArea*>(w)) return a;
-  return nullptr;
-}
 
 TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
   test::App();
@@ -75,7 +38,7 @@ TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
     }
   });
   ASSERT_TRUE(test::WaitForWindow("Moving"));
-  QPushButton* button = ButtonShowing("&Move");
+  QPushButton* button = test::ButtonShowing("&Move");
   ASSERT_NE(button, nullptr);
   const QRect before = button->geometry();
   button->click();
@@ -84,7 +47,7 @@ TEST(QtLayout, AControlMovedByTheProcedureMovesOnScreen) {
   EXPECT_GT(after.x(), before.x() * 10);
   EXPECT_GT(after.y(), before.y() * 5);
   EXPECT_NEAR(after.width(), before.width() * 70 / 40, 2);
-  CloseAllAndJoin(proc);
+  test::CloseAllAndJoin(proc);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -134,7 +97,7 @@ TEST(QtLayout, ADialogTheUserMayNotResizeHasOneSize) {
   EXPECT_GT(d->height(), before.height());
   EXPECT_EQ(d->minimumSize(), d->maximumSize());
   EXPECT_EQ(d->size(), d->minimumSize());
-  CloseAllAndJoin(proc);
+  test::CloseAllAndJoin(proc);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -145,7 +108,7 @@ TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
   test::App();
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
-  std::thread frame = StartFrame("Small frame", {-1, -1, 200, 120}, [] {
+  std::thread frame = test::StartFrame("Small frame", {-1, -1, 200, 120}, [] {
     for (int height : {160, 2000}) {
       WindowModel c;
       c.kind = WindowKind::MdiChild;
@@ -163,7 +126,7 @@ TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
   auto fits = [&](const char* title) {
     EXPECT_TRUE(test::WaitForWindow(title));
     EXPECT_TRUE(test::Settle());
-    area = FrameArea();
+    area = test::FrameArea();
     if (!area || area->subWindowList().isEmpty()) return false;
     const QRect shown = area->subWindowList().back()->geometry();
     return area->viewport()->rect().contains(shown);
@@ -175,7 +138,7 @@ TEST(QtLayout, AChildLargerThanItsFrameShowsWhole) {
   EXPECT_TRUE(fits("Tall child 2000"));
   EXPECT_LE(area->window()->frameGeometry().bottom(),
             area->window()->screen()->availableGeometry().bottom());
-  CloseAllAndJoin(frame);
+  test::CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -188,7 +151,7 @@ TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
   const Rect asked{-1, -1, 190, 90};
-  std::thread frame = StartFrame("Roomy frame", {-1, -1, 400, 300}, [asked] {
+  std::thread frame = test::StartFrame("Roomy frame", {-1, -1, 400, 300}, [asked] {
     WindowModel c;
     c.kind = WindowKind::MdiChild;
     c.title = "Child";
@@ -215,7 +178,7 @@ TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
     EXPECT_EQ(m->at.w, asked.w) << title;
     EXPECT_EQ(m->at.h, asked.h) << title;
   }
-  CloseAllAndJoin(frame);
+  test::CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -239,7 +202,7 @@ TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {
     while (cw.Accept()) {
     }
   };
-  std::thread frame = StartFrame("Tiling frame", {-1, -1, 300, 180}, [&] {
+  std::thread frame = test::StartFrame("Tiling frame", {-1, -1, 300, 180}, [&] {
     std::thread a(child, 1), b(child, 2), c(child, 3);
     a.join();
     b.join();
@@ -247,14 +210,14 @@ TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {
   });
   for (const char* title : {"Wide child 1", "Wide child 2", "Wide child 3"})
     ASSERT_TRUE(test::WaitForWindow(title));
-  QMdiArea* area = FrameArea();
+  QMdiArea* area = test::FrameArea();
   ASSERT_NE(area, nullptr);
   const QSize before = area->window()->size();
   Engine::Get().Command(Engine::Get().FindWindow("Tiling frame"), StdAction::Tile);
   ASSERT_TRUE(test::Settle());
   EXPECT_EQ(area->window()->size(), before);
   for (QMdiSubWindow* sub : area->subWindowList()) EXPECT_GE(sub->width(), 250);
-  CloseAllAndJoin(frame);
+  test::CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -287,7 +250,7 @@ TEST(QtLayout, AWindowGetsTheKeyboardBackWhenItsLaterWindowCloses) {
   });
   ASSERT_TRUE(test::WaitForWindow("First"));
   ASSERT_TRUE(test::Settle());
-  QPushButton* more = ButtonShowing("&More");
+  QPushButton* more = test::ButtonShowing("&More");
   ASSERT_NE(more, nullptr);
   more->setFocus(Qt::TabFocusReason);
   more->click();
@@ -298,7 +261,7 @@ TEST(QtLayout, AWindowGetsTheKeyboardBackWhenItsLaterWindowCloses) {
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(more->isEnabled());
   EXPECT_EQ(more->window()->focusWidget(), more);
-  CloseAllAndJoin(proc);
+  test::CloseAllAndJoin(proc);
   Engine::Get().SetPresenter(nullptr);
 }
 
@@ -309,7 +272,7 @@ TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
   QtPresenter presenter;
   Engine::Get().SetPresenter(&presenter);
   test::Log log;
-  std::thread frame = StartFrame("Button frame", {-1, -1, 300, 200}, [&log] {
+  std::thread frame = test::StartFrame("Button frame", {-1, -1, 300, 200}, [&log] {
     WindowModel c;
     c.kind = WindowKind::MdiChild;
     c.title = "Buttons";
@@ -323,7 +286,7 @@ TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
   });
   ASSERT_TRUE(test::WaitForWindow("Buttons"));
   ASSERT_TRUE(test::Settle());
-  QPushButton* two = ButtonShowing("&Two");
+  QPushButton* two = test::ButtonShowing("&Two");
   ASSERT_NE(two, nullptr);
   two->setFocus(Qt::TabFocusReason);
   QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
@@ -331,7 +294,7 @@ TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(log.Has("pressed 2"));
   EXPECT_FALSE(log.Has("pressed 1"));
-  CloseAllAndJoin(frame);
+  test::CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }
 
