@@ -4,9 +4,11 @@
 // it when it was not used in the current operation; from 100 pages on a
 // page is always dropped, so the cache never holds more than 100: the least
 // recently used leaf, or the least recently used index page while index
-// pages fill more than three quarters of the cache (or no leaf can go).
-// So the upper levels of the tree, which every descent needs, outlive the
-// leaves. A page still referenced outside the cache (by a running tree
+// pages fill all but kCacheLeafReserve places (or no leaf can go). So the
+// upper levels of the tree, which every descent needs, outlive the leaves:
+// a read of records scattered over a file of 100,000 finds every index page
+// cached, while a few leaves are enough for those one operation works on
+// at once (a key's leaf, the record's, its memos'). A page still referenced outside the cache (by a running tree
 // operation) is never dropped. Not copyable.
 #pragma once
 
@@ -20,7 +22,9 @@ namespace ck::vellum {
 
 constexpr size_t kCacheConsiderDrop = 20;
 constexpr size_t kCacheAlwaysDrop = 100;
-constexpr size_t kCacheIndexShare = kCacheAlwaysDrop * 3 / 4;
+// Places that index pages leave to leaves when the cache is full.
+constexpr size_t kCacheLeafReserve = 5;
+constexpr size_t kCacheIndexShare = kCacheAlwaysDrop - kCacheLeafReserve;
 
 class PageCache {
  public:

@@ -7,27 +7,13 @@
 
 #include "storage/vellum/bytes.h"
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/run_reader.h"
 
 namespace ck::vellum {
 namespace {
 
 constexpr uint32_t kRoundUnit = 256;
 uint32_t RoundUp(uint32_t n) { return (n + kRoundUnit - 1) / kRoundUnit * kRoundUnit; }
-
-// Reads a base-128 count; false when the input ends or the count is absurd.
-bool ReadCount(std::string_view in, size_t* pos, uint64_t* value) {
-  uint64_t v = 0;
-  for (int shift = 0; shift < 35; shift += 7) {
-    if (*pos >= in.size()) return false;
-    const auto b = static_cast<uint8_t>(in[(*pos)++]);
-    v |= uint64_t{b & 0x7Fu} << shift;
-    if ((b & 0x80) == 0) {
-      *value = v;
-      return true;
-    }
-  }
-  return false;
-}
 
 uint64_t Load64(const char* p) {
   uint64_t v = 0;
@@ -116,33 +102,16 @@ bool PackRuns(std::string_view in, std::string* out) {
 }
 
 std::string UnpackRuns(std::string_view in, size_t n) {
-  std::string out;
-  UnpackRunsInto(in, n, &out);
-  return out;
-}
-
-void UnpackRunsInto(std::string_view in, size_t n, std::string* out) {
-  out->resize(n);
-  char* o = out->data();
-  size_t done = 0;  // bytes written
-  size_t pos = 0;
-  while (true) {
+  std::string out(n, '\0');
+  if (n == 0) {
+    // Even a stretch for no bytes holds its one (zero) literal count.
+    size_t pos = 0;
     uint64_t literal = 0;
-    if (!ReadCount(in, &pos, &literal) || literal > n - done || literal > in.size() - pos) {
-      ConsistencyStop(522);
-    }
-    if (literal > 0) std::memcpy(o + done, in.data() + pos, literal);
-    pos += literal;
-    done += literal;
-    if (done == n) break;
-    uint64_t repeat = 0;
-    if (!ReadCount(in, &pos, &repeat) || repeat > n - done || (repeat > 0 && done == 0)) {
-      ConsistencyStop(530);
-    }
-    if (repeat > 0) std::memset(o + done, o[done - 1], repeat);
-    done += repeat;
-    if (done == n) break;
+    if (!ReadRunCount(in, &pos, &literal) || literal > 0) ConsistencyStop(522);
+  } else {
+    RunReader(in, n, true).Read(out.data(), n);
   }
+  return out;
 }
 
 std::string PackEntries(const PageEntries& entries) {
@@ -180,7 +149,7 @@ std::string PackEntries(const PageEntries& entries) {
 }
 
 PageEntries UnpackEntries(std::string_view bytes, uint32_t count) {
-  return PageEntries::FromStored(std::string(bytes), 0, bytes.size(), count);
+  return PageEntries::FromStored(bytes, 0, bytes.size(), count);
 }
 
 std::string EncodePage(const PageImage& page, uint64_t offset) {
@@ -223,16 +192,21 @@ std::string PadToClass(std::string block) {
 }
 
 PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info) {
-  if (block.size() < kPageHeaderSize) ConsistencyStop(1477);
+  return DecodePage(ByteBuffer(block), sizeClass, info);
+}
+
+PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info) {
+  const std::string_view bytes = block.view();
+  if (bytes.size() < kPageHeaderSize) ConsistencyStop(1477);
   PageBlockInfo facts;
-  facts.storedLength = GetLe16(block, 4);
-  facts.unpackedLength = GetLe16(block, 6);
-  facts.sizeEstimate = GetLe16(block, 8);
-  facts.entries = GetLe16(block, 10);
-  facts.level = static_cast<uint8_t>(block[12]);
+  facts.storedLength = GetLe16(bytes, 4);
+  facts.unpackedLength = GetLe16(bytes, 6);
+  facts.sizeEstimate = GetLe16(bytes, 8);
+  facts.entries = GetLe16(bytes, 10);
+  facts.level = static_cast<uint8_t>(bytes[12]);
   if (info != nullptr) *info = facts;
   if (facts.storedLength > kMaxStoredPage) ConsistencyStop(1678);
-  if (ClassOfLength(facts.storedLength) != sizeClass || facts.storedLength > block.size()) {
+  if (ClassOfLength(facts.storedLength) != sizeClass || facts.storedLength > bytes.size()) {
     ConsistencyStop(1477);
   }
   if (facts.unpackedLength > facts.sizeEstimate) ConsistencyStop(1659);
@@ -247,15 +221,14 @@ PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info) {
   const uint32_t plainLength = facts.unpackedLength - header;
   const bool packed = facts.storedLength < facts.unpackedLength;
   if (page.isIndex()) {
-    page.children.reserve(facts.entries);
+    page.children.resize(facts.entries);
     for (uint32_t i = 0; i < facts.entries; ++i) {
-      page.children.push_back(GetLe32(block, kPageHeaderSize + 4 * i));
+      page.children[i] = GetLe32(bytes, kPageHeaderSize + 4 * i);
     }
   }
   if (packed) {
-    std::string plain;
-    UnpackRunsInto(std::string_view(block).substr(header, storedBytes), plainLength, &plain);
-    page.entries = PageEntries::FromStored(std::move(plain), 0, plainLength, facts.entries);
+    page.entries =
+        PageEntries::FromPacked(std::move(block), header, storedBytes, plainLength, facts.entries);
   } else {
     page.entries = PageEntries::FromStored(std::move(block), header, storedBytes, facts.entries);
   }

@@ -95,10 +95,8 @@ uint32_t SizeEstimate(const PageImage& page);
 // empty) when the stretch has no run of four or more equal bytes.
 bool PackRuns(std::string_view in, std::string* out);
 // Unpacks into exactly n bytes. Check 522 (literal count too long or input
-// cut short) and 530 (repeat count too long).
+// cut short) and 530 (repeat count too long); see run_reader.h.
 std::string UnpackRuns(std::string_view in, size_t n);
-// The same into *out (its earlier content goes).
-void UnpackRunsInto(std::string_view in, size_t n, std::string* out);
 
 // Base-128 count: seven bits a byte, low bits first, 0x80 on all but the last.
 void AppendCount(std::string* out, uint64_t count);
@@ -127,8 +125,9 @@ struct PageBlockInfo {
 
 // Decodes a block read from a slot of sizeClass units (block.size() is the
 // class size). Checks 1477, 1659, 1678, 1602, 522, 530.
-// The page keeps the plain entry bytes (the block itself when it is not
-// packed) and puts entries together as they are used (page_entries.h).
+// The page keeps the block and puts entries together (unpacking them when
+// they are packed) as they are used (page_entries.h).
+PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info = nullptr);
 PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info = nullptr);
 
 }  // namespace ck::vellum

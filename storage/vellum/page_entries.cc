@@ -1,51 +1,65 @@
-// Entries decoded lazily from the plain bytes of a stored block.
+// Entries decoded lazily from the stored bytes of a block.
 #include "storage/vellum/page_entries.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "storage/vellum/bytes.h"
 #include "storage/vellum/consistency.h"
 
 namespace ck::vellum {
 
-PageEntries PageEntries::FromStored(std::string bytes, size_t start, size_t length,
-                                    uint32_t count) {
+PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, size_t plainLength,
+                              bool packed, uint32_t count) {
   PageEntries p;
   p.stored_ = true;
   p.bytes_ = std::move(bytes);
   p.start_ = start;
   p.length_ = length;
-  const std::string_view stored = p.stored();
-  const char* in = stored.data();
-  if (count > length) ConsistencyStop(1602);  // every entry takes at least its flag byte
-  p.slices_.resize(count);
+  p.plainLength_ = plainLength;
+  // The reader is used only here (not through a reference), so that it
+  // stays in registers: the loop runs once per entry of every page loaded.
+  RunReader in(p.stored(), plainLength, packed);
+  bool damaged = count > plainLength;  // every entry takes at least its flag byte
+  if (!damaged) p.slices_.resize(count);
   // A head is at most the entry's own stored bytes and the 63 it shares.
-  p.heads_.resize(length + 63 * size_t{count});
+  if (!damaged) p.heads_ = ByteBuffer(plainLength + 63 * size_t{count});
   char* heads = p.heads_.data();
   size_t used = 0;
-  size_t pos = 0;
   uint32_t total = 0;
   uint32_t keyLength = 0;
   uint32_t sum = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (pos >= length) ConsistencyStop(1602);
-    const auto flag = static_cast<uint8_t>(in[pos++]);
+  for (uint32_t i = 0; i < count && !damaged; ++i) {
+    if (in.remaining() == 0) {
+      damaged = true;
+      break;
+    }
+    const uint8_t flag = in.ReadByte();
     const uint32_t shared = flag & 0x3F;
-    if (i == 0 && (flag & 0xC0) != 0xC0) ConsistencyStop(1602);
+    if (i == 0 && (flag & 0xC0) != 0xC0) {
+      damaged = true;
+      break;
+    }
     if (flag & 0x80) {
-      if (pos + 2 > length) ConsistencyStop(1602);
-      total = GetLe16(stored, pos);
-      pos += 2;
+      if (in.remaining() < 2) {
+        damaged = true;
+        break;
+      }
+      total = in.ReadByte();
+      total |= uint32_t{in.ReadByte()} << 8;
     }
     if (flag & 0x40) {
-      if (pos + 2 > length) ConsistencyStop(1602);
-      keyLength = GetLe16(stored, pos);
-      pos += 2;
+      if (in.remaining() < 2) {
+        damaged = true;
+        break;
+      }
+      keyLength = in.ReadByte();
+      keyLength |= uint32_t{in.ReadByte()} << 8;
     }
     const uint32_t prevTotal = i == 0 ? 0 : p.slices_[i - 1].total;
-    if (keyLength > total || shared > std::min(total, prevTotal) || total - shared > length - pos) {
-      ConsistencyStop(1602);
+    if (keyLength > total || shared > std::min(total, prevTotal) ||
+        total - shared > in.remaining()) {
+      damaged = true;
+      break;
     }
     // The head: the shared bytes (from the previous head, then the start of
     // the previous entry's tail), then this entry's own bytes up to its
@@ -61,11 +75,13 @@ PageEntries PageEntries::FromStored(std::string bytes, size_t start, size_t leng
       const Slice& prev = p.slices_[i - 1];
       const uint32_t fromHead = std::min<uint32_t>(shared, prev.headLength);
       std::memcpy(h, heads + prev.head, fromHead);
-      std::memcpy(h + fromHead, in + prev.tail, shared - fromHead);
+      if (shared > fromHead) {
+        RunReader(p.stored(), plainLength, prev.tail).Read(h + fromHead, shared - fromHead);
+      }
     }
-    std::memcpy(h + shared, in + pos, headLength - shared);
-    s.tail = static_cast<uint32_t>(pos + headLength - shared);
-    pos += total - shared;
+    in.Read(h + shared, headLength - shared);
+    s.tail = in.position();
+    in.Skip(total - headLength);
     used += headLength;
     sum += total;
     if (i > 0) {
@@ -73,13 +89,16 @@ PageEntries PageEntries::FromStored(std::string bytes, size_t start, size_t leng
       const Slice& prev = p.slices_[i - 1];
       const uint32_t same = std::min({shared, keyLength, static_cast<uint32_t>(prev.keyLength)});
       const std::string_view prevKey(heads + prev.head + same, prev.keyLength - same);
-      if (CompareKeys(prevKey, std::string_view(h + same, keyLength - same)) >= 0) {
-        ConsistencyStop(1602);
-      }
+      damaged = CompareKeys(prevKey, std::string_view(h + same, keyLength - same)) >= 0;
     }
   }
-  if (pos != length) ConsistencyStop(1602);
-  p.heads_.resize(used);
+  if (damaged || in.remaining() != 0) {
+    // Damage to the packing further on is reported first, as it was when
+    // pages were unpacked whole before their entries were read.
+    in.Finish();
+    ConsistencyStop(1602);
+  }
+  p.headsUsed_ = used;
   p.storedTotal_ = sum;
   return p;
 }
@@ -90,8 +109,10 @@ PageEntries& PageEntries::operator=(const PageEntries& other) {
   bytes_ = other.bytes_;
   start_ = other.start_;
   length_ = other.length_;
+  plainLength_ = other.plainLength_;
   storedTotal_ = other.storedTotal_;
-  heads_ = other.heads_;
+  heads_ = ByteBuffer(std::string_view(other.heads_.data(), other.headsUsed_));
+  headsUsed_ = other.headsUsed_;
   slices_ = other.slices_;
   wholes_ = other.wholes_;
   // A copy's buffer is only as large as what it holds: make room for every
@@ -103,14 +124,16 @@ PageEntries& PageEntries::operator=(const PageEntries& other) {
 
 void PageEntries::AppendEntry(size_t i, std::string* out) const {
   const Slice& s = slices_[i];
-  out->append(heads_, s.head, s.headLength);
-  out->append(stored().substr(s.tail, s.total - s.headLength));
+  const size_t at = out->size();
+  out->resize(at + s.total);
+  std::memcpy(out->data() + at, heads_.data() + s.head, s.headLength);
+  ReadTail(s, out->data() + at + s.headLength);
 }
 
 EntryView PageEntries::operator[](size_t i) const {
   if (!stored_) return {owned_[i].bytes, owned_[i].keyLength};
   const Slice& s = slices_[i];
-  if (s.headLength == s.total) return {std::string_view(heads_).substr(s.head, s.total), s.keyLength};
+  if (s.headLength == s.total) return {std::string_view(heads_.data() + s.head, s.total), s.keyLength};
   if (s.whole == kNone) {
     if (wholes_.capacity() < storedTotal_) wholes_.reserve(storedTotal_);
     s.whole = static_cast<uint32_t>(wholes_.size());
@@ -128,7 +151,7 @@ void PageEntries::CopyTo(size_t i, TreeEntry* out) const {
   out->bytes.resize(s.total);
   char* o = out->bytes.data();
   std::memcpy(o, heads_.data() + s.head, s.headLength);
-  std::memcpy(o + s.headLength, bytes_.data() + start_ + s.tail, s.total - s.headLength);
+  ReadTail(s, o + s.headLength);
   out->keyLength = s.keyLength;
 }
 
@@ -151,8 +174,10 @@ std::vector<TreeEntry>& PageEntries::Edit() {
 
 void PageEntries::DropStored() {
   stored_ = false;
-  bytes_ = std::string();
-  heads_ = std::string();
+  bytes_ = ByteBuffer();
+  heads_ = ByteBuffer();
+  headsUsed_ = 0;
+  plainLength_ = 0;
   slices_ = std::vector<Slice>();
   wholes_ = std::string();
   storedTotal_ = 0;

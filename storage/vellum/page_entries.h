@@ -1,10 +1,11 @@
 // PageEntries: the entries of one page, in key order. A page read from the
-// file keeps its entry bytes as stored (unpacked once when run-length
-// packed) and is decoded lazily: loading it takes out only each entry's key
-// and the few bytes the next entry shares with it; an entry is put together
-// whole only when it is asked for. A lookup that reads one record of a page
-// so copies one entry, not the page. The first change (Edit) turns the
-// entries into entries of their own. Reading is the same in both forms.
+// file keeps its entry bytes as stored (still run-length packed when they
+// were) and is decoded lazily: loading it walks the entries once, checking
+// them, and takes out only each entry's key and the few bytes the next
+// entry shares with it; an entry is put together whole (unpacked) only when
+// it is asked for. A lookup that reads one record of a page so unpacks one
+// entry, not the page. The first change (Edit) turns the entries into
+// entries of their own. Reading is the same in both forms.
 // Not thread-safe, even for reading (the driver's calls are serialised).
 #pragma once
 
@@ -14,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/vellum/byte_buffer.h"
+#include "storage/vellum/run_reader.h"
 #include "storage/vellum/tree_entry.h"
 
 namespace ck::vellum {
@@ -56,14 +59,27 @@ class PageEntries {
   // Decodes count entries from plain entry bytes (length bytes of bytes
   // from start), keeping bytes. Check 1602 unless they hold exactly count
   // ascending entries.
-  static PageEntries FromStored(std::string bytes, size_t start, size_t length, uint32_t count);
+  static PageEntries FromStored(ByteBuffer bytes, size_t start, size_t length, uint32_t count) {
+    return Walk(std::move(bytes), start, length, length, false, count);
+  }
+  static PageEntries FromStored(std::string_view bytes, size_t start, size_t length,
+                                uint32_t count) {
+    return FromStored(ByteBuffer(bytes), start, length, count);
+  }
+  // The same for entry bytes run-length packed into the length bytes of
+  // bytes from start, which unpack to plainLength bytes. Checks 522 and 530
+  // (run_reader.h) come before 1602, as when the bytes are unpacked first.
+  static PageEntries FromPacked(ByteBuffer bytes, size_t start, size_t length,
+                                size_t plainLength, uint32_t count) {
+    return Walk(std::move(bytes), start, length, plainLength, true, count);
+  }
 
   size_t size() const { return stored_ ? slices_.size() : owned_.size(); }
   bool empty() const { return size() == 0; }
   // The key part of entry i.
   std::string_view key(size_t i) const {
     if (!stored_) return owned_[i].key();
-    return std::string_view(heads_).substr(slices_[i].head, slices_[i].keyLength);
+    return std::string_view(heads_.data() + slices_[i].head, slices_[i].keyLength);
   }
   // Entry i whole (a stored page unpacks it on first use).
   EntryView operator[](size_t i) const;
@@ -81,10 +97,10 @@ class PageEntries {
  private:
   // A stored entry: its head (the key, and at least the bytes the next
   // entry shares with it) put together in heads_; the rest (tail) follows in
-  // the stored bytes.
+  // the stored bytes, where a reader stood at tail.
   struct Slice {
+    RunPosition tail;
     uint32_t head = 0;        // offset in heads_
-    uint32_t tail = 0;        // offset in the stored entry bytes
     uint16_t headLength = 0;
     uint16_t keyLength = 0;
     uint16_t total = 0;
@@ -92,16 +108,24 @@ class PageEntries {
   };
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
-  std::string_view stored() const { return std::string_view(bytes_).substr(start_, length_); }
+  static PageEntries Walk(ByteBuffer bytes, size_t start, size_t length, size_t plainLength,
+                          bool packed, uint32_t count);
+  std::string_view stored() const { return std::string_view(bytes_.data() + start_, length_); }
+  // Copies the tail of slice s to out.
+  void ReadTail(const Slice& s, char* out) const {
+    RunReader(stored(), plainLength_, s.tail).Read(out, s.total - s.headLength);
+  }
   // Appends entry i's bytes to out.
   void AppendEntry(size_t i, std::string* out) const;
   void DropStored();
 
   bool stored_ = false;
-  std::string bytes_;  // the plain entry bytes, where start_ and length_ say
+  ByteBuffer bytes_;  // the stored entry bytes, where start_ and length_ say
   size_t start_ = 0, length_ = 0;
+  size_t plainLength_ = 0;    // their length unpacked
   uint32_t storedTotal_ = 0;  // the sum of the stored entries' total lengths
-  std::string heads_;
+  ByteBuffer heads_;          // the heads, headsUsed_ bytes of it
+  size_t headsUsed_ = 0;
   std::vector<Slice> slices_;
   // Entries put together whole; reserved for all of them before the first
   // one goes in (in a copy too), so views stay valid.

@@ -23,7 +23,7 @@ class BlockSource {
   virtual ~BlockSource() = default;
   // The sizeClass * 256 bytes of the block of unit (its pending copy when
   // the journal holds one).
-  virtual std::string ReadBlock(uint32_t unit, int sizeClass) = 0;
+  virtual ByteBuffer ReadBlock(uint32_t unit, int sizeClass) = 0;
 };
 
 class PageStore {

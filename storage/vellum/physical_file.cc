@@ -223,11 +223,14 @@ struct PhysicalFile::Impl final : BlockSource {
   // Reads exactly n bytes at offset: 2277 on a failed read, 2172 when short.
   std::string ReadExact(uint64_t offset, size_t n) {
     std::string bytes(n, '\0');
-    size_t got = 0;
-    if (!file->ReadAt(offset, bytes.data(), n, &got).ok()) ConsistencyStop(2277);
-    if (got != n) ConsistencyStop(2172);
-    if (cipher) cipher->Decipher(bytes.data(), bytes.size());
+    ReadExactInto(offset, bytes.data(), n);
     return bytes;
+  }
+  void ReadExactInto(uint64_t offset, char* out, size_t n) {
+    size_t got = 0;
+    if (!file->ReadAt(offset, out, n, &got).ok()) ConsistencyStop(2277);
+    if (got != n) ConsistencyStop(2172);
+    if (cipher) cipher->Decipher(out, n);
   }
 
   // Reads up to n bytes; false on failure or when short.
@@ -244,10 +247,12 @@ struct PhysicalFile::Impl final : BlockSource {
     return file->WriteAt(offset, bytes.data(), bytes.size());
   }
 
-  std::string ReadBlock(uint32_t unit, int sizeClass) override {
+  ByteBuffer ReadBlock(uint32_t unit, int sizeClass) override {
     uint64_t offset = UnitOffset(unit);
     if (auto it = pendingMap.find(offset); it != pendingMap.end()) offset = it->second.first;
-    return ReadExact(offset, static_cast<size_t>(sizeClass) * kUnitSize);
+    ByteBuffer block(static_cast<size_t>(sizeClass) * kUnitSize);
+    ReadExactInto(offset, block.data(), block.size());
+    return block;
   }
 
   bool changed() const { return headerChanged || pages.HasChanges(); }

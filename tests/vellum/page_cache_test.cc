@@ -58,7 +58,7 @@ TEST(PageCache, BelowTwentyNothingIsDroppedAndHeldPagesSurvive) {
   EXPECT_EQ(small.Find(1), nullptr);  // the next least recently used went instead
 }
 
-TEST(PageCache, IndexPagesOutliveLeavesUpToThreeQuarters) {
+TEST(PageCache, IndexPagesOutliveLeavesUpToTheirShare) {
   PageCache cache;
   for (uint32_t id = 0; id < 30; ++id) cache.Insert(MakePage(id, 1));
   // A long run of leaves, each in its own operation, as a key-order read.
@@ -67,7 +67,7 @@ TEST(PageCache, IndexPagesOutliveLeavesUpToThreeQuarters) {
     cache.Insert(MakePage(id));
   }
   for (uint32_t id = 0; id < 30; ++id) EXPECT_NE(cache.Find(id), nullptr) << id;
-  // Index pages beyond three quarters of the cache give way like leaves.
+  // Index pages beyond their share of the cache give way like leaves.
   PageCache full;
   for (uint32_t id = 0; id < 300; ++id) {
     full.BeginOperation();
@@ -87,7 +87,7 @@ TEST(PageCache, IndexPagesOutliveLeavesUpToThreeQuarters) {
 // A commit hands every changed page to the cache: it keeps its limit.
 TEST(PageCache, CommitOfManyPagesKeepsTheLimit) {
   struct NoBlocks : BlockSource {
-    std::string ReadBlock(uint32_t, int) override { return {}; }
+    ByteBuffer ReadBlock(uint32_t, int) override { return {}; }
   } source;
   FileHeader header = FileHeader::Fresh();
   PageStore store(&source, &header);

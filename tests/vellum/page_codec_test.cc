@@ -10,6 +10,7 @@
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/file_header.h"
 #include "storage/vellum/page_codec.h"
+#include "tests/vellum/stop_of.h"
 
 namespace ck::vellum {
 namespace {
@@ -18,16 +19,6 @@ std::string Bytes(std::initializer_list<int> values) {
   std::string s;
   for (int v : values) s.push_back(static_cast<char>(v));
   return s;
-}
-
-int StopOf(const std::function<void()>& f) {
-  ScopedThrowOnCorruption guard;
-  try {
-    f();
-  } catch (const CorruptionError& e) {
-    return e.check;
-  }
-  return 0;
 }
 
 TEST(PageHeader, EncodesEveryFieldAtItsOffset) {

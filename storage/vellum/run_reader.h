@@ -1,0 +1,150 @@
+// RunReader: reads the bytes that a run-length packed stretch stands for
+// without unpacking it whole: in order, skipping what is not wanted, and on
+// again later from a position saved before. So a page whose entries are
+// packed is walked once to find where each entry starts, and an entry is
+// unpacked only when it is asked for. A plain stretch reads the same way.
+//
+// The packed form: a count of literal bytes (base 128, seven bits a byte,
+// low bits first) and those bytes, then a count of repeats of the last byte
+// written, alternately, until the stretch's length is reached. Each count
+// is checked as it is met: 522 for a literal count past the end of the
+// stretch or of the input, or input cut short; 530 for a repeat count past
+// the end of the stretch, or a repeat before any byte.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "storage/vellum/consistency.h"
+
+namespace ck::vellum {
+
+// Reads a base-128 count at *pos; false when the input ends or the count is
+// absurd (more than five bytes).
+inline bool ReadRunCount(std::string_view in, size_t* pos, uint64_t* value) {
+  // Counts below 0x80 (one byte) and below 0x4000 (two) are by far the most.
+  if (*pos + 2 <= in.size()) {
+    const auto b0 = static_cast<uint8_t>(in[*pos]);
+    if (b0 < 0x80) {
+      *value = b0;
+      *pos += 1;
+      return true;
+    }
+    const auto b1 = static_cast<uint8_t>(in[*pos + 1]);
+    if (b1 < 0x80) {
+      *value = (b0 & 0x7Fu) | uint64_t{b1} << 7;
+      *pos += 2;
+      return true;
+    }
+  }
+  uint64_t v = 0;
+  for (int shift = 0; shift < 35; shift += 7) {
+    if (*pos >= in.size()) return false;
+    const auto b = static_cast<uint8_t>(in[(*pos)++]);
+    v |= uint64_t{b & 0x7Fu} << shift;
+    if ((b & 0x80) == 0) {
+      *value = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Where a RunReader stands.
+struct RunPosition {
+  uint32_t in = 0;    // the next byte of the input to read
+  uint32_t out = 0;   // bytes read so far
+  uint32_t left = 0;  // bytes left of the current piece
+  char fill = 0;      // the byte the current (or next) repeat piece repeats
+  bool repeat = false;      // the current piece repeats fill
+  bool nextRepeat = false;  // the next piece is a repeat
+};
+
+class RunReader {
+ public:
+  // The n bytes of a packed stretch (packed), or the n bytes of in itself.
+  RunReader(std::string_view in, size_t n, bool packed) : in_(in), n_(n) {
+    if (!packed) at_.left = static_cast<uint32_t>(n);
+  }
+  // Goes on from a position an earlier reader of the same stretch reached.
+  RunReader(std::string_view in, size_t n, const RunPosition& at) : in_(in), n_(n), at_(at) {}
+
+  const RunPosition& position() const { return at_; }
+  size_t remaining() const { return n_ - at_.out; }
+
+  // REQUIRES for the three below: count <= remaining().
+  // Copies the next count bytes to out.
+  [[gnu::always_inline]] void Read(char* out, size_t count) {
+    while (count > 0) {
+      if (at_.left == 0) NextPiece();
+      const size_t take = std::min<size_t>(count, at_.left);
+      if (at_.repeat) {
+        std::memset(out, at_.fill, take);
+      } else {
+        std::memcpy(out, in_.data() + at_.in, take);
+        at_.in += static_cast<uint32_t>(take);
+      }
+      Advance(take);
+      out += take;
+      count -= take;
+    }
+  }
+  [[gnu::always_inline]] uint8_t ReadByte() {
+    if (at_.left == 0) NextPiece();
+    const char c = at_.repeat ? at_.fill : in_[at_.in++];
+    Advance(1);
+    return static_cast<uint8_t>(c);
+  }
+  [[gnu::always_inline]] void Skip(size_t count) {
+    // The rest of the current piece, then whole pieces, then part of one.
+    while (count > at_.left) {
+      count -= at_.left;
+      if (!at_.repeat) at_.in += at_.left;
+      at_.out += at_.left;
+      at_.left = 0;
+      NextPiece();
+    }
+    if (!at_.repeat) at_.in += static_cast<uint32_t>(count);
+    Advance(count);
+  }
+  // Reads to the end, checking the rest of the stretch.
+  void Finish() { Skip(remaining()); }
+
+ private:
+  void Advance(size_t count) {
+    at_.left -= static_cast<uint32_t>(count);
+    at_.out += static_cast<uint32_t>(count);
+  }
+
+  // Starts the next piece that holds bytes. REQUIRES: at_.left == 0 and
+  // bytes remain (so the stretch is packed: a plain one is one piece).
+  // Inlined (as everything the walk of a page calls per entry), so that a
+  // reader local to a loop stays in registers.
+  [[gnu::always_inline]] void NextPiece() {
+    do {
+      size_t pos = at_.in;
+      uint64_t count = 0;
+      const bool ok = ReadRunCount(in_, &pos, &count);
+      const size_t room = n_ - at_.out;
+      if (!at_.nextRepeat) {
+        if (!ok || count > room || count > in_.size() - pos) ConsistencyStop(522);
+        // A repeat after this literal repeats its last byte.
+        if (count > 0) at_.fill = in_[pos + count - 1];
+      } else if (!ok || count > room || (count > 0 && at_.out == 0)) {
+        ConsistencyStop(530);
+      }
+      at_.in = static_cast<uint32_t>(pos);
+      at_.left = static_cast<uint32_t>(count);
+      at_.repeat = at_.nextRepeat;
+      at_.nextRepeat = !at_.nextRepeat;
+    } while (at_.left == 0);
+  }
+
+  std::string_view in_;
+  size_t n_;
+  RunPosition at_;
+};
+
+}  // namespace ck::vellum
