@@ -156,6 +156,24 @@ int Tree::Get(std::string_view key, TreeEntry* out) {
   return 0;
 }
 
+int Tree::ChangeData(std::string_view key,
+                     const std::function<int(std::string& data)>& change) {
+  PagePtr leaf = FindLeaf(key);
+  const size_t i = LowerBound(leaf->image.entries, key);
+  if (i == leaf->image.entries.size() || Compare(leaf->image.entries.key(i), key) != 0) {
+    return kNotFound;
+  }
+  std::string data(leaf->image.entries[i].data());
+  const size_t length = data.size();
+  if (const int rc = change(data); rc != 0) return rc;
+  if (data.size() != length) ConsistencyStop(824);
+  TreeEntry& entry = leaf->image.entries.Edit()[i];
+  entry.bytes.replace(entry.keyLength, length, data);
+  store_->Touch(leaf);
+  RememberLeaf(leaf);
+  return 0;
+}
+
 int Tree::SeekGE(std::string_view key, TreeEntry* out) { return Seek(key, true, true, out); }
 int Tree::SeekGT(std::string_view key, TreeEntry* out) { return Seek(key, true, false, out); }
 int Tree::SeekLT(std::string_view key, TreeEntry* out) { return Seek(key, false, false, out); }

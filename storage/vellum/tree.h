@@ -32,6 +32,7 @@ class Tree final : public EntryStore {
   int Insert(const TreeEntry& entry) override;
   int Put(const TreeEntry& entry) override;
   int Erase(std::string_view key) override;
+  int ChangeData(std::string_view key, const std::function<int(std::string& data)>& change) override;
   int SeekGE(std::string_view key, TreeEntry* out) override;
   int SeekGT(std::string_view key, TreeEntry* out) override;
   int SeekLT(std::string_view key, TreeEntry* out) override;
