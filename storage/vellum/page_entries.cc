@@ -108,7 +108,7 @@ void PageEntries::AppendEntry(size_t i, std::string* out) const {
 }
 
 EntryView PageEntries::operator[](size_t i) const {
-  if (!stored_) return {owned_[i].bytes, owned_[i].keyLength};
+  if (!stored_) return {owned_.bytes(i), owned_.keyLength(i)};
   const Slice& s = slices_[i];
   if (s.headLength == s.total) return {std::string_view(heads_).substr(s.head, s.total), s.keyLength};
   if (s.whole == kNone) {
@@ -121,7 +121,8 @@ EntryView PageEntries::operator[](size_t i) const {
 
 void PageEntries::CopyTo(size_t i, TreeEntry* out) const {
   if (!stored_) {
-    *out = owned_[i];
+    out->bytes.assign(owned_.bytes(i));
+    out->keyLength = owned_.keyLength(i);
     return;
   }
   const Slice& s = slices_[i];
@@ -132,21 +133,24 @@ void PageEntries::CopyTo(size_t i, TreeEntry* out) const {
   out->keyLength = s.keyLength;
 }
 
-uint32_t PageEntries::TotalBytes() const {
-  if (stored_) return storedTotal_;
-  uint32_t sum = 0;
-  for (const TreeEntry& e : owned_) sum += e.totalLength();
-  return sum;
+void PageEntries::MakeOwned() {
+  if (!stored_) return;
+  EntryBuffer owned;
+  owned.Reserve(slices_.size(), storedTotal_);
+  for (size_t i = 0; i < slices_.size(); ++i) {
+    const Slice& s = slices_[i];
+    owned.AppendJoined(std::string_view(heads_).substr(s.head, s.headLength),
+                       stored().substr(s.tail, s.total - s.headLength), s.keyLength);
+  }
+  DropStored();
+  owned_ = std::move(owned);
 }
 
-std::vector<TreeEntry>& PageEntries::Edit() {
-  if (stored_) {
-    std::vector<TreeEntry> entries(slices_.size());
-    for (size_t i = 0; i < slices_.size(); ++i) CopyTo(i, &entries[i]);
-    DropStored();
-    owned_ = std::move(entries);
-  }
-  return owned_;
+PageEntries PageEntries::SplitOff(size_t from) {
+  MakeOwned();
+  PageEntries tail;
+  owned_.MoveTail(from, &tail.owned_);
+  return tail;
 }
 
 void PageEntries::DropStored() {

@@ -3,8 +3,8 @@
 // packed) and is decoded lazily: loading it takes out only each entry's key
 // and the few bytes the next entry shares with it; an entry is put together
 // whole only when it is asked for. A lookup that reads one record of a page
-// so copies one entry, not the page. The first change (Edit) turns the
-// entries into entries of their own. Reading is the same in both forms.
+// so copies one entry, not the page. The first change moves the entries into
+// an EntryBuffer of their own. Reading is the same in both forms.
 // Not thread-safe, even for reading (the driver's calls are serialised).
 #pragma once
 
@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/vellum/entry_buffer.h"
 #include "storage/vellum/tree_entry.h"
 
 namespace ck::vellum {
@@ -40,16 +41,14 @@ class PageEntries {
   PageEntries& operator=(const PageEntries& other);
   PageEntries(PageEntries&&) noexcept = default;
   PageEntries& operator=(PageEntries&&) noexcept = default;
-  PageEntries(std::vector<TreeEntry> entries) : owned_(std::move(entries)) {}  // NOLINT: implicit
-  PageEntries(std::initializer_list<TreeEntry> entries) : owned_(entries) {}
-  PageEntries& operator=(std::vector<TreeEntry> entries) {
-    DropStored();
-    owned_ = std::move(entries);
+  PageEntries(const std::vector<TreeEntry>& entries) { Assign(entries.begin(), entries.end()); }  // NOLINT: implicit
+  PageEntries(std::initializer_list<TreeEntry> entries) { Assign(entries.begin(), entries.end()); }
+  PageEntries& operator=(const std::vector<TreeEntry>& entries) {
+    Assign(entries.begin(), entries.end());
     return *this;
   }
   PageEntries& operator=(std::initializer_list<TreeEntry> entries) {
-    DropStored();
-    owned_ = entries;
+    Assign(entries.begin(), entries.end());
     return *this;
   }
 
@@ -62,7 +61,7 @@ class PageEntries {
   bool empty() const { return size() == 0; }
   // The key part of entry i.
   std::string_view key(size_t i) const {
-    if (!stored_) return owned_[i].key();
+    if (!stored_) return owned_.key(i);
     return std::string_view(heads_).substr(slices_[i].head, slices_[i].keyLength);
   }
   // Entry i whole (a stored page unpacks it on first use).
@@ -72,11 +71,31 @@ class PageEntries {
   // Entry i copied into *out (a stored page unpacks it there directly).
   void CopyTo(size_t i, TreeEntry* out) const;
   // The sum of the entries' total lengths.
-  uint32_t TotalBytes() const;
+  uint32_t TotalBytes() const { return stored_ ? storedTotal_ : owned_.TotalBytes(); }
 
-  // The entries as separate ones, to change them. Views taken before are
-  // no longer valid.
-  std::vector<TreeEntry>& Edit();
+  // Changes. Each makes the entries entries of their own first; views taken
+  // before are no longer valid. The caller keeps the key order.
+  void Insert(size_t i, const TreeEntry& entry) {
+    MakeOwned();
+    owned_.Insert(i, entry.bytes, entry.keyLength);
+  }
+  void Replace(size_t i, const TreeEntry& entry) {
+    MakeOwned();
+    owned_.Replace(i, entry.bytes, entry.keyLength);
+  }
+  void Erase(size_t i) {
+    MakeOwned();
+    owned_.Erase(i);
+  }
+  // The data part of entry i, to be changed in place (its length stays).
+  char* MutableData(size_t i) {
+    MakeOwned();
+    return owned_.MutableData(i);
+  }
+  // Entries from..size()-1 taken out, in order.
+  PageEntries SplitOff(size_t from);
+  // Turns stored entries into entries of their own.
+  void MakeOwned();
 
  private:
   // A stored entry: its head (the key, and at least the bytes the next
@@ -92,6 +111,12 @@ class PageEntries {
   };
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
+  template <typename It>
+  void Assign(It first, It last) {
+    DropStored();
+    owned_.Clear();
+    for (; first != last; ++first) owned_.Append(first->bytes, first->keyLength);
+  }
   std::string_view stored() const { return std::string_view(bytes_).substr(start_, length_); }
   // Appends entry i's bytes to out.
   void AppendEntry(size_t i, std::string* out) const;
@@ -106,7 +131,7 @@ class PageEntries {
   // Entries put together whole; reserved for all of them before the first
   // one goes in (in a copy too), so views stay valid.
   mutable std::string wholes_;
-  std::vector<TreeEntry> owned_;
+  EntryBuffer owned_;
 };
 
 }  // namespace ck::vellum
