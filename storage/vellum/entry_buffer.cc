@@ -73,7 +73,12 @@ void EntryBuffer::MoveTail(size_t from, EntryBuffer* out) {
   for (size_t i = from; i < slots_.size(); ++i) out->Append(this->bytes(i), slots_[i].keyLength);
   live_ -= static_cast<uint32_t>(bytes);
   slots_.resize(from);
-  if (slots_.empty()) bytes_.clear();
+  // A split leaves the moved half unused: give it back while it is large.
+  if (slots_.empty()) {
+    bytes_ = std::string();
+  } else if (bytes_.size() - live_ > live_) {
+    Compact();
+  }
 }
 
 void EntryBuffer::Clear() {
@@ -84,7 +89,7 @@ void EntryBuffer::Clear() {
 
 void EntryBuffer::Compact() {
   std::string packed;
-  packed.reserve(live_ + kSlack);
+  packed.reserve(live_ + live_ / 2);  // room to grow without moving again soon
   for (Slot& slot : slots_) {
     const auto at = static_cast<uint32_t>(packed.size());
     packed.append(bytes_, slot.at, slot.total);
