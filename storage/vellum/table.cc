@@ -283,8 +283,13 @@ int Table::Add(EntryStore& store, const NumberSource& take, const FileControlBlo
   }
   // Counted first: a table without its counter refuses before anything is stored.
   if ((rc = AdjustCounter(store, kTableCounter, +1, true)) != 0) return rc;
-  if ((rc = store.Insert(TreeEntry(DataKey(number_, n), StoredImage(fcb, record, oem_)))) != 0)
-    return rc;
+  TreeEntry stored;
+  stored.bytes = DataKey(number_, n);
+  stored.keyLength = static_cast<uint16_t>(stored.bytes.size());
+  stored.bytes.reserve(stored.bytes.size() + fcb.recordLength);
+  if (oem_) stored.bytes.append(StoredImage(fcb, record, true));
+  else stored.bytes.append(record, fcb.recordLength);  // the record as the buffer holds it
+  if ((rc = store.Insert(stored)) != 0) return rc;
   for (size_t k = 0; k < keys.size(); ++k) {
     if (!keys[k]) continue;
     if ((rc = store.Insert(*keys[k])) != 0) return rc;

@@ -73,7 +73,6 @@ PagePtr Tree::Child(const PagePtr& parent, size_t index) {
 
 Tree::Path Tree::Descend(std::string_view key, int level) {
   Path path;
-  path.reserve(8);  // deeper than any tree of a file's size: one allocation
   PagePtr page = store_->Root();
   while (true) {
     if (page->image.level <= level || !page->image.isIndex()) {
@@ -369,7 +368,8 @@ void Tree::Relocate(const PagePtr& page, uint32_t newId) {
     return;
   }
   if (page->image.entries.empty()) ConsistencyStop(1891);
-  const std::string key(page->image.entries.key(0));
+  // The page is held and nothing changes during the descent: its key stays valid.
+  const std::string_view key = page->image.entries.key(0);
   Path path = Descend(key, page->image.level + 1);
   const PagePtr& parent = path.back().page;
   if (!parent->image.isIndex()) ConsistencyStop(1894);
