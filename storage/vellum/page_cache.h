@@ -12,9 +12,9 @@
 
 #include <cstdint>
 #include <list>
-#include <unordered_map>
 
 #include "storage/vellum/page.h"
+#include "storage/vellum/page_id_map.h"
 
 namespace ck::vellum {
 
@@ -56,7 +56,7 @@ class PageCache {
 
   List leaves_;  // front: most recently used
   List index_;
-  std::unordered_map<uint32_t, Slot> map_;
+  PageIdMap<Slot> map_;
   uint64_t operation_ = 1;
 };
 

@@ -1,16 +1,19 @@
 // The changed-page entry buffer against a plain vector of entries: random
 // inserts, replacements (longer, shorter, from its own bytes), erasures, tail
 // moves and in-place data changes, through enough churn to reclaim space
-// many times; and a stored page changed the same way encodes as the vector.
+// many times; a stored page changed the same way encodes as the vector; and
+// the flat page-id map against a standard one.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "storage/vellum/consistency.h"
 #include "storage/vellum/entry_buffer.h"
 #include "storage/vellum/page_codec.h"
+#include "storage/vellum/page_id_map.h"
 
 namespace ck::vellum {
 namespace {
@@ -107,6 +110,53 @@ TEST(EntryBuffer, AStoredPageChangedEncodesAsTheSameEntriesBuiltFresh) {
   fresh.entries = upper;
   EXPECT_EQ(EncodePage(stored, 0), EncodePage(lower, 0));
   EXPECT_EQ(EncodePage(tail, 0), EncodePage(fresh, 0));
+}
+
+}  // namespace
+}  // namespace ck::vellum
+
+namespace ck::vellum {
+namespace {
+
+// The flat page-id map against a node-based one: inserts, erasures (with the
+// shifting back that keeps probe chains whole) and lookups of ids that crowd
+// a few cells, across growth and clearing.
+TEST(PageIdMap, AgreesWithAStandardMapThroughRandomChanges) {
+  std::mt19937 rng(17);
+  PageIdMap<uint64_t> map;
+  std::unordered_map<uint32_t, uint64_t> model;
+  for (int round = 0; round < 300; ++round) {
+    // Few ids, so the table stays small, spread at random so that probe
+    // chains form and, in some rounds, wrap round the table's end.
+    std::vector<uint32_t> pool(31);
+    for (uint32_t& id : pool) id = static_cast<uint32_t>(rng() % 0xF0001000u);
+    map.Clear();
+    model.clear();
+    for (int step = 0; step < 1000; ++step) {
+      const uint32_t id = pool[rng() % pool.size()];
+      if (rng() % 2 == 0) {
+        map[id] = static_cast<uint64_t>(step);
+        model[id] = static_cast<uint64_t>(step);
+      } else {
+        ASSERT_EQ(map.Erase(id), model.erase(id) == 1) << round << " " << step;
+      }
+      ASSERT_EQ(map.size(), model.size());
+      for (uint32_t other : pool) {
+        const uint64_t* found = map.Find(other);
+        const auto it = model.find(other);
+        ASSERT_EQ(found != nullptr, it != model.end()) << round << " " << step;
+        if (found) {
+          ASSERT_EQ(*found, it->second);
+        }
+      }
+    }
+    size_t seen = 0;
+    map.ForEach([&](uint32_t id, uint64_t value) {
+      ++seen;
+      EXPECT_EQ(model.at(id), value);
+    });
+    EXPECT_EQ(seen, model.size());
+  }
 }
 
 }  // namespace
