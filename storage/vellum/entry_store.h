@@ -7,6 +7,8 @@
 // code (2, 5, 90 ...). A damaged file ends in the consistency stop instead.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "storage/vellum/tree_entry.h"
@@ -27,6 +29,17 @@ class EntryStore {
   virtual int Put(const TreeEntry& entry) = 0;
   // Removes the entry whose key part equals key; 35 when there is none.
   virtual int Erase(std::string_view key) = 0;
+  // Lets change rewrite the data part of the entry whose key part equals
+  // key (35 when there is none): one search where Get and Put take two.
+  // change returns 0 to keep what it wrote, or a code that leaves the entry
+  // as it was and is returned. REQUIRES: change keeps the data's length.
+  virtual int ChangeData(std::string_view key, const std::function<int(std::string& data)>& change) {
+    TreeEntry e;
+    if (const int rc = Get(key, &e); rc != 0) return rc;
+    std::string data(e.data());
+    if (const int rc = change(data); rc != 0) return rc;
+    return Put(TreeEntry(key, data));
+  }
 
   // Neighbours of a key (which need not exist): the first entry whose key
   // part is >= key, > key, and the last one whose key part is < key, <= key.

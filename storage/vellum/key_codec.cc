@@ -124,9 +124,15 @@ std::string KeyEntryKey(uint32_t table, int keyNumber, bool duplicates, std::str
 
 TreeEntry MakeKeyEntry(uint32_t table, int keyNumber, bool duplicates, std::string_view value,
                        uint32_t record) {
-  std::string data;
-  if (!duplicates) AppendBE32(data, record);
-  return TreeEntry(KeyEntryKey(table, keyNumber, duplicates, value, record), data);
+  // The record number ends the key part of a duplicate key, else it is the data part.
+  TreeEntry e;
+  e.bytes.reserve(5 + value.size() + 4);
+  e.bytes.append(KindPrefix(table, static_cast<uint8_t>(keyNumber)));
+  e.bytes.append(value);
+  if (duplicates) AppendBE32(e.bytes, record);
+  e.keyLength = static_cast<uint16_t>(e.bytes.size());
+  if (!duplicates) AppendBE32(e.bytes, record);
+  return e;
 }
 
 uint32_t KeyEntryRecord(const TreeEntry& entry, bool duplicates) {

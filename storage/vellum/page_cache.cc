@@ -4,20 +4,20 @@
 namespace ck::vellum {
 
 PagePtr PageCache::Find(uint32_t id) {
-  auto it = map_.find(id);
-  if (it == map_.end()) return nullptr;
-  List& list = it->second.index ? index_ : leaves_;
-  list.splice(list.begin(), list, it->second.at);
-  PagePtr page = *it->second.at;
+  Slot* slot = map_.Find(id);
+  if (slot == nullptr) return nullptr;
+  List& list = slot->index ? index_ : leaves_;
+  list.splice(list.begin(), list, slot->at);
+  PagePtr page = *slot->at;
   page->lastUse = operation_;
   return page;
 }
 
 void PageCache::Use(const PagePtr& page) {
-  auto it = map_.find(page->id);
-  if (it == map_.end() || *it->second.at != page) return;
-  List& list = it->second.index ? index_ : leaves_;
-  list.splice(list.begin(), list, it->second.at);
+  Slot* slot = map_.Find(page->id);
+  if (slot == nullptr || *slot->at != page) return;
+  List& list = slot->index ? index_ : leaves_;
+  list.splice(list.begin(), list, slot->at);
   page->lastUse = operation_;
 }
 
@@ -43,7 +43,7 @@ void PageCache::MaybeDropVictim() {
     if (victim == list->end()) return;
   }
   if (!always && (*victim)->lastUse >= operation_) return;
-  map_.erase((*victim)->id);
+  map_.Erase((*victim)->id);
   list->erase(victim);
 }
 
@@ -58,14 +58,14 @@ void PageCache::Insert(const PagePtr& page) {
 }
 
 void PageCache::Erase(uint32_t id) {
-  auto it = map_.find(id);
-  if (it == map_.end()) return;
-  (it->second.index ? index_ : leaves_).erase(it->second.at);
-  map_.erase(it);
+  Slot* slot = map_.Find(id);
+  if (slot == nullptr) return;
+  (slot->index ? index_ : leaves_).erase(slot->at);
+  map_.Erase(id);
 }
 
 void PageCache::Clear() {
-  map_.clear();
+  map_.Clear();
   leaves_.clear();
   index_.clear();
 }

@@ -8,15 +8,16 @@
 // upper levels of the tree, which every descent needs, outlive the leaves:
 // a read of records scattered over a file of 100,000 finds every index page
 // cached, while a few leaves are enough for those one operation works on
-// at once (a key's leaf, the record's, its memos'). A page still referenced outside the cache (by a running tree
-// operation) is never dropped. Not copyable.
+// at once (a key's leaf, the record's, its memos'). A page still
+// referenced outside the cache (by a running tree operation) is never
+// dropped. Not copyable.
 #pragma once
 
 #include <cstdint>
 #include <list>
-#include <unordered_map>
 
 #include "storage/vellum/page.h"
+#include "storage/vellum/page_id_map.h"
 
 namespace ck::vellum {
 
@@ -60,7 +61,7 @@ class PageCache {
 
   List leaves_;  // front: most recently used
   List index_;
-  std::unordered_map<uint32_t, Slot> map_;
+  PageIdMap<Slot> map_;
   uint64_t operation_ = 1;
 };
 

@@ -79,9 +79,14 @@ void AppendCount(std::string* out, uint64_t count) {
 }
 
 bool PackRuns(std::string_view in, std::string* out) {
+  out->clear();
+  return AppendPackedRuns(in, out);
+}
+
+bool AppendPackedRuns(std::string_view in, std::string* out) {
   // Every maximal run of four or more equal bytes is packed: emitting runs
   // in the order FindRun finds them is the scan the format describes.
-  out->clear();
+  const size_t start = out->size();
   size_t q = 0;  // first input byte not yet emitted
   bool anyRun = false;
   for (size_t p = FindRun(in, 0); p < in.size(); p = FindRun(in, q)) {
@@ -93,7 +98,7 @@ bool PackRuns(std::string_view in, std::string* out) {
     anyRun = true;
   }
   if (!anyRun) {
-    out->clear();
+    out->resize(start);
     return false;
   }
   AppendCount(out, in.size() - q);
@@ -116,6 +121,14 @@ std::string UnpackRuns(std::string_view in, size_t n) {
 
 std::string PackEntries(const PageEntries& entries) {
   std::string out;
+  PackEntriesInto(entries, &out);
+  return out;
+}
+
+void PackEntriesInto(const PageEntries& entries, std::string* packed) {
+  std::string& out = *packed;
+  out.clear();
+  out.reserve(entries.TotalBytes() + 5 * entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
     const EntryView e = entries[i];
     const size_t flagAt = out.size();
@@ -145,44 +158,69 @@ std::string PackEntries(const PageEntries& entries) {
     out[flagAt] = static_cast<char>(flag);
     out.append(e.bytes.substr(shared));
   }
-  return out;
 }
 
 PageEntries UnpackEntries(std::string_view bytes, uint32_t count) {
   return PageEntries::FromStored(bytes, 0, bytes.size(), count);
 }
 
-std::string EncodePage(const PageImage& page, uint64_t offset) {
-  if (const std::string* memo = page.encoded.Find()) {
-    std::string out = *memo;
-    PutLe32(&out, 0, static_cast<uint32_t>(offset));
-    return out;
-  }
+namespace {
+
+// The block of page with its own offset field 0, built into *out. The plain
+// entry bytes are put together in a buffer kept for the thread, and the
+// block is given the capacity of its padded size.
+void BuildBlock(const PageImage& page, std::string* out) {
+  thread_local std::string plain;
   const uint32_t header = HeaderSize(page);
-  const std::string plain = PackEntries(page.entries);
-  std::string packed;
-  const bool usePacked = PackRuns(plain, &packed) &&
-                         RoundUp(header + static_cast<uint32_t>(packed.size())) <
-                             RoundUp(header + static_cast<uint32_t>(plain.size()));
-  const std::string& body = usePacked ? packed : plain;
-  std::string out(header, '\0');
-  PutLe32(&out, 0, static_cast<uint32_t>(offset));
-  PutLe16(&out, 4, header + static_cast<uint32_t>(body.size()));
-  PutLe16(&out, 6, header + static_cast<uint32_t>(plain.size()));
-  PutLe16(&out, 8, SizeEstimate(page));
-  PutLe16(&out, 10, static_cast<uint32_t>(page.entries.size()));
-  out[12] = static_cast<char>(page.level);
+  PackEntriesInto(page.entries, &plain);
+  out->clear();
+  out->reserve(RoundUp(header + static_cast<uint32_t>(plain.size())));
+  out->resize(header, '\0');
+  const bool usePacked =
+      AppendPackedRuns(plain, out) &&
+      RoundUp(static_cast<uint32_t>(out->size())) < RoundUp(header + static_cast<uint32_t>(plain.size()));
+  if (!usePacked) {
+    out->resize(header);
+    out->append(plain);
+  }
+  PutLe16(out, 4, static_cast<uint32_t>(out->size()));
+  PutLe16(out, 6, header + static_cast<uint32_t>(plain.size()));
+  PutLe16(out, 8, SizeEstimate(page));
+  PutLe16(out, 10, static_cast<uint32_t>(page.entries.size()));
+  (*out)[12] = static_cast<char>(page.level);
   for (size_t i = 0; page.isIndex() && i < page.entries.size(); ++i) {
-    PutLe32(&out, kPageHeaderSize + 4 * i, i < page.children.size() ? page.children[i] : 0);
+    PutLe32(out, kPageHeaderSize + 4 * i, i < page.children.size() ? page.children[i] : 0);
   }
-  out += body;
-  if (offset == 0) {
+}
+
+}  // namespace
+
+std::string EncodePage(const PageImage& page, uint64_t offset) {
+  std::string out;
+  if (const std::string* memo = page.encoded.Find()) {
+    out = *memo;
+  } else {
+    BuildBlock(page, &out);
     page.encoded.Keep(out);
-  } else if (page.encoded.tracked()) {
-    std::string plainOffset = out;
-    PutLe32(&plainOffset, 0, 0);
-    page.encoded.Keep(plainOffset);
   }
+  PutLe32(&out, 0, static_cast<uint32_t>(offset));
+  return out;
+}
+
+uint32_t EncodedLength(const PageImage& page) {
+  if (const std::string* memo = page.encoded.Find()) return static_cast<uint32_t>(memo->size());
+  std::string out;
+  BuildBlock(page, &out);
+  const auto length = static_cast<uint32_t>(out.size());
+  page.encoded.Keep(std::move(out));
+  return length;
+}
+
+std::string TakeEncodedBlock(const PageImage& page, uint64_t offset) {
+  std::string out;
+  if (!page.encoded.Take(&out)) BuildBlock(page, &out);
+  PutLe32(&out, 0, static_cast<uint32_t>(offset));
+  out.resize(RoundUp(static_cast<uint32_t>(out.size())), static_cast<char>(0xB0));
   return out;
 }
 

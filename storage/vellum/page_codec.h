@@ -59,10 +59,18 @@ class EncodedMemo {
   }
   bool tracked() const { return tracked_; }
   const std::string* Find() const { return valid_ ? &block_ : nullptr; }
-  void Keep(const std::string& block) const {
+  void Keep(std::string block) const {
     if (!tracked_) return;
-    block_ = block;
+    block_ = std::move(block);
     valid_ = true;
+  }
+  // Moves the encoding out into *out; false when there is none.
+  bool Take(std::string* out) const {
+    if (!valid_) return false;
+    *out = std::move(block_);
+    block_.clear();
+    valid_ = false;
+    return true;
   }
 
  private:
@@ -101,14 +109,24 @@ std::string UnpackRuns(std::string_view in, size_t n);
 // Base-128 count: seven bits a byte, low bits first, 0x80 on all but the last.
 void AppendCount(std::string* out, uint64_t count);
 
+// The same appended to *out (a false return leaves *out as it was).
+bool AppendPackedRuns(std::string_view in, std::string* out);
+
 // Entry packing of a page's entries (in order).
 std::string PackEntries(const PageEntries& entries);
+// The same into *out (its earlier content goes).
+void PackEntriesInto(const PageEntries& entries, std::string* out);
 // Check 1602 unless bytes decode into exactly count ascending entries.
 PageEntries UnpackEntries(std::string_view bytes, uint32_t count);
 
 // The block as stored, without the 0xB0 fill: header + (packed or plain)
 // entry bytes, its own offset field set to offset.
 std::string EncodePage(const PageImage& page, uint64_t offset);
+// The length of that block (a tracked page keeps its encoding for the next call).
+uint32_t EncodedLength(const PageImage& page);
+// The block padded to its class with its own offset, taking the page's kept
+// encoding when it has one (the next call encodes again).
+std::string TakeEncodedBlock(const PageImage& page, uint64_t offset);
 // Units a stored block of length bytes occupies (its size class).
 inline int ClassOfLength(uint32_t length) { return static_cast<int>((length + 255) / 256); }
 // The block padded with 0xB0 to its class size.

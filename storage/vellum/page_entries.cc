@@ -16,6 +16,7 @@ PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, siz
   p.start_ = start;
   p.length_ = length;
   p.plainLength_ = plainLength;
+  p.packed_ = packed;
   // The reader is used only here (not through a reference), so that it
   // stays in registers: the loop runs once per entry of every page loaded.
   RunReader in(p.stored(), plainLength, packed);
@@ -110,6 +111,7 @@ PageEntries& PageEntries::operator=(const PageEntries& other) {
   start_ = other.start_;
   length_ = other.length_;
   plainLength_ = other.plainLength_;
+  packed_ = other.packed_;
   storedTotal_ = other.storedTotal_;
   heads_ = ByteBuffer(std::string_view(other.heads_.data(), other.headsUsed_));
   headsUsed_ = other.headsUsed_;
@@ -131,7 +133,7 @@ void PageEntries::AppendEntry(size_t i, std::string* out) const {
 }
 
 EntryView PageEntries::operator[](size_t i) const {
-  if (!stored_) return {owned_[i].bytes, owned_[i].keyLength};
+  if (!stored_) return {owned_.bytes(i), owned_.keyLength(i)};
   const Slice& s = slices_[i];
   if (s.headLength == s.total) return {std::string_view(heads_.data() + s.head, s.total), s.keyLength};
   if (s.whole == kNone) {
@@ -144,7 +146,8 @@ EntryView PageEntries::operator[](size_t i) const {
 
 void PageEntries::CopyTo(size_t i, TreeEntry* out) const {
   if (!stored_) {
-    *out = owned_[i];
+    out->bytes.assign(owned_.bytes(i));
+    out->keyLength = owned_.keyLength(i);
     return;
   }
   const Slice& s = slices_[i];
@@ -155,21 +158,34 @@ void PageEntries::CopyTo(size_t i, TreeEntry* out) const {
   out->keyLength = s.keyLength;
 }
 
-uint32_t PageEntries::TotalBytes() const {
-  if (stored_) return storedTotal_;
-  uint32_t sum = 0;
-  for (const TreeEntry& e : owned_) sum += e.totalLength();
-  return sum;
+std::string_view PageEntries::Plain(ByteBuffer* scratch) const {
+  if (!packed_) return stored();
+  *scratch = ByteBuffer(plainLength_);
+  RunReader(stored(), plainLength_, true).Read(scratch->data(), plainLength_);
+  return scratch->view();
 }
 
-std::vector<TreeEntry>& PageEntries::Edit() {
-  if (stored_) {
-    std::vector<TreeEntry> entries(slices_.size());
-    for (size_t i = 0; i < slices_.size(); ++i) CopyTo(i, &entries[i]);
-    DropStored();
-    owned_ = std::move(entries);
+void PageEntries::MakeOwned() {
+  if (!stored_) return;
+  EntryBuffer owned;
+  owned.Reserve(slices_.size(), storedTotal_);
+  ByteBuffer unpacked;
+  const std::string_view plain = Plain(&unpacked);
+  for (size_t i = 0; i < slices_.size(); ++i) {
+    const Slice& s = slices_[i];
+    // A reader's count of bytes read is the tail's offset in the plain bytes.
+    owned.AppendJoined(std::string_view(heads_.data() + s.head, s.headLength),
+                       plain.substr(s.tail.out, s.total - s.headLength), s.keyLength);
   }
-  return owned_;
+  DropStored();
+  owned_ = std::move(owned);
+}
+
+PageEntries PageEntries::SplitOff(size_t from) {
+  MakeOwned();
+  PageEntries tail;
+  owned_.MoveTail(from, &tail.owned_);
+  return tail;
 }
 
 void PageEntries::DropStored() {
@@ -178,6 +194,7 @@ void PageEntries::DropStored() {
   heads_ = ByteBuffer();
   headsUsed_ = 0;
   plainLength_ = 0;
+  packed_ = false;
   slices_ = std::vector<Slice>();
   wholes_ = std::string();
   storedTotal_ = 0;

@@ -4,8 +4,8 @@
 // them, and takes out only each entry's key and the few bytes the next
 // entry shares with it; an entry is put together whole (unpacked) only when
 // it is asked for. A lookup that reads one record of a page so unpacks one
-// entry, not the page. The first change (Edit) turns the entries into
-// entries of their own. Reading is the same in both forms.
+// entry, not the page. The first change moves the entries into an
+// EntryBuffer of their own. Reading is the same in both forms.
 // Not thread-safe, even for reading (the driver's calls are serialised).
 #pragma once
 
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "storage/vellum/byte_buffer.h"
+#include "storage/vellum/entry_buffer.h"
 #include "storage/vellum/run_reader.h"
 #include "storage/vellum/tree_entry.h"
 
@@ -43,16 +44,14 @@ class PageEntries {
   PageEntries& operator=(const PageEntries& other);
   PageEntries(PageEntries&&) noexcept = default;
   PageEntries& operator=(PageEntries&&) noexcept = default;
-  PageEntries(std::vector<TreeEntry> entries) : owned_(std::move(entries)) {}  // NOLINT: implicit
-  PageEntries(std::initializer_list<TreeEntry> entries) : owned_(entries) {}
-  PageEntries& operator=(std::vector<TreeEntry> entries) {
-    DropStored();
-    owned_ = std::move(entries);
+  PageEntries(const std::vector<TreeEntry>& entries) { Assign(entries.begin(), entries.end()); }  // NOLINT: implicit
+  PageEntries(std::initializer_list<TreeEntry> entries) { Assign(entries.begin(), entries.end()); }
+  PageEntries& operator=(const std::vector<TreeEntry>& entries) {
+    Assign(entries.begin(), entries.end());
     return *this;
   }
   PageEntries& operator=(std::initializer_list<TreeEntry> entries) {
-    DropStored();
-    owned_ = entries;
+    Assign(entries.begin(), entries.end());
     return *this;
   }
 
@@ -78,7 +77,7 @@ class PageEntries {
   bool empty() const { return size() == 0; }
   // The key part of entry i.
   std::string_view key(size_t i) const {
-    if (!stored_) return owned_[i].key();
+    if (!stored_) return owned_.key(i);
     return std::string_view(heads_.data() + slices_[i].head, slices_[i].keyLength);
   }
   // Entry i whole (a stored page unpacks it on first use).
@@ -88,11 +87,31 @@ class PageEntries {
   // Entry i copied into *out (a stored page unpacks it there directly).
   void CopyTo(size_t i, TreeEntry* out) const;
   // The sum of the entries' total lengths.
-  uint32_t TotalBytes() const;
+  uint32_t TotalBytes() const { return stored_ ? storedTotal_ : owned_.TotalBytes(); }
 
-  // The entries as separate ones, to change them. Views taken before are
-  // no longer valid.
-  std::vector<TreeEntry>& Edit();
+  // Changes. Each makes the entries entries of their own first; views taken
+  // before are no longer valid. The caller keeps the key order.
+  void Insert(size_t i, const TreeEntry& entry) {
+    MakeOwned();
+    owned_.Insert(i, entry.bytes, entry.keyLength);
+  }
+  void Replace(size_t i, const TreeEntry& entry) {
+    MakeOwned();
+    owned_.Replace(i, entry.bytes, entry.keyLength);
+  }
+  void Erase(size_t i) {
+    MakeOwned();
+    owned_.Erase(i);
+  }
+  // The data part of entry i, to be changed in place (its length stays).
+  char* MutableData(size_t i) {
+    MakeOwned();
+    return owned_.MutableData(i);
+  }
+  // Entries from..size()-1 taken out, in order.
+  PageEntries SplitOff(size_t from);
+  // Turns stored entries into entries of their own.
+  void MakeOwned();
 
  private:
   // A stored entry: its head (the key, and at least the bytes the next
@@ -108,9 +127,18 @@ class PageEntries {
   };
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 
+  template <typename It>
+  void Assign(It first, It last) {
+    DropStored();
+    owned_.Clear();
+    for (; first != last; ++first) owned_.Append(first->bytes, first->keyLength);
+  }
   static PageEntries Walk(ByteBuffer bytes, size_t start, size_t length, size_t plainLength,
                           bool packed, uint32_t count);
   std::string_view stored() const { return std::string_view(bytes_.data() + start_, length_); }
+  // The stored entry bytes unpacked: themselves when not packed, else
+  // unpacked into *scratch.
+  std::string_view Plain(ByteBuffer* scratch) const;
   // Copies the tail of slice s to out.
   void ReadTail(const Slice& s, char* out) const {
     RunReader(stored(), plainLength_, s.tail).Read(out, s.total - s.headLength);
@@ -123,6 +151,7 @@ class PageEntries {
   ByteBuffer bytes_;  // the stored entry bytes, where start_ and length_ say
   size_t start_ = 0, length_ = 0;
   size_t plainLength_ = 0;    // their length unpacked
+  bool packed_ = false;
   uint32_t storedTotal_ = 0;  // the sum of the stored entries' total lengths
   ByteBuffer heads_;          // the heads, headsUsed_ bytes of it
   size_t headsUsed_ = 0;
@@ -130,7 +159,7 @@ class PageEntries {
   // Entries put together whole; reserved for all of them before the first
   // one goes in (in a copy too), so views stay valid.
   mutable std::string wholes_;
-  std::vector<TreeEntry> owned_;
+  EntryBuffer owned_;
 };
 
 }  // namespace ck::vellum

@@ -8,7 +8,7 @@
 namespace ck::vellum {
 
 PagePtr PageStore::Load(uint32_t id) {
-  if (auto it = dirty_.find(id); it != dirty_.end()) return it->second;
+  if (PagePtr* dirty = dirty_.Find(id)) return *dirty;
   if (PagePtr page = cache_.Find(id)) return page;
   if (IsTemporaryId(id)) ConsistencyStop(1735);
   const int sizeClass = header_->ClassOfUnit(id);
@@ -57,7 +57,7 @@ void PageStore::MarkDirty(const PagePtr& page) {
 
 void PageStore::Release(const PagePtr& page) {
   ++page->changes;
-  dirty_.erase(page->id);
+  dirty_.Erase(page->id);
   cache_.Erase(page->id);
   if (!IsTemporaryId(page->id) && page->slotClass != 0) {
     freed_.emplace_back(page->id, page->slotClass);
@@ -68,7 +68,7 @@ void PageStore::Release(const PagePtr& page) {
 
 void PageStore::Rekey(const PagePtr& page, uint32_t newId) {
   if (page->dirty) {
-    dirty_.erase(page->id);
+    dirty_.Erase(page->id);
     page->dirty = false;
   } else {
     cache_.Erase(page->id);
@@ -78,10 +78,15 @@ void PageStore::Rekey(const PagePtr& page, uint32_t newId) {
 }
 
 std::vector<PagePtr> PageStore::DirtyPages() const {
+  // Sorted by the ids beside the pointers: comparing through the pages
+  // would visit every page many times.
+  std::vector<std::pair<uint32_t, PagePtr>> order;
+  order.reserve(dirty_.size());
+  dirty_.ForEach([&](uint32_t id, const PagePtr& page) { order.emplace_back(id, page); });
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<PagePtr> pages;
-  pages.reserve(dirty_.size());
-  for (const auto& [id, page] : dirty_) pages.push_back(page);
-  std::sort(pages.begin(), pages.end(), [](const PagePtr& a, const PagePtr& b) { return a->id < b->id; });
+  pages.reserve(order.size());
+  for (auto& [id, page] : order) pages.push_back(std::move(page));
   return pages;
 }
 
@@ -94,7 +99,7 @@ std::vector<std::pair<uint32_t, int>> PageStore::TakeFreedSlots() {
 void PageStore::MarkAllClean() {
   // The cache must own each page alone, or it could drop none of them.
   std::vector<PagePtr> pages = DirtyPages();
-  dirty_.clear();
+  dirty_.Clear();
   for (PagePtr& page : pages) {
     page->dirty = false;
     cache_.Insert(page);
@@ -104,8 +109,8 @@ void PageStore::MarkAllClean() {
 
 void PageStore::DropAll() {
   ++epoch_;
-  for (auto& [id, page] : dirty_) page->dirty = false;
-  dirty_.clear();
+  dirty_.ForEach([](uint32_t, const PagePtr& page) { page->dirty = false; });
+  dirty_.Clear();
   freed_.clear();
   cache_.Clear();
   nextTemporary_ = kFirstTemporaryId;

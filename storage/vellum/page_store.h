@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "storage/vellum/file_header.h"
 #include "storage/vellum/page.h"
 #include "storage/vellum/page_cache.h"
+#include "storage/vellum/page_id_map.h"
 
 namespace ck::vellum {
 
@@ -73,7 +73,7 @@ class PageStore {
   BlockSource* source_;
   FileHeader* header_;
   PageCache cache_;
-  std::unordered_map<uint32_t, PagePtr> dirty_;  // a page is here exactly while page->dirty
+  PageIdMap<PagePtr> dirty_;  // a page is here exactly while page->dirty
   std::vector<std::pair<uint32_t, int>> freed_;
   uint32_t nextTemporary_ = kFirstTemporaryId;
   uint64_t epoch_ = 1;

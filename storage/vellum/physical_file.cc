@@ -506,7 +506,7 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
     placed = false;
     for (const PagePtr& page : pages.DirtyPages()) {
       if (!page->dirty) continue;
-      const uint32_t length = static_cast<uint32_t>(EncodePage(page->image, 0).size());
+      const uint32_t length = EncodedLength(page->image);
       if (length > kMaxStoredPage) ConsistencyStop(1678);
       const int sizeClass = ClassOfLength(length);
       if (!IsTemporaryId(page->id) && page->slotClass == sizeClass) continue;
@@ -539,7 +539,7 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
   uint64_t journalEnd = journalStart;
   for (const PagePtr& page : pages.DirtyPages()) {
     const uint64_t home = UnitOffset(page->id);
-    std::string block = PadToClass(EncodePage(page->image, home));
+    std::string block = TakeEncodedBlock(page->image, home);
     if (ClassOfLength(static_cast<uint32_t>(block.size())) != page->slotClass) {
       ConsistencyStop(1477);
     }

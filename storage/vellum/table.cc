@@ -236,22 +236,17 @@ int Table::SetCounter(EntryStore& store, uint8_t selector, uint32_t value) {
 }
 
 int Table::AdjustCounter(EntryStore& store, uint8_t selector, int delta, bool required) {
-  TreeEntry e;
-  const int rc = store.Get(CounterKey(number_, selector), &e);
-  if (rc == kNotFound) return required ? storage::AccessDeniedErr : 0;
-  if (rc != 0) return rc;
-  return PutCounter(store, e, delta, required);
-}
-
-int Table::PutCounter(EntryStore& store, const TreeEntry& e, int delta, bool required) {
-  if (e.data().size() < 4) return required ? storage::AccessDeniedErr : 0;
-  std::string data(e.data());
-  const uint32_t value = ReadLE32(data, 0);
-  const uint32_t updated = delta < 0 && value == 0 ? 0 : value + static_cast<uint32_t>(delta);
-  std::string fresh;
-  AppendLE32(fresh, updated);
-  data.replace(0, 4, fresh);
-  return store.Put(TreeEntry(e.key(), data));
+  // A counter too short to hold a count is left as it is.
+  const int refused = required ? storage::AccessDeniedErr : 0;
+  const int rc = store.ChangeData(CounterKey(number_, selector), [&](std::string& data) {
+    if (data.size() < 4) return refused == 0 ? kNotFound : refused;
+    const uint32_t value = ReadLE32(data, 0);
+    const uint32_t updated = delta < 0 && value == 0 ? 0 : value + static_cast<uint32_t>(delta);
+    for (int b = 0; b < 4; ++b) data[b] = static_cast<char>(updated >> (8 * b));
+    return 0;
+  });
+  if (rc == kNotFound) return refused;
+  return rc;
 }
 
 int Table::WriteMemos(EntryStore& store, const FileControlBlock& fcb, uint32_t n,
@@ -270,13 +265,9 @@ int Table::WriteMemos(EntryStore& store, const FileControlBlock& fcb, uint32_t n
 int Table::Add(EntryStore& store, const NumberSource& take, const FileControlBlock& fcb,
                const char* record, const std::vector<std::string>& memos, bool withMemos,
                uint32_t* recordNumber) {
-  TreeEntry counter;
-  int rc = store.Get(CounterKey(number_, kTableCounter), &counter);
-  if (rc == kNotFound) return storage::AccessDeniedErr;
-  if (rc != 0) return rc;
-
   uint32_t n = 0;
-  if ((rc = take(&n)) != 0) return rc;
+  int rc = take(&n);
+  if (rc != 0) return rc;
   std::vector<std::optional<TreeEntry>> keys(fcb.keys.size());
   for (size_t k = 0; k < fcb.keys.size(); ++k) {
     const auto& kd = fcb.keys[k];
@@ -290,16 +281,22 @@ int Table::Add(EntryStore& store, const NumberSource& take, const FileControlBlo
       if (rc != kNotFound) return rc;
     }
   }
-  if ((rc = store.Insert(TreeEntry(DataKey(number_, n), StoredImage(fcb, record, oem_)))) != 0)
-    return rc;
-  // The counter as read above: the record's own entries do not change it.
-  if ((rc = PutCounter(store, counter, +1, true)) != 0) return rc;
+  // Counted first: a table without its counter refuses before anything is stored.
+  if ((rc = AdjustCounter(store, kTableCounter, +1, true)) != 0) return rc;
+  TreeEntry stored;
+  stored.bytes = DataKey(number_, n);
+  stored.keyLength = static_cast<uint16_t>(stored.bytes.size());
+  stored.bytes.reserve(stored.bytes.size() + fcb.recordLength);
+  if (oem_) stored.bytes.append(StoredImage(fcb, record, true));
+  else stored.bytes.append(record, fcb.recordLength);  // the record as the buffer holds it
+  if ((rc = store.Insert(stored)) != 0) return rc;
   for (size_t k = 0; k < keys.size(); ++k) {
     if (!keys[k]) continue;
     if ((rc = store.Insert(*keys[k])) != 0) return rc;
     if ((rc = AdjustCounter(store, static_cast<uint8_t>(k), +1, false)) != 0) return rc;
   }
-  if (withMemos && (rc = WriteMemos(store, fcb, n, memos)) != 0) return rc;
+  // A new record number has no memo entries yet: nothing to write over.
+  if (withMemos && !fcb.memos.empty() && (rc = WriteMemos(store, fcb, n, memos)) != 0) return rc;
   *recordNumber = n;
   return 0;
 }

@@ -94,8 +94,6 @@ class Table {
 
  private:
   int AdjustCounter(EntryStore& store, uint8_t selector, int delta, bool required);
-  // Stores counter entry e moved by delta (5 when required and e holds no count).
-  int PutCounter(EntryStore& store, const TreeEntry& e, int delta, bool required);
   int SetCounter(EntryStore& store, uint8_t selector, uint32_t value);
   int WriteMemos(EntryStore& store, const storage::FileControlBlock& fcb, uint32_t n,
                  const std::vector<std::string>& memos);

@@ -3,6 +3,7 @@
 #include "storage/vellum/tree.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "storage/vellum/consistency.h"
@@ -72,7 +73,6 @@ PagePtr Tree::Child(const PagePtr& parent, size_t index) {
 
 Tree::Path Tree::Descend(std::string_view key, int level) {
   Path path;
-  path.reserve(8);  // deeper than any tree of a file's size: one allocation
   PagePtr page = store_->Root();
   while (true) {
     if (page->image.level <= level || !page->image.isIndex()) {
@@ -156,6 +156,23 @@ int Tree::Get(std::string_view key, TreeEntry* out) {
   return 0;
 }
 
+int Tree::ChangeData(std::string_view key,
+                     const std::function<int(std::string& data)>& change) {
+  PagePtr leaf = FindLeaf(key);
+  const size_t i = LowerBound(leaf->image.entries, key);
+  if (i == leaf->image.entries.size() || Compare(leaf->image.entries.key(i), key) != 0) {
+    return kNotFound;
+  }
+  std::string data(leaf->image.entries[i].data());
+  const size_t length = data.size();
+  if (const int rc = change(data); rc != 0) return rc;
+  if (data.size() != length) ConsistencyStop(824);
+  std::memcpy(leaf->image.entries.MutableData(i), data.data(), length);
+  store_->Touch(leaf);
+  RememberLeaf(leaf);
+  return 0;
+}
+
 int Tree::SeekGE(std::string_view key, TreeEntry* out) { return Seek(key, true, true, out); }
 int Tree::SeekGT(std::string_view key, TreeEntry* out) { return Seek(key, true, false, out); }
 int Tree::SeekLT(std::string_view key, TreeEntry* out) { return Seek(key, false, false, out); }
@@ -216,18 +233,18 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
     path = Descend(entry.key(), 0);
     leaf = path.back().page;
   }
-  auto& entries = leaf->image.entries.Edit();
-  const size_t i = LowerBound(leaf->image.entries, entry.key());
-  if (i < entries.size() && Compare(entries[i].key(), entry.key()) == 0) {
+  PageEntries& entries = leaf->image.entries;
+  const size_t i = LowerBound(entries, entry.key());
+  if (i < entries.size() && Compare(entries.key(i), entry.key()) == 0) {
     if (!replace) ConsistencyStop(706);
-    entries[i] = entry;
+    entries.Replace(i, entry);
   } else {
-    entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(i), entry);
+    entries.Insert(i, entry);
     if (i == 0 && !path.empty()) AfterFirstKeyChange(path, path.size() - 1);
   }
   store_->Touch(leaf);
   if (NeedsSplit(leaf->image)) {
-    const std::string firstKey(entries.front().key());
+    const std::string firstKey(entries.key(0));
     path.clear();
     leaf.reset();
     CheckSplit(firstKey, 0);
@@ -243,7 +260,7 @@ void Tree::AfterFirstKeyChange(Path& path, size_t depth) {
     Step& parent = path[d - 1];
     if (child->image.entries.empty()) return;
     if (parent.page->image.entries.key(parent.index) != child->image.entries.key(0)) {
-      parent.page->image.entries.Edit()[parent.index] = Separator(child->image.entries.key(0));
+      parent.page->image.entries.Replace(parent.index, Separator(child->image.entries.key(0)));
       store_->Touch(parent.page);
     }
     if (parent.index != 0) return;  // the parent's own first key stays
@@ -254,7 +271,7 @@ void Tree::CheckSplit(const std::string& key, int level) {
   Path path = Descend(key, level);
   PagePtr page = path.back().page;
   if (page->image.level != level || !NeedsSplit(page->image)) return;
-  auto& entries = page->image.entries.Edit();
+  PageEntries& entries = page->image.entries;
   if (entries.size() <= 1) {
     ConsistencyStop(1364);
   }
@@ -277,9 +294,7 @@ void Tree::CheckSplit(const std::string& key, int level) {
   const size_t middle = n / 2;
   const size_t cut = middle < n - middle - 1 ? middle + 1 : middle;
   PagePtr right = store_->Create(page->image.level);
-  right->image.entries.Edit().assign(std::make_move_iterator(entries.begin() + cut),
-                                     std::make_move_iterator(entries.end()));
-  entries.resize(cut);
+  right->image.entries = entries.SplitOff(cut);
   if (page->image.isIndex()) {
     auto& children = page->image.children;
     right->image.children.assign(children.begin() + cut, children.end());
@@ -287,15 +302,14 @@ void Tree::CheckSplit(const std::string& key, int level) {
   }
   store_->Touch(page);
   Step& parent = path[path.size() - 2];
-  auto& parentEntries = parent.page->image.entries.Edit();
+  PageEntries& parentEntries = parent.page->image.entries;
   auto& parentChildren = parent.page->image.children;
-  parentEntries.insert(parentEntries.begin() + static_cast<std::ptrdiff_t>(parent.index + 1),
-                       Separator(right->image.entries.key(0)));
+  parentEntries.Insert(parent.index + 1, Separator(right->image.entries.key(0)));
   parentChildren.insert(parentChildren.begin() + static_cast<std::ptrdiff_t>(parent.index + 1),
                         right->id);
   store_->Touch(parent.page);
-  const std::string parentKey(parentEntries.front().key());
-  const std::string leftKey(entries.front().key());
+  const std::string parentKey(parentEntries.key(0));
+  const std::string leftKey(entries.key(0));
   const std::string rightKey(right->image.entries.key(0));
   path.clear();
   page.reset();
@@ -312,8 +326,8 @@ int Tree::Erase(std::string_view key) {
   if (i == leaf->image.entries.size() || Compare(leaf->image.entries.key(i), key) != 0) {
     return kNotFound;
   }
-  auto& entries = leaf->image.entries.Edit();
-  entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+  PageEntries& entries = leaf->image.entries;
+  entries.Erase(i);
   store_->Touch(leaf);
   if (entries.empty()) {
     RemoveEmpty(path, path.size() - 1);
@@ -334,9 +348,9 @@ void Tree::RemoveEmpty(Path& path, size_t depth) {
   }
   store_->Release(page);
   Step& parent = path[depth - 1];
-  auto& parentEntries = parent.page->image.entries.Edit();
+  PageEntries& parentEntries = parent.page->image.entries;
   auto& parentChildren = parent.page->image.children;
-  parentEntries.erase(parentEntries.begin() + static_cast<std::ptrdiff_t>(parent.index));
+  parentEntries.Erase(parent.index);
   parentChildren.erase(parentChildren.begin() + static_cast<std::ptrdiff_t>(parent.index));
   store_->Touch(parent.page);
   if (parentEntries.empty()) {
@@ -354,7 +368,8 @@ void Tree::Relocate(const PagePtr& page, uint32_t newId) {
     return;
   }
   if (page->image.entries.empty()) ConsistencyStop(1891);
-  const std::string key(page->image.entries.key(0));
+  // The page is held and nothing changes during the descent: its key stays valid.
+  const std::string_view key = page->image.entries.key(0);
   Path path = Descend(key, page->image.level + 1);
   const PagePtr& parent = path.back().page;
   if (!parent->image.isIndex()) ConsistencyStop(1894);

@@ -32,6 +32,7 @@ class Tree final : public EntryStore {
   int Insert(const TreeEntry& entry) override;
   int Put(const TreeEntry& entry) override;
   int Erase(std::string_view key) override;
+  int ChangeData(std::string_view key, const std::function<int(std::string& data)>& change) override;
   int SeekGE(std::string_view key, TreeEntry* out) override;
   int SeekGT(std::string_view key, TreeEntry* out) override;
   int SeekLT(std::string_view key, TreeEntry* out) override;
@@ -61,7 +62,36 @@ class Tree final : public EntryStore {
     PagePtr page;
     size_t index = 0;  // child taken on index pages
   };
-  using Path = std::vector<Step>;
+  // The pages from the root down: the steps of any sound file's tree kept
+  // inline, deeper ones (only a damaged file's levels go that far) on the
+  // heap, so a descent allocates nothing.
+  class Path {
+   public:
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    Step& operator[](size_t i) { return i < kInline ? inline_[i] : heap_[i - kInline]; }
+    Step& back() { return (*this)[size_ - 1]; }
+    void push_back(Step step) {
+      if (size_ < kInline) inline_[size_] = std::move(step);
+      else heap_.push_back(std::move(step));
+      ++size_;
+    }
+    // Keeps the first n steps (n <= size()), letting go of the others' pages.
+    void resize(size_t n) {
+      while (size_ > n) {
+        --size_;
+        if (size_ >= kInline) heap_.pop_back();
+        else inline_[size_] = Step{};
+      }
+    }
+    void clear() { resize(0); }
+
+   private:
+    static constexpr size_t kInline = 8;
+    std::array<Step, kInline> inline_;
+    std::vector<Step> heap_;
+    size_t size_ = 0;
+  };
 
   // A leaf that a recent search or insertion ended in, as it was then.
   // While the page has not changed since and the store dropped nothing, a

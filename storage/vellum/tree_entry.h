@@ -20,8 +20,11 @@ struct TreeEntry {
   uint16_t keyLength = 0;   // REQUIRES: keyLength <= bytes.size()
 
   TreeEntry() = default;
-  TreeEntry(std::string_view key, std::string_view data)
-      : bytes(std::string(key) + std::string(data)), keyLength(static_cast<uint16_t>(key.size())) {}
+  TreeEntry(std::string_view key, std::string_view data) : keyLength(static_cast<uint16_t>(key.size())) {
+    bytes.reserve(key.size() + data.size());
+    bytes.append(key);
+    bytes.append(data);
+  }
 
   std::string_view key() const { return std::string_view(bytes).substr(0, keyLength); }
   std::string_view data() const { return std::string_view(bytes).substr(keyLength); }

@@ -303,8 +303,8 @@ TEST(PageEntriesLazy, EveryEntryReadsBackInAnyOrderFromPackedAndPlainBlocks) {
   int packedPages = 0;
   for (int round = 0; round < 300; ++round) {
     PageImage page;
-    page.entries = SharingEntries(rng, 1 + rng() % 40);
-    std::vector<TreeEntry> original = page.entries.Edit();
+    const std::vector<TreeEntry> original = SharingEntries(rng, 1 + rng() % 40);
+    page.entries = original;
     // Every key strictly above the one before: the decoder checks the order.
     for (size_t i = 1; i < original.size(); ++i) {
       ASSERT_LT(CompareKeys(original[i - 1].key(), original[i].key()), 0) << round << " " << i;
@@ -332,7 +332,8 @@ TEST(PageEntriesLazy, EveryEntryReadsBackInAnyOrderFromPackedAndPlainBlocks) {
     }
     // Changing the page keeps every entry; the changed page encodes the same.
     PageImage changed = back;
-    ASSERT_EQ(changed.entries.Edit().size(), original.size());
+    changed.entries.MakeOwned();
+    ASSERT_EQ(changed.entries.size(), original.size());
     for (size_t i = 0; i < original.size(); ++i) ASSERT_EQ(changed.entries[i].bytes, original[i].bytes);
     ASSERT_EQ(PadToClass(EncodePage(changed, 0)), block) << round;
   }
@@ -391,7 +392,8 @@ TEST(PageEntriesLazy, ACopyKeepsEveryEntryWhileBothAreRead) {
   ScopedThrowOnCorruption guard;
   PageImage page;
   for (int i = 0; i < 30; ++i) {
-    page.entries.Edit().emplace_back("key" + std::to_string(100 + i), std::string(200, ' ') + "d");
+    page.entries.Insert(page.entries.size(),
+                        TreeEntry("key" + std::to_string(100 + i), std::string(200, ' ') + "d"));
   }
   const std::string block = PadToClass(EncodePage(page, 0));
   const PageImage stored = DecodePage(block, ClassOfLength(static_cast<uint32_t>(block.size())));

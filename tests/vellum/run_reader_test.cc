@@ -80,7 +80,7 @@ TEST(RunReader, StopsOnDamageOnlyWhenItIsReached) {
 // A leaf of entries shaped like the program's records (a short key, then
 // text fields padded with blanks), so that the page is stored packed.
 std::string PackedLeaf(std::mt19937& rng, int entries) {
-  PageImage page;
+  std::vector<TreeEntry> leaf;
   for (int i = 0; i < entries; ++i) {
     std::string key("\x00\x00\x00\x01\xF3\x00", 6);
     key += static_cast<char>(i / 256);
@@ -91,10 +91,11 @@ std::string PackedLeaf(std::mt19937& rng, int entries) {
       text.resize(40 + rng() % 80, ' ');
       data += text;
     }
-    page.entries.Edit().emplace_back(key, data);
+    leaf.emplace_back(key, data);
   }
-  std::string block = EncodePage(page, 0);
-  return block;
+  PageImage page;
+  page.entries = leaf;
+  return EncodePage(page, 0);
 }
 
 // What the page decoded to, as a stop code and its entries.
