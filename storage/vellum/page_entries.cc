@@ -104,6 +104,64 @@ PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, siz
   return p;
 }
 
+namespace {
+
+// Eight bytes of s from at, zeros past its end, as a number that orders as
+// the bytes do.
+uint64_t Prefix8(std::string_view s, size_t at) {
+  uint64_t v = 0;
+  const size_t n = at < s.size() ? std::min<size_t>(8, s.size() - at) : 0;
+  for (size_t k = 0; k < 8; ++k) v = v << 8 | (k < n ? static_cast<uint8_t>(s[at + k]) : 0);
+  return v;
+}
+
+}  // namespace
+
+void PageEntries::BuildSearchIndex() const {
+  const size_t n = slices_.size();
+  const std::string_view first = key(0), last = key(n - 1);
+  // Keys are ascending, so every one shares what the first and last share.
+  size_t common = 0;
+  const size_t limit = std::min(first.size(), last.size());
+  while (common < limit && first[common] == last[common]) ++common;
+  common_ = common;
+  prefixes_.resize(n);
+  for (size_t i = 0; i < n; ++i) prefixes_[i] = Prefix8(key(i), common);
+}
+
+size_t PageEntries::Bound(std::string_view key, bool upper) const {
+  const size_t n = size();
+  // Whether entry i's key orders before key (LowerBound) or not after it
+  // (UpperBound): the bound is the first entry where it does not hold.
+  auto before = [&](size_t i) {
+    const int c = CompareKeys(this->key(i), key);
+    return upper ? c <= 0 : c < 0;
+  };
+  if (stored_ && n >= 8 && prefixes_.empty() && ++searches_ >= 2) BuildSearchIndex();
+  if (!stored_ || prefixes_.empty()) {
+    size_t lo = 0, hi = n;
+    while (lo < hi) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if (before(mid)) lo = mid + 1;
+      else hi = mid;
+    }
+    return lo;
+  }
+  // A key that does not start with the shared start lies before or after
+  // every entry.
+  const std::string_view shared = this->key(0).substr(0, common_);
+  if (key.substr(0, common_) != shared) return CompareKeys(key, shared) < 0 ? 0 : n;
+  const uint64_t wanted = Prefix8(key, common_);
+  size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    const uint64_t p = prefixes_[mid];
+    if (p < wanted || (p == wanted && before(mid))) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
+}
+
 PageEntries& PageEntries::operator=(const PageEntries& other) {
   if (this == &other) return *this;
   stored_ = other.stored_;
@@ -116,6 +174,8 @@ PageEntries& PageEntries::operator=(const PageEntries& other) {
   heads_ = ByteBuffer(std::string_view(other.heads_.data(), other.headsUsed_));
   headsUsed_ = other.headsUsed_;
   slices_ = other.slices_;
+  searches_ = 0;
+  prefixes_.clear();
   wholes_ = other.wholes_;
   // A copy's buffer is only as large as what it holds: make room for every
   // entry again, before any view into it is handed out.
@@ -196,6 +256,8 @@ void PageEntries::DropStored() {
   plainLength_ = 0;
   packed_ = false;
   slices_ = std::vector<Slice>();
+  searches_ = 0;
+  prefixes_ = std::vector<uint64_t>();
   wholes_ = std::string();
   storedTotal_ = 0;
 }

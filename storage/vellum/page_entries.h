@@ -80,6 +80,12 @@ class PageEntries {
     if (!stored_) return owned_.key(i);
     return std::string_view(heads_.data() + slices_[i].head, slices_[i].keyLength);
   }
+  // The first entry whose key is not below key, and the first whose key is
+  // above it (size() when none). A stored page searched more than once
+  // keeps eight bytes of each key, after the start they all share, in one
+  // array, so that a search mostly compares numbers in one place.
+  size_t LowerBound(std::string_view key) const { return Bound(key, false); }
+  size_t UpperBound(std::string_view key) const { return Bound(key, true); }
   // Entry i whole (a stored page unpacks it on first use).
   EntryView operator[](size_t i) const;
   EntryView front() const { return (*this)[0]; }
@@ -143,6 +149,8 @@ class PageEntries {
   void ReadTail(const Slice& s, char* out) const {
     RunReader(stored(), plainLength_, s.tail).Read(out, s.total - s.headLength);
   }
+  size_t Bound(std::string_view key, bool upper) const;
+  void BuildSearchIndex() const;
   // Appends entry i's bytes to out.
   void AppendEntry(size_t i, std::string* out) const;
   void DropStored();
@@ -156,6 +164,12 @@ class PageEntries {
   ByteBuffer heads_;          // the heads, headsUsed_ bytes of it
   size_t headsUsed_ = 0;
   std::vector<Slice> slices_;
+  // The search index of a stored page: the length of the start every key
+  // shares, and the eight bytes after it of each key (zeros past its end),
+  // most significant first. Built at the second search.
+  mutable uint32_t searches_ = 0;
+  mutable size_t common_ = 0;
+  mutable std::vector<uint64_t> prefixes_;
   // Entries put together whole; reserved for all of them before the first
   // one goes in (in a copy too), so views stay valid.
   mutable std::string wholes_;

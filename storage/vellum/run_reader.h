@@ -66,25 +66,30 @@ class RunReader {
  public:
   // The n bytes of a packed stretch (packed), or the n bytes of in itself.
   RunReader(std::string_view in, size_t n, bool packed) : in_(in), n_(n) {
-    if (!packed) at_.left = static_cast<uint32_t>(n);
+    if (!packed) left_ = static_cast<uint32_t>(n);
   }
   // Goes on from a position an earlier reader of the same stretch reached.
-  RunReader(std::string_view in, size_t n, const RunPosition& at) : in_(in), n_(n), at_(at) {}
+  RunReader(std::string_view in, size_t n, const RunPosition& at)
+      : in_(in), n_(n), at_(at.in), out_(at.out), left_(at.left), fill_(at.fill),
+        repeat_(at.repeat), nextRepeat_(at.nextRepeat) {}
 
-  const RunPosition& position() const { return at_; }
-  size_t remaining() const { return n_ - at_.out; }
+  RunPosition position() const { return {at_, out_, left_, fill_, repeat_, nextRepeat_}; }
+  size_t remaining() const { return n_ - out_; }
 
+  // The reader's state is kept in scalar members and everything a walk
+  // over a page calls per entry is inlined, so that a reader local to a
+  // loop stays in registers.
   // REQUIRES for the three below: count <= remaining().
   // Copies the next count bytes to out.
   [[gnu::always_inline]] void Read(char* out, size_t count) {
     while (count > 0) {
-      if (at_.left == 0) NextPiece();
-      const size_t take = std::min<size_t>(count, at_.left);
-      if (at_.repeat) {
-        std::memset(out, at_.fill, take);
+      if (left_ == 0) NextPiece();
+      const size_t take = std::min<size_t>(count, left_);
+      if (repeat_) {
+        std::memset(out, fill_, take);
       } else {
-        std::memcpy(out, in_.data() + at_.in, take);
-        at_.in += static_cast<uint32_t>(take);
+        std::memcpy(out, in_.data() + at_, take);
+        at_ += static_cast<uint32_t>(take);
       }
       Advance(take);
       out += take;
@@ -92,59 +97,86 @@ class RunReader {
     }
   }
   [[gnu::always_inline]] uint8_t ReadByte() {
-    if (at_.left == 0) NextPiece();
-    const char c = at_.repeat ? at_.fill : in_[at_.in++];
+    if (left_ == 0) NextPiece();
+    const char c = repeat_ ? fill_ : in_[at_++];
     Advance(1);
     return static_cast<uint8_t>(c);
   }
   [[gnu::always_inline]] void Skip(size_t count) {
-    // The rest of the current piece, then whole pieces, then part of one.
-    while (count > at_.left) {
-      count -= at_.left;
-      if (!at_.repeat) at_.in += at_.left;
-      at_.out += at_.left;
-      at_.left = 0;
-      NextPiece();
+    if (count <= left_) {
+      if (!repeat_) at_ += static_cast<uint32_t>(count);
+      Advance(count);
+      return;
     }
-    if (!at_.repeat) at_.in += static_cast<uint32_t>(count);
-    Advance(count);
+    // The rest of the current piece, then whole pieces (the walk over a
+    // page's tails spends its time here), then part of one.
+    count -= left_;
+    size_t pos = at_ + (repeat_ ? 0 : left_);
+    size_t out = out_ + left_;
+    bool repeat = nextRepeat_;
+    char fill = fill_;
+    uint64_t piece = 0;
+    while (true) {
+      const bool ok = ReadRunCount(in_, &pos, &piece);
+      if (!repeat) {
+        if (!ok || piece > n_ - out || piece > in_.size() - pos) ConsistencyStop(522);
+        if (piece > 0) fill = in_[pos + piece - 1];
+      } else if (!ok || piece > n_ - out || (piece > 0 && out == 0)) {
+        ConsistencyStop(530);
+      }
+      if (piece >= count) break;
+      count -= piece;
+      out += piece;
+      if (!repeat) pos += piece;
+      repeat = !repeat;
+    }
+    at_ = static_cast<uint32_t>(pos + (repeat ? 0 : count));
+    out_ = static_cast<uint32_t>(out + count);
+    left_ = static_cast<uint32_t>(piece - count);
+    fill_ = fill;
+    repeat_ = repeat;
+    nextRepeat_ = !repeat;
   }
   // Reads to the end, checking the rest of the stretch.
   void Finish() { Skip(remaining()); }
 
  private:
   void Advance(size_t count) {
-    at_.left -= static_cast<uint32_t>(count);
-    at_.out += static_cast<uint32_t>(count);
+    left_ -= static_cast<uint32_t>(count);
+    out_ += static_cast<uint32_t>(count);
   }
 
-  // Starts the next piece that holds bytes. REQUIRES: at_.left == 0 and
-  // bytes remain (so the stretch is packed: a plain one is one piece).
-  // Inlined (as everything the walk of a page calls per entry), so that a
-  // reader local to a loop stays in registers.
+  // Starts the next piece that holds bytes. REQUIRES: left_ == 0 and bytes
+  // remain (so the stretch is packed: a plain one is one piece).
   [[gnu::always_inline]] void NextPiece() {
     do {
-      size_t pos = at_.in;
+      size_t pos = at_;
       uint64_t count = 0;
       const bool ok = ReadRunCount(in_, &pos, &count);
-      const size_t room = n_ - at_.out;
-      if (!at_.nextRepeat) {
+      const size_t room = n_ - out_;
+      if (!nextRepeat_) {
         if (!ok || count > room || count > in_.size() - pos) ConsistencyStop(522);
         // A repeat after this literal repeats its last byte.
-        if (count > 0) at_.fill = in_[pos + count - 1];
-      } else if (!ok || count > room || (count > 0 && at_.out == 0)) {
+        if (count > 0) fill_ = in_[pos + count - 1];
+      } else if (!ok || count > room || (count > 0 && out_ == 0)) {
         ConsistencyStop(530);
       }
-      at_.in = static_cast<uint32_t>(pos);
-      at_.left = static_cast<uint32_t>(count);
-      at_.repeat = at_.nextRepeat;
-      at_.nextRepeat = !at_.nextRepeat;
-    } while (at_.left == 0);
+      at_ = static_cast<uint32_t>(pos);
+      left_ = static_cast<uint32_t>(count);
+      repeat_ = nextRepeat_;
+      nextRepeat_ = !nextRepeat_;
+    } while (left_ == 0);
   }
 
   std::string_view in_;
   size_t n_;
-  RunPosition at_;
+  // The position, as in RunPosition.
+  uint32_t at_ = 0;
+  uint32_t out_ = 0;
+  uint32_t left_ = 0;
+  char fill_ = 0;
+  bool repeat_ = false;
+  bool nextRepeat_ = false;
 };
 
 }  // namespace ck::vellum

@@ -15,24 +15,12 @@ int Compare(std::string_view a, std::string_view b) { return CompareKeys(a, b); 
 
 // The first entry whose key is not below key.
 size_t LowerBound(const PageEntries& entries, std::string_view key) {
-  size_t lo = 0, hi = entries.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (Compare(entries.key(mid), key) < 0) lo = mid + 1;
-    else hi = mid;
-  }
-  return lo;
+  return entries.LowerBound(key);
 }
 
 // The first entry whose key is above key.
 size_t UpperBound(const PageEntries& entries, std::string_view key) {
-  size_t lo = 0, hi = entries.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (Compare(key, entries.key(mid)) < 0) hi = mid;
-    else lo = mid + 1;
-  }
-  return lo;
+  return entries.UpperBound(key);
 }
 
 // The child whose separator is the greatest one not above key (the first
