@@ -126,38 +126,49 @@ std::string PackEntries(const PageEntries& entries) {
 }
 
 void PackEntriesInto(const PageEntries& entries, std::string* packed) {
+  // Written through a pointer into room for the worst case (every entry
+  // with its flag and both lengths), then cut to what was written.
   std::string& out = *packed;
-  out.clear();
-  out.reserve(entries.TotalBytes() + 5 * entries.size());
+  out.resize(entries.TotalBytes() + 5 * entries.size());
+  char* o = out.data();
+  auto put16 = [&o](uint32_t v) {
+    o[0] = static_cast<char>(v & 0xFF);
+    o[1] = static_cast<char>((v >> 8) & 0xFF);
+    o += 2;
+  };
+  EntryView prev;
   for (size_t i = 0; i < entries.size(); ++i) {
     const EntryView e = entries[i];
-    const size_t flagAt = out.size();
+    char* flagAt = o++;
     uint8_t flag = 0;
-    out.push_back('\0');
+    size_t shared = 0;
     if (i == 0) {
       flag = 0xC0;
-      AppendLe16(&out, e.totalLength());
-      AppendLe16(&out, e.keyLength);
-      out[flagAt] = static_cast<char>(flag);
-      out.append(e.bytes);
-      continue;
+      put16(e.totalLength());
+      put16(e.keyLength);
+    } else {
+      if (e.totalLength() != prev.totalLength()) {
+        flag |= 0x80;
+        put16(e.totalLength());
+      }
+      if (e.keyLength != prev.keyLength) {
+        flag |= 0x40;
+        put16(e.keyLength);
+      }
+      // The bytes shared with the previous entry, at most 63: eight at a time, then one by one.
+      const size_t limit = std::min<size_t>({63, e.bytes.size(), prev.bytes.size()});
+      while (shared + 8 <= limit && Load64(e.bytes.data() + shared) == Load64(prev.bytes.data() + shared)) {
+        shared += 8;
+      }
+      while (shared < limit && e.bytes[shared] == prev.bytes[shared]) ++shared;
+      flag |= static_cast<uint8_t>(shared);
     }
-    const EntryView prev = entries[i - 1];
-    if (e.totalLength() != prev.totalLength()) {
-      flag |= 0x80;
-      AppendLe16(&out, e.totalLength());
-    }
-    if (e.keyLength != prev.keyLength) {
-      flag |= 0x40;
-      AppendLe16(&out, e.keyLength);
-    }
-    const size_t limit = std::min<size_t>({63, e.bytes.size(), prev.bytes.size()});
-    size_t shared = 0;
-    while (shared < limit && e.bytes[shared] == prev.bytes[shared]) ++shared;
-    flag |= static_cast<uint8_t>(shared);
-    out[flagAt] = static_cast<char>(flag);
-    out.append(e.bytes.substr(shared));
+    *flagAt = static_cast<char>(flag);
+    std::memcpy(o, e.bytes.data() + shared, e.bytes.size() - shared);
+    o += e.bytes.size() - shared;
+    prev = e;
   }
+  out.resize(static_cast<size_t>(o - out.data()));
 }
 
 PageEntries UnpackEntries(std::string_view bytes, uint32_t count) {
