@@ -71,11 +71,14 @@ uint32_t SizeEstimate(const PageImage& page) {
 }
 
 void AppendCount(std::string* out, uint64_t count) {
+  char bytes[10];
+  size_t n = 0;
   while (count >= 0x80) {
-    out->push_back(static_cast<char>(0x80 | (count & 0x7F)));
+    bytes[n++] = static_cast<char>(0x80 | (count & 0x7F));
     count >>= 7;
   }
-  out->push_back(static_cast<char>(count));
+  bytes[n++] = static_cast<char>(count);
+  out->append(bytes, n);
 }
 
 bool PackRuns(std::string_view in, std::string* out) {
