@@ -1,6 +1,9 @@
 // The entries of a changed page in one buffer.
 #include "storage/vellum/entry_buffer.h"
 
+#include "storage/vellum/key_prefix.h"
+#include "storage/vellum/tree_entry.h"
+
 #include <cstring>
 #include <functional>
 
@@ -30,14 +33,56 @@ uint32_t EntryBuffer::Place(std::string_view bytes) {
 }
 
 void EntryBuffer::Insert(size_t i, std::string_view bytes, uint16_t keyLength) {
-  const Slot slot{Place(bytes), keyLength, static_cast<uint16_t>(bytes.size())};
+  const Slot slot{Place(bytes), keyLength, static_cast<uint16_t>(bytes.size()),
+                  KeyPrefix8(bytes.substr(0, keyLength), sharedLength_)};
   slots_.insert(slots_.begin() + static_cast<std::ptrdiff_t>(i), slot);
   live_ += slot.total;
+  KeepShared(i);
+}
+
+void EntryBuffer::KeepShared(size_t i) {
+  // A key between two others shares what they share.
+  if (i != 0 && i + 1 != slots_.size()) return;
+  const std::string_view k = key(i);
+  if (k.size() >= sharedLength_ && std::memcmp(k.data(), shared_, sharedLength_) == 0) return;
+  Reindex();
+}
+
+void EntryBuffer::Reindex() {
+  sharedLength_ = 0;
+  if (slots_.size() >= 2) {
+    const std::string_view first = key(0);
+    sharedLength_ = SharedLength(first, key(slots_.size() - 1), kMaxShared);
+    std::memcpy(shared_, first.data(), sharedLength_);
+  }
+  for (size_t i = 0; i < slots_.size(); ++i) slots_[i].prefix = KeyPrefix8(key(i), sharedLength_);
+}
+
+size_t EntryBuffer::Bound(std::string_view key, bool upper) const {
+  const size_t n = slots_.size();
+  const std::string_view shared(shared_, sharedLength_);
+  // A key without the shared start lies before or after every entry.
+  if (key.substr(0, sharedLength_) != shared) return CompareKeys(key, shared) < 0 ? 0 : n;
+  const uint64_t wanted = KeyPrefix8(key, sharedLength_);
+  size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    const uint64_t p = slots_[mid].prefix;
+    bool before = p < wanted;
+    if (p == wanted) {
+      const int c = CompareKeys(this->key(mid), key);
+      before = upper ? c <= 0 : c < 0;
+    }
+    if (before) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo;
 }
 
 void EntryBuffer::AppendJoined(std::string_view head, std::string_view tail, uint16_t keyLength) {
+  // Its eight bytes are taken by the Reindex that follows the appending.
   const Slot slot{static_cast<uint32_t>(bytes_.size()), keyLength,
-                  static_cast<uint16_t>(head.size() + tail.size())};
+                  static_cast<uint16_t>(head.size() + tail.size()), 0};
   bytes_.append(head);
   bytes_.append(tail);
   slots_.push_back(slot);
@@ -57,7 +102,9 @@ void EntryBuffer::Replace(size_t i, std::string_view bytes, uint16_t keyLength) 
     slots_[i].total = static_cast<uint16_t>(bytes.size());
   }
   slots_[i].keyLength = keyLength;
+  slots_[i].prefix = KeyPrefix8(key(i), sharedLength_);
   live_ += slots_[i].total;
+  KeepShared(i);
 }
 
 void EntryBuffer::Erase(size_t i) {
@@ -71,8 +118,10 @@ void EntryBuffer::MoveTail(size_t from, EntryBuffer* out) {
   for (size_t i = from; i < slots_.size(); ++i) bytes += slots_[i].total;
   out->Reserve(out->size() + slots_.size() - from, out->bytes_.size() + bytes);
   for (size_t i = from; i < slots_.size(); ++i) out->Append(this->bytes(i), slots_[i].keyLength);
+  out->Reindex();
   live_ -= static_cast<uint32_t>(bytes);
   slots_.resize(from);
+  Reindex();  // the keys left may share more
   // A split leaves the moved half unused: give it back while it is large.
   if (slots_.empty()) {
     bytes_ = std::string();
@@ -85,6 +134,7 @@ void EntryBuffer::Clear() {
   bytes_.clear();
   slots_.clear();
   live_ = 0;
+  sharedLength_ = 0;
 }
 
 void EntryBuffer::Compact() {

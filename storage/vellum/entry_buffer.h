@@ -3,7 +3,9 @@
 // a copy of the entry's bytes and a move of the slots after it, never a heap
 // allocation per entry; bytes an entry no longer uses are reclaimed once they
 // outweigh the bytes in use. The slots say the order; the bytes lie in any
-// order. Views into the buffer are valid until the next change.
+// order. Views into the buffer are valid until the next change. Each slot
+// also keeps eight bytes of its key after the start every key shares, so a
+// search compares numbers in the slots before it visits any key's bytes.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,8 @@ class EntryBuffer {
   }
   // The sum of the entries' lengths.
   uint32_t TotalBytes() const { return live_; }
+  // The first entry whose key is not below key (upper: is above key).
+  size_t Bound(std::string_view key, bool upper) const;
 
   void Reserve(size_t entries, size_t bytes);
   // REQUIRES (all changes): keyLength <= bytes.size() < 0x10000; i <= size()
@@ -42,13 +46,22 @@ class EntryBuffer {
   // Moves entries from..size()-1 to the end of *out, in order.
   void MoveTail(size_t from, EntryBuffer* out);
   void Clear();
+  // Takes the shared start of the keys and every slot's eight bytes again
+  // (after entries were added in bulk; changes keep them by themselves).
+  void Reindex();
 
  private:
   struct Slot {
     uint32_t at = 0;
     uint16_t keyLength = 0;
     uint16_t total = 0;
+    uint64_t prefix = 0;  // KeyPrefix8 of the key after the shared start
   };
+  static constexpr size_t kMaxShared = 32;
+
+  // After entry i's key was put in: a first or last key that does not share
+  // the start makes the start shorter.
+  void KeepShared(size_t i);
 
   // Where bytes of this length go: the buffer's end, after reclaiming the
   // unused bytes when they outweigh the used ones.
@@ -58,6 +71,9 @@ class EntryBuffer {
   std::string bytes_;
   std::vector<Slot> slots_;
   uint32_t live_ = 0;  // bytes in use: the sum of the slots' totals
+  // The start every key shares (a copy, so a search need not visit a key).
+  char shared_[kMaxShared] = {};
+  size_t sharedLength_ = 0;
 };
 
 }  // namespace ck::vellum

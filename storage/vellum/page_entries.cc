@@ -137,8 +137,9 @@ size_t PageEntries::Bound(std::string_view key, bool upper) const {
     const int c = CompareKeys(this->key(i), key);
     return upper ? c <= 0 : c < 0;
   };
-  if (stored_ && n >= 8 && prefixes_.empty() && ++searches_ >= 2) BuildSearchIndex();
-  if (!stored_ || prefixes_.empty()) {
+  if (!stored_) return owned_.Bound(key, upper);
+  if (n >= 8 && prefixes_.empty() && ++searches_ >= 2) BuildSearchIndex();
+  if (prefixes_.empty()) {
     size_t lo = 0, hi = n;
     while (lo < hi) {
       const size_t mid = lo + (hi - lo) / 2;
@@ -237,6 +238,7 @@ void PageEntries::MakeOwned() {
     owned.AppendJoined(std::string_view(heads_.data() + s.head, s.headLength),
                        plain.substr(s.tail.out, s.total - s.headLength), s.keyLength);
   }
+  owned.Reindex();
   DropStored();
   owned_ = std::move(owned);
 }

@@ -138,6 +138,7 @@ class PageEntries {
     DropStored();
     owned_.Clear();
     for (; first != last; ++first) owned_.Append(first->bytes, first->keyLength);
+    owned_.Reindex();
   }
   static PageEntries Walk(ByteBuffer bytes, size_t start, size_t length, size_t plainLength,
                           bool packed, uint32_t count);

@@ -5,6 +5,7 @@
 // the flat page-id map against a standard one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -80,6 +81,60 @@ TEST(EntryBuffer, KeepsEveryEntryThroughRandomChangesAndReclaimedSpace) {
       otherModel.clear();
     }
     ExpectSame(buffer, model, step);
+  }
+}
+
+// Searches against the model while keys come and go at both ends and in the
+// middle: the shared start of the keys shrinks and is taken again, and each
+// slot's eight bytes must keep the order the keys have.
+TEST(EntryBuffer, SearchesFindWhatTheKeysSayWhileTheirSharedStartChanges) {
+  std::mt19937 rng(23);
+  auto randomKey = [&] {
+    // Mostly one table's keys, some of another, some short, some with zeros.
+    std::string k = rng() % 8 == 0 ? std::string("\0\0\0\2", 4) : std::string("\0\0\0\1\xF3", 5);
+    const size_t extra = rng() % 14;
+    for (size_t i = 0; i < extra; ++i) k.push_back(static_cast<char>(rng() % 4 == 0 ? 0 : 'a' + rng() % 3));
+    return k;
+  };
+  auto less = [](const TreeEntry& a, const TreeEntry& b) { return CompareKeys(a.key(), b.key()) < 0; };
+  for (int round = 0; round < 40; ++round) {
+    EntryBuffer buffer, tail;
+    std::vector<TreeEntry> model;
+    for (int step = 0; step < 400; ++step) {
+      const unsigned op = rng() % 6;
+      if (op < 3 || model.empty()) {
+        const TreeEntry e(randomKey(), "d");
+        const auto at = std::lower_bound(model.begin(), model.end(), e, less);
+        if (at != model.end() && at->key() == e.key()) continue;
+        buffer.Insert(static_cast<size_t>(at - model.begin()), e.bytes, e.keyLength);
+        model.insert(at, e);
+      } else if (op == 3) {
+        const size_t i = rng() % model.size();
+        buffer.Erase(i);
+        model.erase(model.begin() + static_cast<std::ptrdiff_t>(i));
+      } else if (op == 4) {
+        // The first key made smaller, as a separator is.
+        TreeEntry e = model[0];
+        if (e.keyLength == 0) continue;
+        e.bytes.erase(e.keyLength - 1, 1);
+        --e.keyLength;
+        if (model.size() > 1 && !less(e, model[1])) continue;
+        buffer.Replace(0, e.bytes, e.keyLength);
+        model[0] = e;
+      } else if (model.size() > 8) {
+        const size_t from = model.size() / 2;
+        buffer.MoveTail(from, &tail);
+        model.resize(from);
+        tail.Clear();
+      }
+      for (int probe = 0; probe < 6; ++probe) {
+        const TreeEntry p(probe < 3 && !model.empty() ? std::string(model[rng() % model.size()].key()) : randomKey(), "");
+        const auto lower = std::lower_bound(model.begin(), model.end(), p, less) - model.begin();
+        const auto upper = std::upper_bound(model.begin(), model.end(), p, less) - model.begin();
+        ASSERT_EQ(buffer.Bound(p.key(), false), static_cast<size_t>(lower)) << round << " " << step;
+        ASSERT_EQ(buffer.Bound(p.key(), true), static_cast<size_t>(upper)) << round << " " << step;
+      }
+    }
   }
 }
 
