@@ -75,7 +75,7 @@ PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, siz
     if (shared > 0) {
       const Slice& prev = p.slices_[i - 1];
       const uint32_t fromHead = std::min<uint32_t>(shared, prev.headLength);
-      std::memcpy(h, heads + prev.head, fromHead);
+      CopyBytes(h, heads + prev.head, fromHead);
       if (shared > fromHead) {
         RunReader(p.stored(), plainLength, prev.tail).Read(h + fromHead, shared - fromHead);
       }
