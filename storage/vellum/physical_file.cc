@@ -21,6 +21,7 @@
 #include "storage/vellum/page_store.h"
 #include "storage/vellum/region_allocator.h"
 #include "storage/vellum/tree.h"
+#include "storage/vellum/write_batch.h"
 
 namespace ck::vellum {
 namespace {
@@ -537,6 +538,18 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
   };
   Prepared state;
   uint64_t journalEnd = journalStart;
+  // Nothing here is synced before the end, so the order of these writes
+  // does not matter: the journal and the new pages go down in runs. A
+  // failed write (a full disk) leaves the file at its old size: nothing
+  // refers to what was written past it.
+  uint64_t sizeBefore = 0;
+  const bool sized = file->Size(&sizeBefore).ok();
+  auto failWriting = [&](int code) {
+    if (sized) file->Truncate(sizeBefore);
+    return failBeforeCommitPoint(code);
+  };
+  auto write = [this](uint64_t offset, std::string bytes) { return Write(offset, std::move(bytes)); };
+  WriteBatch journal(write), fresh(write);
   for (const PagePtr& page : pages.DirtyPages()) {
     const uint64_t home = UnitOffset(page->id);
     std::string block = TakeEncodedBlock(page->image, home);
@@ -546,16 +559,19 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
     if (home < committedEnd) {
       const uint64_t at = journalEnd;
       journalEnd += block.size();
-      if (const io::IoStatus s = Write(at, block); !s.ok()) return failBeforeCommitPoint(PostedCode(s));
+      if (const io::IoStatus s = journal.Add(at, block); !s.ok()) return failWriting(PostedCode(s));
       state.homeWrites.emplace_back(home, std::move(block));
-    } else if (const io::IoStatus s = Write(home, std::move(block)); !s.ok()) {
-      return failBeforeCommitPoint(PostedCode(s));
+    } else if (const io::IoStatus s = fresh.Add(home, block); !s.ok()) {
+      return failWriting(PostedCode(s));
     }
   }
-  if (const io::IoStatus s = Write(journalEnd, header.Encode()); !s.ok()) {
-    return failBeforeCommitPoint(PostedCode(s));
+  if (const io::IoStatus s = journal.Add(journalEnd, header.Encode()); !s.ok()) {
+    return failWriting(PostedCode(s));
   }
   journalEnd += kHeaderSize;
+  for (WriteBatch* batch : {&journal, &fresh}) {
+    if (const io::IoStatus s = batch->Flush(); !s.ok()) return failWriting(PostedCode(s));
+  }
   if (const io::IoStatus s = file->Sync(); !s.ok()) return failBeforeCommitPoint(PostedCode(s));
   FileHeader commitPoint = old;
   commitPoint.journalStart = static_cast<uint32_t>(journalStart);
@@ -587,13 +603,15 @@ int PhysicalFile::Impl::Apply() {
   closed.journalStart = closed.journalEnd = static_cast<uint32_t>(state.newEnd);
   closed.changeCounter += 1;
   bool applied = true;
+  WriteBatch homes([this](uint64_t offset, std::string bytes) { return Write(offset, std::move(bytes)); });
   for (auto& [home, block] : state.homeWrites) {
-    if (!Write(home, std::move(block)).ok()) {
+    if (!homes.Add(home, block).ok()) {
       applied = false;
       break;
     }
+    std::string().swap(block);  // gathered: the page's copy can go
   }
-  applied = applied && file->Sync().ok() && Write(0, closed.Encode()).ok() && file->Sync().ok();
+  applied = applied && homes.Flush().ok() && file->Sync().ok() && Write(0, closed.Encode()).ok() && file->Sync().ok();
   if (!applied) {
     // Committed all the same: the next access rolls the journal forward.
     Forget();

@@ -74,15 +74,20 @@ Tree::Path Tree::Descend(std::string_view key, int level) {
 }
 
 PagePtr Tree::HintedLeaf(std::string_view key) {
-  for (const LeafHint& hint : hints_) {
-    if (hint.epoch != store_->epoch()) continue;
-    PagePtr leaf = hint.leaf.lock();
-    if (!leaf || hint.changes != leaf->changes) continue;
-    const auto& entries = leaf->image.entries;
+  for (LeafHint& hint : hints_) {
+    // Calls into the tree are serialised, so a hint whose page has not
+    // expired can be looked at through its plain pointer; only a hit takes
+    // a reference.
+    if (hint.epoch != store_->epoch() || hint.page == nullptr || hint.leaf.expired()) continue;
+    const Page& page = *hint.page;
+    if (hint.changes != page.changes) continue;
+    const auto& entries = page.image.entries;
     if (entries.empty() || Compare(key, entries.key(0)) < 0 ||
         Compare(key, entries.key(entries.size() - 1)) > 0) {
       continue;
     }
+    PagePtr leaf = hint.leaf.lock();
+    hint.used = ++useClock_;
     if (!leaf->dirty) store_->cache().Use(leaf);  // keeps it from looking unused to the cache
     return leaf;
   }
@@ -90,18 +95,19 @@ PagePtr Tree::HintedLeaf(std::string_view key) {
 }
 
 void Tree::RememberLeaf(const PagePtr& leaf) {
-  LeafHint* slot = nullptr;
+  LeafHint* slot = &hints_[0];
   for (LeafHint& hint : hints_) {
-    const bool same = !hint.leaf.owner_before(leaf) && !leaf.owner_before(hint.leaf);
-    if (same && !hint.leaf.expired()) slot = &hint;
-  }
-  if (slot == nullptr) {
-    slot = &hints_[nextHint_];
-    nextHint_ = (nextHint_ + 1) % kLeafHints;
+    if (hint.page == leaf.get() && !hint.leaf.expired()) {
+      slot = &hint;
+      break;
+    }
+    if (hint.used < slot->used) slot = &hint;
   }
   slot->leaf = leaf;
+  slot->page = leaf.get();
   slot->changes = leaf->changes;
   slot->epoch = store_->epoch();
+  slot->used = ++useClock_;
 }
 
 PagePtr Tree::FindLeaf(std::string_view key) {

@@ -96,11 +96,15 @@ class Tree final : public EntryStore {
   // A leaf that a recent search or insertion ended in, as it was then.
   // While the page has not changed since and the store dropped nothing, a
   // key between its first and last keys (both included) belongs to it, so
-  // key-order reads and appends skip the descent from the root.
+  // key-order reads and appends skip the descent from the root. The least
+  // recently used hint gives way to a new one, so the leaves every addition
+  // meets (its record's, the counters') stay hinted among random key leaves.
   struct LeafHint {
     std::weak_ptr<Page> leaf;
+    Page* page = nullptr;  // the same page, valid while leaf has not expired
     uint64_t changes = 0;
     uint64_t epoch = 0;
+    uint64_t used = 0;  // useClock_ at the last hit or remembering
   };
   static constexpr size_t kLeafHints = 4;
 
@@ -118,7 +122,7 @@ class Tree final : public EntryStore {
 
   PageStore* store_;
   std::array<LeafHint, kLeafHints> hints_;
-  size_t nextHint_ = 0;
+  uint64_t useClock_ = 0;
 };
 
 // Whether a page's size estimate asks for a split.

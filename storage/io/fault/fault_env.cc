@@ -6,11 +6,18 @@
 #include <vector>
 
 namespace ck::io {
+namespace {
+
+// What a power cut keeps or loses of an unsynced write as a whole: a disk
+// sector, which disks write whole or not at all.
+constexpr size_t kPieceSize = 512;
+
+}  // namespace
 
 struct FaultEnv::Node {
   std::string durable;
   std::string current;
-  // Writes since the last Sync, in order: (offset, bytes).
+  // Writes since the last Sync, in order, in pieces: (offset, bytes).
   std::vector<std::pair<uint64_t, std::string>> unsynced;
   // Byte-range locks: (owner file, offset, length, exclusive).
   struct Lock {
@@ -102,7 +109,14 @@ class FaultFile final : public File {
     if (state_->diskLimit != 0 && offset + n > state_->diskLimit) return IoStatus{90, 39};
     if (bytes.size() < offset + n) bytes.resize(offset + n, '\0');
     std::memcpy(bytes.data() + offset, buffer, n);
-    node_->unsynced.emplace_back(offset, std::string(static_cast<const char*>(buffer), n));
+    // Kept in pieces of one sector: a power cut may keep or lose any sector
+    // of a long write.
+    const char* from = static_cast<const char*>(buffer);
+    for (size_t done = 0; done < n;) {
+      const size_t piece = std::min<size_t>(n - done, kPieceSize - (offset + done) % kPieceSize);
+      node_->unsynced.emplace_back(offset + done, std::string(from + done, piece));
+      done += piece;
+    }
     return IoStatus::Ok();
   }
 

@@ -46,7 +46,9 @@ class FaultEnv final : public Env {
   void PowerCut();
   // Which unsynced writes a power cut lets reach the disk anyway (a disk may
   // reorder writes between flushes): keep(offset, size) is asked for each,
-  // in write order. Unset: none reaches it.
+  // in write order, a long write asked for each 512-byte sector of it (a
+  // disk may keep some sectors of one write and lose others). Unset: none
+  // reaches it.
   void SetPowerCutKeeps(std::function<bool(uint64_t offset, size_t size)> keep);
   // Powers the machine up again: calls succeed, counting restarts at 0.
   void Revive();
