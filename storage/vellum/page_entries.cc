@@ -148,9 +148,9 @@ size_t PageEntries::Bound(std::string_view key, bool upper) const {
     return lo;
   }
   // A key that does not start with the shared start lies before or after
-  // every entry.
-  const std::string_view shared = this->key(0).substr(0, common_);
-  if (key.substr(0, common_) != shared) return CompareKeys(key, shared) < 0 ? 0 : n;
+  // every entry (before, too, when it is a shorter start of it).
+  const int start = CompareKeys(key.substr(0, common_), this->key(0).substr(0, common_));
+  if (start != 0) return start < 0 ? 0 : n;
   const uint64_t wanted = Prefix8(key, common_);
   size_t lo = 0, hi = n;
   while (lo < hi) {
