@@ -82,22 +82,23 @@ struct RunPosition {
   uint32_t out = 0;   // bytes read so far
   uint32_t left = 0;  // bytes left of the current piece
   char fill = 0;      // the byte the current (or next) repeat piece repeats
-  bool repeat = false;      // the current piece repeats fill
-  bool nextRepeat = false;  // the next piece is a repeat
+  // The current piece repeats fill (so the next one is a literal). A
+  // packed stretch starts as after an empty repeat piece.
+  bool repeat = false;
 };
 
 class RunReader {
  public:
   // The n bytes of a packed stretch (packed), or the n bytes of in itself.
-  RunReader(std::string_view in, size_t n, bool packed) : in_(in), n_(n) {
+  RunReader(std::string_view in, size_t n, bool packed) : in_(in), n_(n), repeat_(packed) {
     if (!packed) left_ = static_cast<uint32_t>(n);
   }
   // Goes on from a position an earlier reader of the same stretch reached.
   RunReader(std::string_view in, size_t n, const RunPosition& at)
       : in_(in), n_(n), at_(at.in), out_(at.out), left_(at.left), fill_(at.fill),
-        repeat_(at.repeat), nextRepeat_(at.nextRepeat) {}
+        repeat_(at.repeat) {}
 
-  RunPosition position() const { return {at_, out_, left_, fill_, repeat_, nextRepeat_}; }
+  RunPosition position() const { return {at_, out_, left_, fill_, repeat_}; }
   size_t remaining() const { return n_ - out_; }
 
   // The reader's state is kept in scalar members and everything a walk
@@ -137,7 +138,7 @@ class RunReader {
     count -= left_;
     size_t pos = at_ + (repeat_ ? 0 : left_);
     size_t out = out_ + left_;
-    bool repeat = nextRepeat_;
+    bool repeat = !repeat_;
     char fill = fill_;
     uint64_t piece = 0;
     while (true) {
@@ -159,7 +160,6 @@ class RunReader {
     left_ = static_cast<uint32_t>(piece - count);
     fill_ = fill;
     repeat_ = repeat;
-    nextRepeat_ = !repeat;
   }
   // Reads to the end, checking the rest of the stretch.
   void Finish() { Skip(remaining()); }
@@ -178,7 +178,7 @@ class RunReader {
       uint64_t count = 0;
       const bool ok = ReadRunCount(in_, &pos, &count);
       const size_t room = n_ - out_;
-      if (!nextRepeat_) {
+      if (repeat_) {  // after a repeat (or at the start) comes a literal
         if (!ok || count > room || count > in_.size() - pos) ConsistencyStop(522);
         // A repeat after this literal repeats its last byte.
         if (count > 0) fill_ = in_[pos + count - 1];
@@ -187,8 +187,7 @@ class RunReader {
       }
       at_ = static_cast<uint32_t>(pos);
       left_ = static_cast<uint32_t>(count);
-      repeat_ = nextRepeat_;
-      nextRepeat_ = !nextRepeat_;
+      repeat_ = !repeat_;
     } while (left_ == 0);
   }
 
@@ -200,7 +199,6 @@ class RunReader {
   uint32_t left_ = 0;
   char fill_ = 0;
   bool repeat_ = false;
-  bool nextRepeat_ = false;
 };
 
 }  // namespace ck::vellum
