@@ -47,6 +47,23 @@ class EntryStore {
   virtual int SeekGT(std::string_view key, TreeEntry* out) = 0;
   virtual int SeekLT(std::string_view key, TreeEntry* out) = 0;
   virtual int SeekLE(std::string_view key, TreeEntry* out) = 0;
+
+  // Visits the entries after key (from key itself when inclusive), or
+  // before it (backward), in order, until visit returns false or none is
+  // left; 0 then, or the error that ended the walk. A store may go on from
+  // where it stands rather than seek each entry anew, as this one does.
+  virtual int Scan(std::string_view key, bool forward, bool inclusive,
+                   const std::function<bool(const TreeEntry&)>& visit) {
+    TreeEntry e;
+    std::string at(key);
+    for (bool included = inclusive;; included = false) {
+      const int rc = forward ? (included ? SeekGE(at, &e) : SeekGT(at, &e))
+                             : (included ? SeekLE(at, &e) : SeekLT(at, &e));
+      if (rc != 0) return rc == kNotFound ? 0 : rc;
+      if (!visit(e)) return 0;
+      at.assign(e.key());
+    }
+  }
 };
 
 }  // namespace ck::vellum

@@ -75,7 +75,7 @@ PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, siz
     if (shared > 0) {
       const Slice& prev = p.slices_[i - 1];
       const uint32_t fromHead = std::min<uint32_t>(shared, prev.headLength);
-      std::memcpy(h, heads + prev.head, fromHead);
+      CopyBytes(h, heads + prev.head, fromHead);
       if (shared > fromHead) {
         RunReader(p.stored(), plainLength, prev.tail).Read(h + fromHead, shared - fromHead);
       }
@@ -149,9 +149,9 @@ size_t PageEntries::Bound(std::string_view key, bool upper) const {
     return lo;
   }
   // A key that does not start with the shared start lies before or after
-  // every entry.
-  const std::string_view shared = this->key(0).substr(0, common_);
-  if (key.substr(0, common_) != shared) return CompareKeys(key, shared) < 0 ? 0 : n;
+  // every entry (before, too, when it is a shorter start of it).
+  const int start = CompareKeys(key.substr(0, common_), this->key(0).substr(0, common_));
+  if (start != 0) return start < 0 ? 0 : n;
   const uint64_t wanted = Prefix8(key, common_);
   size_t lo = 0, hi = n;
   while (lo < hi) {

@@ -52,28 +52,53 @@ inline bool ReadRunCount(std::string_view in, size_t* pos, uint64_t* value) {
   return false;
 }
 
+// Copies n bytes; the few bytes a key piece usually holds without a call
+// (two overlapping moves), as a call would cost more than the bytes.
+inline void CopyBytes(char* out, const char* in, size_t n) {
+  if (n > 16) {
+    std::memcpy(out, in, n);
+  } else if (n >= 8) {
+    uint64_t a, b;
+    std::memcpy(&a, in, 8);
+    std::memcpy(&b, in + n - 8, 8);
+    std::memcpy(out, &a, 8);
+    std::memcpy(out + n - 8, &b, 8);
+  } else if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, in, 4);
+    std::memcpy(&b, in + n - 4, 4);
+    std::memcpy(out, &a, 4);
+    std::memcpy(out + n - 4, &b, 4);
+  } else if (n > 0) {
+    out[0] = in[0];
+    out[n / 2] = in[n / 2];
+    out[n - 1] = in[n - 1];
+  }
+}
+
 // Where a RunReader stands.
 struct RunPosition {
   uint32_t in = 0;    // the next byte of the input to read
   uint32_t out = 0;   // bytes read so far
   uint32_t left = 0;  // bytes left of the current piece
   char fill = 0;      // the byte the current (or next) repeat piece repeats
-  bool repeat = false;      // the current piece repeats fill
-  bool nextRepeat = false;  // the next piece is a repeat
+  // The current piece repeats fill (so the next one is a literal). A
+  // packed stretch starts as after an empty repeat piece.
+  bool repeat = false;
 };
 
 class RunReader {
  public:
   // The n bytes of a packed stretch (packed), or the n bytes of in itself.
-  RunReader(std::string_view in, size_t n, bool packed) : in_(in), n_(n) {
+  RunReader(std::string_view in, size_t n, bool packed) : in_(in), n_(n), repeat_(packed) {
     if (!packed) left_ = static_cast<uint32_t>(n);
   }
   // Goes on from a position an earlier reader of the same stretch reached.
   RunReader(std::string_view in, size_t n, const RunPosition& at)
       : in_(in), n_(n), at_(at.in), out_(at.out), left_(at.left), fill_(at.fill),
-        repeat_(at.repeat), nextRepeat_(at.nextRepeat) {}
+        repeat_(at.repeat) {}
 
-  RunPosition position() const { return {at_, out_, left_, fill_, repeat_, nextRepeat_}; }
+  RunPosition position() const { return {at_, out_, left_, fill_, repeat_}; }
   size_t remaining() const { return n_ - out_; }
 
   // The reader's state is kept in scalar members and everything a walk
@@ -88,7 +113,7 @@ class RunReader {
       if (repeat_) {
         std::memset(out, fill_, take);
       } else {
-        std::memcpy(out, in_.data() + at_, take);
+        CopyBytes(out, in_.data() + at_, take);
         at_ += static_cast<uint32_t>(take);
       }
       Advance(take);
@@ -113,7 +138,7 @@ class RunReader {
     count -= left_;
     size_t pos = at_ + (repeat_ ? 0 : left_);
     size_t out = out_ + left_;
-    bool repeat = nextRepeat_;
+    bool repeat = !repeat_;
     char fill = fill_;
     uint64_t piece = 0;
     while (true) {
@@ -135,7 +160,6 @@ class RunReader {
     left_ = static_cast<uint32_t>(piece - count);
     fill_ = fill;
     repeat_ = repeat;
-    nextRepeat_ = !repeat;
   }
   // Reads to the end, checking the rest of the stretch.
   void Finish() { Skip(remaining()); }
@@ -154,7 +178,7 @@ class RunReader {
       uint64_t count = 0;
       const bool ok = ReadRunCount(in_, &pos, &count);
       const size_t room = n_ - out_;
-      if (!nextRepeat_) {
+      if (repeat_) {  // after a repeat (or at the start) comes a literal
         if (!ok || count > room || count > in_.size() - pos) ConsistencyStop(522);
         // A repeat after this literal repeats its last byte.
         if (count > 0) fill_ = in_[pos + count - 1];
@@ -163,8 +187,7 @@ class RunReader {
       }
       at_ = static_cast<uint32_t>(pos);
       left_ = static_cast<uint32_t>(count);
-      repeat_ = nextRepeat_;
-      nextRepeat_ = !nextRepeat_;
+      repeat_ = !repeat_;
     } while (left_ == 0);
   }
 
@@ -176,7 +199,6 @@ class RunReader {
   uint32_t left_ = 0;
   char fill_ = 0;
   bool repeat_ = false;
-  bool nextRepeat_ = false;
 };
 
 }  // namespace ck::vellum

@@ -212,6 +212,46 @@ int Tree::Seek(std::string_view key, bool forward, bool inclusive, TreeEntry* ou
   return kNotFound;
 }
 
+int Tree::Scan(std::string_view key, bool forward, bool inclusive,
+               const std::function<bool(const TreeEntry&)>& visit) {
+  Path path = Descend(key, 0);
+  PagePtr leaf = path.back().page;
+  const PageEntries* entries = &leaf->image.entries;
+  size_t i = 0;
+  if (forward) {
+    i = inclusive ? LowerBound(*entries, key) : UpperBound(*entries, key);
+  } else {
+    const size_t end = inclusive ? UpperBound(*entries, key) : LowerBound(*entries, key);
+    i = end > 0 ? end - 1 : entries->size();
+  }
+  // The last key visited (key itself before the first): as for Seek, a
+  // leaf further along must hold keys further along than it.
+  std::string last(key);
+  bool lastIncluded = inclusive;
+  TreeEntry entry;
+  while (true) {
+    for (; i < entries->size(); i = forward ? i + 1 : (i > 0 ? i - 1 : entries->size())) {
+      entries->CopyTo(i, &entry);
+      if (!visit(entry)) {
+        RememberLeaf(leaf);
+        return 0;
+      }
+      last.assign(entry.key());
+      lastIncluded = false;
+    }
+    do {
+      leaf = NextLeaf(path, forward);
+    } while (leaf && leaf->image.entries.empty());
+    if (!leaf) return 0;
+    entries = &leaf->image.entries;
+    i = forward ? 0 : entries->size() - 1;
+    const int c = Compare(entries->key(i), last);
+    if (forward ? c < 0 || (c == 0 && !lastIncluded) : c > 0 || (c == 0 && !lastIncluded)) {
+      ConsistencyStop(1602);
+    }
+  }
+}
+
 int Tree::Insert(const TreeEntry& entry) { return InsertOrPut(entry, false); }
 int Tree::Put(const TreeEntry& entry) { return InsertOrPut(entry, true); }
 

@@ -37,6 +37,9 @@ class Tree final : public EntryStore {
   int SeekGT(std::string_view key, TreeEntry* out) override;
   int SeekLT(std::string_view key, TreeEntry* out) override;
   int SeekLE(std::string_view key, TreeEntry* out) override;
+  // Steps from entry to entry within a leaf, and from leaf to leaf.
+  int Scan(std::string_view key, bool forward, bool inclusive,
+           const std::function<bool(const TreeEntry&)>& visit) override;
 
   // Gives a page of the tree the id newId and rewrites the one reference to
   // it (the header's root, or the child reference in its parent: check 1891

@@ -36,6 +36,14 @@ Cursor At(int order, std::string key) {
   return c;
 }
 
+// Puts the cursor on the entry of key (as At gives, both bounds past it),
+// in place: a key-order read moves it once per record.
+void MoveOnto(Cursor& c, std::string_view key) {
+  c.next.assign(key);
+  c.previous.assign(key);
+  c.nextInclusive = c.previousInclusive = false;
+}
+
 // One step in the cursor's order. On success *entry is the entry reached
 // and the cursor sits on it.
 int Step(VellumState& s, bool forward, TreeEntry* entry) {
@@ -47,11 +55,7 @@ int Step(VellumState& s, bool forward, TreeEntry* entry) {
   if (rc == kNotFound || (rc == 0 && !StartsWith(entry->key(), s.table.OrderPrefix(c.order))))
     return storage::RecordNotAvailableErr;
   if (rc != 0) return rc;
-  // On the entry reached (as At gives, both bounds past it), in place: a
-  // key-order read steps once per record.
-  c.next.assign(entry->key());
-  c.previous.assign(entry->key());
-  c.nextInclusive = c.previousInclusive = false;
+  MoveOnto(c, entry->key());
   return 0;
 }
 
@@ -148,17 +152,24 @@ bool ReadAhead(FileControlBlock& fcb, VellumState& s, bool forward) {
 void FetchAhead(FileControlBlock& fcb, VellumState& s, bool forward) {
   s.ahead.clear();
   const Cursor from = s.cursor;
-  // Stops at the end of the order and before anything a read would report
-  // (a key entry without its record): the plain read meets it in turn.
-  for (int32_t i = 0; i < s.readAhead; ++i) {
-    TreeEntry e;
-    if (Step(s, forward, &e) != 0) break;
+  // The entries of the order from the cursor on, as Step reaches them, but
+  // read on from one to the next. Stops at the end of the order and before
+  // anything a read would report (a key entry without its record): the
+  // plain read meets it in turn.
+  Cursor& c = s.cursor;
+  const std::string prefix = s.table.OrderPrefix(c.order);
+  const std::string key = forward ? c.next : c.previous;
+  const bool inclusive = forward ? c.nextInclusive : c.previousInclusive;
+  s.file->store().Scan(key, forward, inclusive, [&](const TreeEntry& e) {
+    if (!StartsWith(e.key(), prefix)) return false;
+    MoveOnto(c, e.key());
     VellumState::AheadRecord a;
-    a.record = RecordOf(fcb, s.cursor.order, e);
-    if (s.table.Read(s.file->store(), fcb, a.record, &a.image, true) != 0) break;
-    a.cursor = s.cursor;
+    a.record = RecordOf(fcb, c.order, e);
+    if (s.table.Read(s.file->store(), fcb, a.record, &a.image, true) != 0) return false;
+    a.cursor = c;
     s.ahead.push_back(std::move(a));
-  }
+    return static_cast<int32_t>(s.ahead.size()) < s.readAhead;
+  });
   s.cursor = from;
   s.aheadFrom = from;
   s.aheadForward = forward;

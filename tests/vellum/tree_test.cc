@@ -153,6 +153,58 @@ TEST_F(TreeTest, SeeksMatchAModelAcrossPages) {
   EXPECT_EQ(file_->store().Erase("k000001"), kNotFound);
 }
 
+// A scan steps from entry to entry as a seek from each to the next would,
+// in both directions, while lookups elsewhere in the tree load and drop
+// pages under it.
+TEST_F(TreeTest, ScansMatchAModelWhileOtherReadsGoOn) {
+  std::map<std::string, std::string> model;
+  std::mt19937 rng(13);
+  // Big keys, so that index pages split too and a step to the next leaf
+  // climbs more than one level.
+  for (int i = 0; i < 4000; ++i) {
+    const std::string key = BigKey(static_cast<int>(rng() % 3000) * 2);
+    model[key] = std::string(rng() % 200, static_cast<char>('a' + i % 26));
+    ASSERT_EQ(file_->store().Put(TreeEntry(key, model[key])), 0);
+    if (i % 700 == 0) CommitStep();
+  }
+  CommitStep();
+  ASSERT_GT(Depth(), 1);
+  const std::vector<std::pair<std::string, std::string>> all(model.begin(), model.end());
+  for (int round = 0; round < 200; ++round) {
+    const std::string key = BigKey(static_cast<int>(rng() % 6004) - 2);
+    const bool forward = rng() % 2, inclusive = rng() % 2;
+    const size_t stopAfter = rng() % 5 == 0 ? all.size() : 1 + rng() % 300;
+    // The model's walk: the first entry at or after key (forward) or at or
+    // before it, then on in that direction.
+    std::vector<std::string> expected;
+    if (forward) {
+      auto it = inclusive ? model.lower_bound(key) : model.upper_bound(key);
+      for (; it != model.end() && expected.size() < stopAfter; ++it) expected.push_back(it->first);
+    } else {
+      auto it = inclusive ? model.upper_bound(key) : model.lower_bound(key);
+      while (it != model.begin() && expected.size() < stopAfter) expected.push_back((--it)->first);
+    }
+    std::vector<std::string> seen;
+    ASSERT_EQ(file_->store().Scan(key, forward, inclusive, [&](const TreeEntry& e) {
+      seen.emplace_back(e.key());
+      EXPECT_EQ(e.data(), model[seen.back()]);
+      TreeEntry other;  // a lookup far away between two steps
+      const auto& [otherKey, otherData] = all[rng() % all.size()];
+      EXPECT_EQ(file_->store().Get(otherKey, &other), 0);
+      EXPECT_EQ(other.data(), otherData);
+      return seen.size() < stopAfter;
+    }), 0);
+    ASSERT_EQ(seen, expected) << key << (forward ? " forward" : " backward");
+    // The store's plain scan, seek after seek, walks the same way.
+    seen.clear();
+    ASSERT_EQ(file_->store().EntryStore::Scan(key, forward, inclusive, [&](const TreeEntry& e) {
+      seen.emplace_back(e.key());
+      return seen.size() < stopAfter;
+    }), 0);
+    ASSERT_EQ(seen, expected) << key << (forward ? " forward" : " backward") << ", seeking";
+  }
+}
+
 TEST_F(TreeTest, MisuseStops) {
   ASSERT_EQ(file_->store().Insert(TreeEntry("a", "1")), 0);
   try {
