@@ -116,7 +116,8 @@ void EntryBuffer::Erase(size_t i) {
 void EntryBuffer::MoveTail(size_t from, EntryBuffer* out) {
   size_t bytes = 0;
   for (size_t i = from; i < slots_.size(); ++i) bytes += slots_[i].total;
-  out->Reserve(out->size() + slots_.size() - from, out->bytes_.size() + bytes);
+  // Room for the moved half to grow to a whole page again without moving.
+  out->Reserve(2 * (out->size() + slots_.size() - from), out->bytes_.size() + 2 * bytes);
   for (size_t i = from; i < slots_.size(); ++i) out->Append(this->bytes(i), slots_[i].keyLength);
   out->Reindex();
   live_ -= static_cast<uint32_t>(bytes);
