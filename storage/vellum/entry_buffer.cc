@@ -4,6 +4,7 @@
 #include "storage/vellum/key_prefix.h"
 #include "storage/vellum/tree_entry.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -27,6 +28,10 @@ uint32_t EntryBuffer::Place(std::string_view bytes) {
     return Place(std::string(bytes));
   }
   if (bytes_.size() - live_ > live_ + kSlack) Compact();
+  // Grown by half at a time: pages hold many thousands of entries in a
+  // large transaction, and doubling would leave much of it unused.
+  const size_t need = bytes_.size() + bytes.size();
+  if (need > bytes_.capacity()) bytes_.reserve(std::max(need, bytes_.size() + bytes_.size() / 2));
   const auto at = static_cast<uint32_t>(bytes_.size());
   bytes_.append(bytes);
   return at;
@@ -116,17 +121,16 @@ void EntryBuffer::Erase(size_t i) {
 void EntryBuffer::MoveTail(size_t from, EntryBuffer* out) {
   size_t bytes = 0;
   for (size_t i = from; i < slots_.size(); ++i) bytes += slots_[i].total;
-  // Room for the moved half to grow to a whole page again without moving.
-  out->Reserve(2 * (out->size() + slots_.size() - from), out->bytes_.size() + 2 * bytes);
+  out->Reserve(out->size() + slots_.size() - from, out->bytes_.size() + bytes + bytes / 2);
   for (size_t i = from; i < slots_.size(); ++i) out->Append(this->bytes(i), slots_[i].keyLength);
   out->Reindex();
   live_ -= static_cast<uint32_t>(bytes);
   slots_.resize(from);
   Reindex();  // the keys left may share more
-  // A split leaves the moved half unused: give it back while it is large.
+  // A split leaves the moved half unused: give it back.
   if (slots_.empty()) {
     bytes_ = std::string();
-  } else if (bytes_.size() - live_ > live_) {
+  } else {
     Compact();
   }
 }
@@ -140,7 +144,7 @@ void EntryBuffer::Clear() {
 
 void EntryBuffer::Compact() {
   std::string packed;
-  packed.reserve(live_ + live_ / 2);  // room to grow without moving again soon
+  packed.reserve(live_);  // more room comes as it is needed
   for (Slot& slot : slots_) {
     const auto at = static_cast<uint32_t>(packed.size());
     packed.append(bytes_, slot.at, slot.total);
