@@ -183,20 +183,67 @@ namespace {
 // The block of page with its own offset field 0, built into *out. The plain
 // entry bytes are put together in a buffer kept for the thread, and the
 // block is given the capacity of its padded size.
+// The bytes AppendCount writes for count.
+size_t CountLength(uint64_t count) {
+  size_t n = 1;
+  while (count >= 0x80) {
+    count >>= 7;
+    ++n;
+  }
+  return n;
+}
+
+// The run-length packing of in into o, which has room for room bytes; the
+// packed length, or 0 when in has no run or its packing is longer than
+// room. The scan and the bytes are PackRuns's, written through a pointer.
+size_t PackRunsWithin(std::string_view in, char* o, size_t room) {
+  char* const begin = o;
+  char* const end = o + room;
+  auto put = [&o](uint64_t count) {
+    while (count >= 0x80) {
+      *o++ = static_cast<char>(0x80 | (count & 0x7F));
+      count >>= 7;
+    }
+    *o++ = static_cast<char>(count);
+  };
+  size_t q = 0;
+  bool anyRun = false;
+  for (size_t p = FindRun(in, 0); p < in.size(); p = FindRun(in, q)) {
+    const size_t literal = (p + 1) - q;
+    const size_t runEnd = RunEnd(in, p);
+    const size_t need = CountLength(literal) + literal + CountLength(runEnd - p - 1);
+    if (static_cast<size_t>(end - o) < need) return 0;
+    put(literal);
+    std::memcpy(o, in.data() + q, literal);
+    o += literal;
+    put(runEnd - p - 1);
+    q = runEnd;
+    anyRun = true;
+  }
+  const size_t literal = in.size() - q;
+  if (!anyRun || static_cast<size_t>(end - o) < CountLength(literal) + literal) return 0;
+  put(literal);
+  std::memcpy(o, in.data() + q, literal);
+  o += literal;
+  return static_cast<size_t>(o - begin);
+}
+
 void BuildBlock(const PageImage& page, std::string* out) {
   thread_local std::string plain;
   const uint32_t header = HeaderSize(page);
   PackEntriesInto(page.entries, &plain);
-  out->clear();
-  out->reserve(RoundUp(header + static_cast<uint32_t>(plain.size())));
-  out->resize(header, '\0');
-  const bool usePacked =
-      AppendPackedRuns(plain, out) &&
-      RoundUp(static_cast<uint32_t>(out->size())) < RoundUp(header + static_cast<uint32_t>(plain.size()));
-  if (!usePacked) {
-    out->resize(header);
-    out->append(plain);
+  // Packed entries are used when they take fewer 256-byte units than plain
+  // ones: packing that does not end below the plain length is abandoned.
+  const uint32_t plainBlock = RoundUp(header + static_cast<uint32_t>(plain.size()));
+  out->resize(plainBlock);
+  const size_t packed = PackRunsWithin(plain, out->data() + header, plain.size());
+  if (packed != 0 && RoundUp(header + static_cast<uint32_t>(packed)) < plainBlock) {
+    out->resize(header + packed);
+  } else {
+    std::memcpy(out->data() + header, plain.data(), plain.size());
+    out->resize(header + plain.size());
   }
+  std::memset(out->data(), 0, header);
   PutLe16(out, 4, static_cast<uint32_t>(out->size()));
   PutLe16(out, 6, header + static_cast<uint32_t>(plain.size()));
   PutLe16(out, 8, SizeEstimate(page));

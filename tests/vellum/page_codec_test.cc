@@ -243,6 +243,67 @@ TEST(PageBlock, PacksOnlyWhenAUnitIsSaved) {
   EXPECT_EQ(plain[4], plain[6]);
 }
 
+// The packing a block uses is decided at the unit boundary: entry bytes
+// whose packing ends a few bytes below the plain length are stored packed
+// exactly when that saves a unit. Random pages of every size around the
+// boundaries against the rule applied to the packing PackRuns gives.
+TEST(PageBlock, PackedOrPlainAsTheUnitRuleSaysAtEveryLength) {
+  std::mt19937 rng(31);
+  int packedPages = 0, plainWithRuns = 0;
+  for (int round = 0; round < 3000; ++round) {
+    PageImage page;
+    std::vector<TreeEntry> entries;
+    const int n = 1 + static_cast<int>(rng() % 6);
+    for (int i = 0; i < n; ++i) {
+      std::string data;
+      const size_t pieces = rng() % 6;
+      for (size_t k = 0; k < pieces; ++k) {
+        // Literal stretches and runs of 3 to 9 equal bytes: packing that
+        // saves only a little.
+        for (size_t m = rng() % 90; m > 0; --m) data.push_back(static_cast<char>('a' + rng() % 26));
+        data.append(3 + rng() % 7, static_cast<char>('A' + rng() % 3));
+      }
+      entries.emplace_back("k" + std::to_string(10 + i), data);
+    }
+    page.entries = entries;
+    const std::string plain = PackEntries(page.entries);
+    std::string packed;
+    const bool anyRun = PackRuns(plain, &packed);
+    const size_t header = 13;
+    auto units = [](size_t n) { return (n + 255) / 256; };
+    const bool usePacked = anyRun && units(header + packed.size()) < units(header + plain.size());
+    const std::string block = EncodePage(page, 0);
+    ASSERT_EQ(block.substr(header), usePacked ? packed : plain) << round;
+    if (usePacked) ++packedPages;
+    else if (anyRun) ++plainWithRuns;
+  }
+  EXPECT_GT(packedPages, 100);
+  EXPECT_GT(plainWithRuns, 100);
+  // Entries of every length from 200 to 1,300 bytes with two short runs
+  // inside and one at the very end: packing saves a few bytes, so some of
+  // these cross a unit boundary by a byte or two.
+  int crossings = 0;
+  for (size_t length = 200; length <= 1300; ++length) {
+    for (size_t run = 4; run <= 12; ++run) {
+      std::string data;
+      for (size_t i = 0; data.size() < length - run - 10; ++i) data.push_back(static_cast<char>('a' + i % 26));
+      data.insert(data.size() / 3, 5, '#');
+      data.insert(2 * data.size() / 3, 5, '$');
+      data.append(run, '%');
+      PageImage page;
+      page.entries = {TreeEntry("key", data)};
+      const std::string plain = PackEntries(page.entries);
+      std::string packed;
+      ASSERT_TRUE(PackRuns(plain, &packed));
+      auto units = [](size_t n) { return (n + 255) / 256; };
+      const bool usePacked = units(13 + packed.size()) < units(13 + plain.size());
+      if (usePacked && packed.size() + 8 > plain.size()) ++crossings;
+      ASSERT_EQ(EncodePage(page, 0).substr(13), usePacked ? packed : plain) << length << " " << run;
+    }
+  }
+  EXPECT_GT(crossings, 10);
+}
+
 TEST(PageBlock, DamagedBlocksStop) {
   PageImage leaf;
   leaf.entries = {TreeEntry("k", std::string(40, 'x'))};
