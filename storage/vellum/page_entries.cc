@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/key_prefix.h"
 
 namespace ck::vellum {
 
@@ -104,29 +105,14 @@ PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, siz
   return p;
 }
 
-namespace {
-
-// Eight bytes of s from at, zeros past its end, as a number that orders as
-// the bytes do.
-uint64_t Prefix8(std::string_view s, size_t at) {
-  uint64_t v = 0;
-  const size_t n = at < s.size() ? std::min<size_t>(8, s.size() - at) : 0;
-  for (size_t k = 0; k < 8; ++k) v = v << 8 | (k < n ? static_cast<uint8_t>(s[at + k]) : 0);
-  return v;
-}
-
-}  // namespace
-
 void PageEntries::BuildSearchIndex() const {
   const size_t n = slices_.size();
   const std::string_view first = key(0), last = key(n - 1);
   // Keys are ascending, so every one shares what the first and last share.
-  size_t common = 0;
-  const size_t limit = std::min(first.size(), last.size());
-  while (common < limit && first[common] == last[common]) ++common;
+  const size_t common = SharedLength(first, last, std::max(first.size(), last.size()));
   common_ = common;
   prefixes_.resize(n);
-  for (size_t i = 0; i < n; ++i) prefixes_[i] = Prefix8(key(i), common);
+  for (size_t i = 0; i < n; ++i) prefixes_[i] = KeyPrefix8(key(i), common);
 }
 
 size_t PageEntries::Bound(std::string_view key, bool upper) const {
@@ -152,7 +138,7 @@ size_t PageEntries::Bound(std::string_view key, bool upper) const {
   // every entry (before, too, when it is a shorter start of it).
   const int start = CompareKeys(key.substr(0, common_), this->key(0).substr(0, common_));
   if (start != 0) return start < 0 ? 0 : n;
-  const uint64_t wanted = Prefix8(key, common_);
+  const uint64_t wanted = KeyPrefix8(key, common_);
   size_t lo = 0, hi = n;
   while (lo < hi) {
     const size_t mid = lo + (hi - lo) / 2;
