@@ -63,6 +63,13 @@ void EntryBuffer::Reindex() {
   for (size_t i = 0; i < slots_.size(); ++i) slots_[i].prefix = KeyPrefix8(key(i), sharedLength_);
 }
 
+size_t EntryBuffer::Locate(std::string_view key, bool* found) const {
+  const size_t i = Bound(key, false);
+  *found = i < slots_.size() && key.substr(0, sharedLength_) == std::string_view(shared_, sharedLength_) &&
+           slots_[i].prefix == KeyPrefix8(key, sharedLength_) && this->key(i) == key;
+  return i;
+}
+
 size_t EntryBuffer::Bound(std::string_view key, bool upper) const {
   const size_t n = slots_.size();
   const std::string_view shared(shared_, sharedLength_);

@@ -85,6 +85,13 @@ class PageEntries {
   // keeps eight bytes of each key, after the start they all share, in one
   // array, so that a search mostly compares numbers in one place.
   size_t LowerBound(std::string_view key) const { return Bound(key, false); }
+  // LowerBound, and whether that entry's key is key.
+  size_t Locate(std::string_view key, bool* found) const {
+    if (!stored_) return owned_.Locate(key, found);
+    const size_t i = Bound(key, false);
+    *found = i < size() && this->key(i) == key;
+    return i;
+  }
   size_t UpperBound(std::string_view key) const { return Bound(key, true); }
   // Entry i whole (a stored page unpacks it on first use).
   EntryView operator[](size_t i) const;

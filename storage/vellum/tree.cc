@@ -144,8 +144,9 @@ PagePtr Tree::NextLeaf(Path& path, bool forward) {
 int Tree::Get(std::string_view key, TreeEntry* out) {
   const PagePtr leaf = FindLeaf(key);
   const auto& entries = leaf->image.entries;
-  const size_t i = LowerBound(entries, key);
-  if (i == entries.size() || Compare(entries.key(i), key) != 0) return kNotFound;
+  bool found = false;
+  const size_t i = entries.Locate(key, &found);
+  if (!found) return kNotFound;
   entries.CopyTo(i, out);
   return 0;
 }
@@ -153,10 +154,9 @@ int Tree::Get(std::string_view key, TreeEntry* out) {
 int Tree::ChangeData(std::string_view key,
                      const std::function<int(std::string& data)>& change) {
   PagePtr leaf = FindLeaf(key);
-  const size_t i = LowerBound(leaf->image.entries, key);
-  if (i == leaf->image.entries.size() || Compare(leaf->image.entries.key(i), key) != 0) {
-    return kNotFound;
-  }
+  bool found = false;
+  const size_t i = leaf->image.entries.Locate(key, &found);
+  if (!found) return kNotFound;
   std::string data(leaf->image.entries[i].data());
   const size_t length = data.size();
   if (const int rc = change(data); rc != 0) return rc;
@@ -268,8 +268,9 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
     leaf = path.back().page;
   }
   PageEntries& entries = leaf->image.entries;
-  const size_t i = LowerBound(entries, entry.key());
-  if (i < entries.size() && Compare(entries.key(i), entry.key()) == 0) {
+  bool found = false;
+  const size_t i = entries.Locate(entry.key(), &found);
+  if (found) {
     if (!replace) ConsistencyStop(706);
     entries.Replace(i, entry);
   } else {
@@ -356,10 +357,9 @@ void Tree::CheckSplit(const std::string& key, int level) {
 int Tree::Erase(std::string_view key) {
   Path path = Descend(key, 0);
   const PagePtr& leaf = path.back().page;
-  const size_t i = LowerBound(leaf->image.entries, key);
-  if (i == leaf->image.entries.size() || Compare(leaf->image.entries.key(i), key) != 0) {
-    return kNotFound;
-  }
+  bool found = false;
+  const size_t i = leaf->image.entries.Locate(key, &found);
+  if (!found) return kNotFound;
   PageEntries& entries = leaf->image.entries;
   entries.Erase(i);
   store_->Touch(leaf);

@@ -133,6 +133,9 @@ TEST(EntryBuffer, SearchesFindWhatTheKeysSayWhileTheirSharedStartChanges) {
         const auto upper = std::upper_bound(model.begin(), model.end(), p, less) - model.begin();
         ASSERT_EQ(buffer.Bound(p.key(), false), static_cast<size_t>(lower)) << round << " " << step;
         ASSERT_EQ(buffer.Bound(p.key(), true), static_cast<size_t>(upper)) << round << " " << step;
+        bool found = false;
+        ASSERT_EQ(buffer.Locate(p.key(), &found), static_cast<size_t>(lower));
+        ASSERT_EQ(found, upper > lower) << round << " " << step;
       }
     }
   }
