@@ -275,9 +275,9 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
     entries.Replace(i, entry);
   } else {
     entries.Insert(i, entry);
-    if (i == 0 && !path.empty()) AfterFirstKeyChange(path, path.size() - 1);
   }
   store_->Touch(leaf);
+  if (!found && i == 0 && !path.empty()) AfterFirstKeyChange(path, path.size() - 1);
   if (NeedsSplit(leaf->image)) {
     const std::string firstKey(entries.key(0));
     path.clear();
@@ -290,16 +290,24 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
 }
 
 void Tree::AfterFirstKeyChange(Path& path, size_t depth) {
+  // A longer first key makes a longer separator: the index pages it grew
+  // past the split limit (first key and level) split once all are replaced.
+  std::vector<std::pair<std::string, int>> grown;
   for (size_t d = depth; d > 0; --d) {
     const PagePtr& child = path[d].page;
     Step& parent = path[d - 1];
-    if (child->image.entries.empty()) return;
-    if (parent.page->image.entries.key(parent.index) != child->image.entries.key(0)) {
-      parent.page->image.entries.Replace(parent.index, Separator(child->image.entries.key(0)));
+    if (child->image.entries.empty()) break;
+    PageImage& image = parent.page->image;
+    if (image.entries.key(parent.index) != child->image.entries.key(0)) {
+      image.entries.Replace(parent.index, Separator(child->image.entries.key(0)));
       store_->Touch(parent.page);
+      if (NeedsSplit(image)) grown.emplace_back(image.entries.key(0), image.level);
     }
-    if (parent.index != 0) return;  // the parent's own first key stays
+    if (parent.index != 0) break;  // the parent's own first key stays
   }
+  if (grown.empty()) return;
+  path.clear();
+  for (const auto& [key, level] : grown) CheckSplit(key, level);
 }
 
 void Tree::CheckSplit(const std::string& key, int level) {

@@ -118,6 +118,8 @@ class Tree final : public EntryStore {
   void RememberLeaf(const PagePtr& leaf);
   PagePtr Child(const PagePtr& parent, size_t index);
   PagePtr NextLeaf(Path& path, bool forward);
+  // Replaces the separators of a page whose first key changed, upwards
+  // while it is the first child; clears path when an index page split.
   void AfterFirstKeyChange(Path& path, size_t depth);
   void RemoveEmpty(Path& path, size_t depth);
   void CheckSplit(const std::string& key, int level);

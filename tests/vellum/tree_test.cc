@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
 
 #include "storage/io/fault/fault_env.h"
 #include "storage/vellum/consistency.h"
+#include "storage/vellum/page_codec.h"
 #include "storage/vellum/physical_file.h"
 
 namespace ck::vellum {
@@ -205,6 +207,37 @@ TEST_F(TreeTest, ScansMatchAModelWhileOtherReadsGoOn) {
   }
 }
 
+// When a leaf's first key changes to a much longer one, its separator
+// grows with it, and the index page holding it splits once it is too big:
+// an erase or an insertion in front can overfill a parent as well as a split.
+TEST_F(TreeTest, ALongerSeparatorSplitsItsIndexPage) {
+  // One entry per leaf (two of these never fit one page), 22 leaves under
+  // the root: short separators, far below the root's split limit.
+  auto key = [](int n) { return "k" + std::to_string(100 + n); };
+  for (int n = 0; n < 22; ++n) {
+    ASSERT_EQ(file_->store().Insert(TreeEntry(key(n), std::string(9000, 'd'))), 0);
+  }
+  ASSERT_EQ(Depth(), 1);
+  const std::string longKey = key(5) + std::string(4000, 'x');
+  ASSERT_EQ(file_->store().Insert(TreeEntry(longKey, "")), 0);
+  ExpectClean("before the erase");
+  ASSERT_EQ(file_->store().Erase(key(5)), 0);  // the long key now heads its leaf
+  ExpectClean("after the erase");
+  EXPECT_EQ(Depth(), 2);
+  // The same through an insertion in front of everything, whose separator
+  // replaces the first one on every level.
+  const std::string longFirst = "a" + std::string(7000, 'y');
+  ASSERT_EQ(file_->store().Insert(TreeEntry(longFirst, "")), 0);
+  ExpectClean("after the insertion in front");
+  CommitStep();
+  ExpectClean("after the commit");
+  TreeEntry e;
+  ASSERT_EQ(file_->store().SeekGE("", &e), 0);
+  EXPECT_EQ(e.key(), longFirst);
+  ASSERT_EQ(file_->store().SeekGT(key(4), &e), 0);
+  EXPECT_EQ(e.key(), longKey);
+}
+
 TEST_F(TreeTest, MisuseStops) {
   ASSERT_EQ(file_->store().Insert(TreeEntry("a", "1")), 0);
   try {
@@ -305,6 +338,245 @@ TEST_F(TreeTest, InterleavedReadsAndChangesMatchAModel) {
   }
   EXPECT_EQ(again->store().SeekGT(key, &e), kNotFound);
   again->EndAccess();
+}
+
+// A long random run of every kind of change and read against a model, with
+// entries from a few bytes to near the largest a leaf takes, keys that share
+// long starts or are prefixes of one another, and commits, rollbacks and
+// reopens between them: pages split, empty, change size class and regions
+// slide, while every answer and the structure after each commit is checked.
+class TreeModelRun {
+ public:
+  TreeModelRun(io::FaultEnv* env, uint32_t seed) : env_(env), rng_(seed) {}
+
+  void Run(int steps) {
+    ASSERT_NO_FATAL_FAILURE(Reopen());
+    for (step_ = 0; step_ < steps; ++step_) {
+      // Phases that mostly add, then mostly erase, so that the tree grows
+      // levels and shrinks back to an empty root again.
+      const bool growing = step_ / 800 % 2 == 0;
+      const uint32_t op = rng_() % 100;
+      if (op < (growing ? 37 : 8)) ASSERT_NO_FATAL_FAILURE(PutOrInsert());
+      else if (op < 45) ASSERT_NO_FATAL_FAILURE(EraseOne());
+      else if (op < 55) ASSERT_NO_FATAL_FAILURE(ChangeOne());
+      else if (op < 75) ASSERT_NO_FATAL_FAILURE(SeekOne());
+      else if (op < 85) ASSERT_NO_FATAL_FAILURE(ScanOne());
+      else if (op < 94) ASSERT_NO_FATAL_FAILURE(CommitAndCheck(rng_() % 2 == 0));
+      else if (op < 98) ASSERT_NO_FATAL_FAILURE(RollBack());
+      else ASSERT_NO_FATAL_FAILURE(Reopen());
+    }
+    ASSERT_NO_FATAL_FAILURE(Reopen());
+    ASSERT_EQ(file_->EndAccess(), 0);
+  }
+
+ private:
+  // Keys in unpadded decimal, so that "12" is a prefix of "123"; a few
+  // start alike for dozens of bytes, a few are long enough that their
+  // separators crowd index pages. None starts with 0xFF: a commit owns
+  // those (transaction entries).
+  static std::string KeyOf(uint32_t n) {
+    static const char* const kStarts[] = {"", "www.", "same-long-start-of-many-keys/",
+                                          "\x00\x01", "\xFE"};
+    std::string key(kStarts[n % 5], n % 5 == 3 ? 2 : std::strlen(kStarts[n % 5]));
+    key += std::to_string(n / 5);
+    if (n % 9 == 0) key.append(200 + n % 1500, static_cast<char>('a' + n % 26));
+    return key;
+  }
+  std::string RandomKey() { return KeyOf(rng_() % 700); }
+
+  // Mostly small, some large, a few near the limit; runs of one byte and
+  // random bytes mixed, so packing sometimes saves much and sometimes none.
+  std::string RandomData(size_t keyLength) {
+    const uint32_t r = rng_() % 100;
+    size_t length = r < 45 ? rng_() % 24 : r < 80 ? rng_() % 400 : r < 95 ? rng_() % 4000
+                                                                          : 9000 + rng_() % 6100;
+    const size_t most = kSplitEstimate - kPageHeaderSize - 5 - keyLength;
+    length = std::min(length, most);
+    std::string data(length, '\0');
+    for (size_t i = 0; i < length;) {
+      const size_t run = std::min<size_t>(length - i, 1 + rng_() % 64);
+      if (rng_() % 2) {
+        std::fill_n(data.begin() + static_cast<ptrdiff_t>(i), run, static_cast<char>(rng_()));
+      } else {
+        for (size_t j = 0; j < run; ++j) data[i + j] = static_cast<char>(rng_());
+      }
+      i += run;
+    }
+    return data;
+  }
+
+  std::string Where() const { return "step " + std::to_string(step_); }
+
+  void ExpectGet(const std::string& key) {
+    TreeEntry e;
+    const auto it = model_.find(key);
+    const int rc = file_->store().Get(key, &e);
+    ASSERT_EQ(rc, it == model_.end() ? kNotFound : 0) << Where();
+    if (rc == 0) { ASSERT_EQ(e.data(), it->second) << Where(); }
+  }
+
+  void PutOrInsert() {
+    const std::string key = RandomKey();
+    const std::string data = RandomData(key.size());
+    if (model_.count(key) || rng_() % 2) {
+      ASSERT_EQ(file_->store().Put(TreeEntry(key, data)), 0) << Where();
+    } else {
+      ASSERT_EQ(file_->store().Insert(TreeEntry(key, data)), 0) << Where();
+    }
+    model_[key] = data;
+    ASSERT_NO_FATAL_FAILURE(ExpectGet(key));
+  }
+
+  void EraseOne() {
+    // Mostly an entry that is there (the next one at or after a random key).
+    std::string key = RandomKey();
+    if (rng_() % 4 != 0) {
+      auto it = model_.lower_bound(key);
+      if (it == model_.end()) it = model_.begin();
+      if (it != model_.end()) key = it->first;
+    }
+    const bool present = model_.erase(key) == 1;
+    ASSERT_EQ(file_->store().Erase(key), present ? 0 : kNotFound) << Where();
+    ASSERT_NO_FATAL_FAILURE(ExpectGet(key));
+  }
+
+  // A counter-like change in place; a refused change leaves the entry be.
+  void ChangeOne() {
+    auto it = model_.lower_bound(RandomKey());
+    if (it == model_.end()) {
+      ASSERT_EQ(file_->store().ChangeData(KeyOf(0) + "\x7F", [](std::string&) { return 0; }),
+                kNotFound);
+      return;
+    }
+    const bool refuse = rng_() % 5 == 0;
+    const char with = static_cast<char>(rng_());
+    const int rc = file_->store().ChangeData(it->first, [&](std::string& data) {
+      EXPECT_EQ(data, it->second) << Where();
+      for (size_t i = 0; i < data.size(); i += 1 + data.size() / 8) data[i] = with;
+      return refuse ? 5 : 0;
+    });
+    ASSERT_EQ(rc, refuse ? 5 : 0) << Where();
+    if (!refuse) {
+      for (size_t i = 0; i < it->second.size(); i += 1 + it->second.size() / 8) it->second[i] = with;
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectGet(it->first));
+  }
+
+  void SeekOne() {
+    // Present keys, absent ones, and absent ones just beside present ones.
+    std::string key = RandomKey();
+    if (rng_() % 3 == 0) key += static_cast<char>(rng_() % 2 ? '\0' : '\xFF');
+    const auto ge = model_.lower_bound(key);
+    const auto gt = model_.upper_bound(key);
+    const struct {
+      int (EntryStore::*seek)(std::string_view, TreeEntry*);
+      bool found;
+      Model::const_iterator at;
+    } seeks[] = {
+        {&EntryStore::SeekGE, ge != model_.end(), ge},
+        {&EntryStore::SeekGT, gt != model_.end(), gt},
+        {&EntryStore::SeekLT, ge != model_.begin(), ge != model_.begin() ? std::prev(ge) : ge},
+        {&EntryStore::SeekLE, gt != model_.begin(), gt != model_.begin() ? std::prev(gt) : gt},
+    };
+    for (const auto& s : seeks) {
+      TreeEntry e;
+      const int rc = (file_->store().*s.seek)(key, &e);
+      ASSERT_EQ(rc, s.found ? 0 : kNotFound) << Where();
+      if (rc == 0) {
+        ASSERT_EQ(e.key(), s.at->first) << Where();
+        ASSERT_EQ(e.data(), s.at->second) << Where();
+      }
+    }
+  }
+
+  // A read-ahead walk in either direction, with a lookup elsewhere between
+  // two steps now and then.
+  void ScanOne() {
+    const std::string key = RandomKey();
+    const bool forward = rng_() % 2, inclusive = rng_() % 2;
+    const size_t stopAfter = rng_() % 4 == 0 ? model_.size() + 1 : 1 + rng_() % 40;
+    std::vector<std::pair<std::string, std::string>> expected;
+    if (forward) {
+      for (auto it = inclusive ? model_.lower_bound(key) : model_.upper_bound(key);
+           it != model_.end() && expected.size() < stopAfter; ++it) {
+        expected.emplace_back(*it);
+      }
+    } else {
+      auto it = inclusive ? model_.upper_bound(key) : model_.lower_bound(key);
+      while (it != model_.begin() && expected.size() < stopAfter) expected.emplace_back(*--it);
+    }
+    std::vector<std::pair<std::string, std::string>> seen;
+    ASSERT_EQ(file_->store().Scan(key, forward, inclusive, [&](const TreeEntry& e) {
+      seen.emplace_back(e.key(), e.data());
+      if (rng_() % 8 == 0) ExpectGet(RandomKey());
+      return seen.size() < stopAfter;
+    }), 0) << Where();
+    ASSERT_EQ(seen, expected) << Where() << (forward ? " forward" : " backward");
+  }
+
+  void ExpectAll() {
+    Model seen;
+    ASSERT_EQ(file_->store().Scan("", true, true, [&](const TreeEntry& e) {
+      seen.emplace_hint(seen.end(), e.key(), e.data());
+      return true;
+    }), 0);
+    ASSERT_EQ(seen.size(), model_.size()) << Where();
+    ASSERT_TRUE(seen == model_) << Where();
+  }
+
+  void ExpectClean() {
+    std::vector<std::string> problems;
+    ASSERT_EQ(file_->CheckStructure(&problems), 0)
+        << Where() << ": " << (problems.empty() ? "" : problems.front());
+  }
+
+  void CommitAndCheck(bool endAccess) {
+    if (endAccess) {
+      ASSERT_EQ(file_->EndAccess(), 0) << Where();
+      ASSERT_EQ(file_->BeginAccess(true), 0) << Where();
+    } else {
+      ASSERT_EQ(file_->Commit(), 0) << Where();
+    }
+    committed_ = model_;
+    ASSERT_NO_FATAL_FAILURE(ExpectClean());
+    ASSERT_NO_FATAL_FAILURE(ExpectAll());
+  }
+
+  void RollBack() {
+    file_->Rollback();
+    model_ = committed_;
+    ASSERT_NO_FATAL_FAILURE(ExpectAll());
+  }
+
+  // Commits, closes and opens the file anew: everything comes back from disk.
+  void Reopen() {
+    if (file_) {
+      ASSERT_EQ(file_->EndAccess(), 0) << Where();
+      committed_ = model_;
+      file_.reset();
+    }
+    ASSERT_EQ(PhysicalFile::Open(env_, "/t/model.vlu", kReadWriteExclusive, "", true, &file_), 0);
+    ASSERT_EQ(file_->BeginAccess(true), 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectClean());
+    ASSERT_NO_FATAL_FAILURE(ExpectAll());
+  }
+
+  using Model = std::map<std::string, std::string>;
+  io::FaultEnv* env_;
+  std::mt19937 rng_;
+  int step_ = 0;
+  Model model_, committed_;
+  std::shared_ptr<PhysicalFile> file_;
+};
+
+TEST(TreeModelTest, LongRandomRunsMatchAModel) {
+  ScopedThrowOnCorruption guard;
+  for (uint32_t seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    io::FaultEnv env;
+    TreeModelRun run(&env, seed);
+    ASSERT_NO_FATAL_FAILURE(run.Run(4000));
+  }
 }
 
 }  // namespace
