@@ -548,6 +548,13 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
     if (sized) file->Truncate(sizeBefore);
     return failBeforeCommitPoint(code);
   };
+  // A file that was empty gets its empty state's header first, flushed: a
+  // commit failing after the pages went down then leaves an empty file, not
+  // one without a header (which no open takes for a Vellum file).
+  if (sized && sizeBefore == 0) {
+    if (const io::IoStatus s = Write(0, old.Encode()); !s.ok()) return failWriting(PostedCode(s));
+    if (const io::IoStatus s = file->Sync(); !s.ok()) return failWriting(PostedCode(s));
+  }
   auto write = [this](uint64_t offset, std::string bytes) { return Write(offset, std::move(bytes)); };
   WriteBatch journal(write), fresh(write);
   for (const PagePtr& page : pages.DirtyPages()) {

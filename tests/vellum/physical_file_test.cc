@@ -402,6 +402,41 @@ TEST(PhysicalCrash, FailedCallAtEveryWriteAndFlushLeavesOldOrNew) {
   EXPECT_GE(points, kCommitPoints);
 }
 
+// The first commit of a new file, failing or cut off at each of its writes
+// and flushes: the file opens again, empty or with the new state, never as
+// a file without a header.
+TEST(PhysicalCrash, FirstCommitOfANewFileCutOffLeavesItEmptyOrNew) {
+  ScopedThrowOnCorruption guard;
+  Model after;
+  for (int n = 0; n < 30; ++n) after[Key(n)] = std::string(40 + n, 'n');
+  for (const bool powerCut : {false, true}) {
+    for (uint64_t n = 1;; ++n) {
+      io::FaultEnv env;
+      std::shared_ptr<PhysicalFile> file;
+      ASSERT_EQ(Open(env, &file), 0);
+      ASSERT_EQ(file->BeginAccess(true), 0);
+      Apply(*file, {}, after);
+      env.FailAt(n, powerCut);
+      const int rc = file->EndAccess();
+      const bool reached = env.faulted();
+      file.reset();
+      env.Revive();
+      env.FailAt(0, false);
+      ASSERT_EQ(PhysicalFile::Open(&env, kPath, kUpdate, "", false, &file), 0) << "point " << n;
+      ASSERT_EQ(file->BeginAccess(true), 0) << "point " << n;
+      const Model seen = ReadAll(*file);
+      ExpectClean(*file);
+      ASSERT_EQ(file->EndAccess(), 0);
+      if (!reached) break;
+      if (rc == 0) {
+        EXPECT_TRUE(seen == after) << "point " << n << ": success reported, new state lost";
+      } else {
+        EXPECT_TRUE(seen.empty()) << "point " << n << ": failure reported, state changed";
+      }
+    }
+  }
+}
+
 // Cuts the power at the first point after the commit point (the header on
 // disk then holds an open journal).
 std::string FileWithOpenJournal(const CrashFixture& fx) {

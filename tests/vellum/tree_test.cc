@@ -342,12 +342,17 @@ TEST_F(TreeTest, InterleavedReadsAndChangesMatchAModel) {
 
 // A long random run of every kind of change and read against a model, with
 // entries from a few bytes to near the largest a leaf takes, keys that share
-// long starts or are prefixes of one another, and commits, rollbacks and
-// reopens between them: pages split, empty, change size class and regions
-// slide, while every answer and the structure after each commit is checked.
+// long starts or are prefixes of one another, and commits (some failing or
+// cut off by a power cut), rollbacks and reopens between them: pages split,
+// empty, change size class and regions slide, while every answer and the
+// structure after each commit is checked.
 class TreeModelRun {
  public:
-  TreeModelRun(io::FaultEnv* env, uint32_t seed) : env_(env), rng_(seed) {}
+  using Model = std::map<std::string, std::string>;
+
+  // An odd seed runs on an enciphered file.
+  TreeModelRun(io::FaultEnv* env, uint32_t seed)
+      : env_(env), rng_(seed), owner_(seed % 2 ? "owner" : "") {}
 
   void Run(int steps) {
     ASSERT_NO_FATAL_FAILURE(Reopen());
@@ -361,7 +366,8 @@ class TreeModelRun {
       else if (op < 55) ASSERT_NO_FATAL_FAILURE(ChangeOne());
       else if (op < 75) ASSERT_NO_FATAL_FAILURE(SeekOne());
       else if (op < 85) ASSERT_NO_FATAL_FAILURE(ScanOne());
-      else if (op < 94) ASSERT_NO_FATAL_FAILURE(CommitAndCheck(rng_() % 2 == 0));
+      else if (op < 92) ASSERT_NO_FATAL_FAILURE(CommitAndCheck(rng_() % 2 == 0));
+      else if (op < 94) ASSERT_NO_FATAL_FAILURE(CommitThatFails());
       else if (op < 98) ASSERT_NO_FATAL_FAILURE(RollBack());
       else ASSERT_NO_FATAL_FAILURE(Reopen());
     }
@@ -514,12 +520,16 @@ class TreeModelRun {
     ASSERT_EQ(seen, expected) << Where() << (forward ? " forward" : " backward");
   }
 
+  void ReadAll(Model* all) {
+    ASSERT_EQ(file_->store().Scan("", true, true, [&](const TreeEntry& e) {
+      all->emplace_hint(all->end(), e.key(), e.data());
+      return true;
+    }), 0) << Where();
+  }
+
   void ExpectAll() {
     Model seen;
-    ASSERT_EQ(file_->store().Scan("", true, true, [&](const TreeEntry& e) {
-      seen.emplace_hint(seen.end(), e.key(), e.data());
-      return true;
-    }), 0);
+    ASSERT_NO_FATAL_FAILURE(ReadAll(&seen));
     ASSERT_EQ(seen.size(), model_.size()) << Where();
     ASSERT_TRUE(seen == model_) << Where();
   }
@@ -548,6 +558,41 @@ class TreeModelRun {
     ASSERT_NO_FATAL_FAILURE(ExpectAll());
   }
 
+  // A commit whose nth write or flush fails, or meets a power cut that lets
+  // random sectors of the unflushed writes through. Opened anew (recovering)
+  // the file holds the old or the new state, the new one when the commit
+  // reported success, the old one when a plain failure was reported; the run
+  // goes on from there on the file as the failure left it.
+  void CommitThatFails() {
+    const bool powerCut = rng_() % 2;
+    const bool someSectors = powerCut && rng_() % 2;
+    env_->FailAt(1 + rng_() % 10, powerCut);
+    if (someSectors) {
+      env_->SetPowerCutKeeps([bits = rng_()](uint64_t offset, size_t) {
+        return (bits >> (offset / 512 % 32) & 1) != 0;
+      });
+    }
+    const int rc = file_->EndAccess();
+    const bool reached = env_->faulted();
+    file_.reset();
+    env_->Revive();
+    env_->FailAt(0, false);
+    env_->SetPowerCutKeeps(nullptr);
+    ASSERT_EQ(PhysicalFile::Open(env_, "/t/model.vlu", kReadWriteExclusive, owner_, false, &file_), 0);
+    ASSERT_EQ(file_->BeginAccess(true), 0) << Where();
+    Model seen;
+    ASSERT_NO_FATAL_FAILURE(ReadAll(&seen));
+    ASSERT_TRUE(seen == committed_ || seen == model_) << Where() << ": a third state";
+    if (!reached || rc == 0) {
+      ASSERT_EQ(rc, 0) << Where();
+      ASSERT_TRUE(seen == model_) << Where() << ": success reported, new state lost";
+    } else if (!someSectors) {
+      ASSERT_TRUE(seen == committed_) << Where() << ": failure reported, state changed";
+    }
+    model_ = committed_ = seen;
+    ASSERT_NO_FATAL_FAILURE(ExpectClean());
+  }
+
   // Commits, closes and opens the file anew: everything comes back from disk.
   void Reopen() {
     if (file_) {
@@ -555,15 +600,15 @@ class TreeModelRun {
       committed_ = model_;
       file_.reset();
     }
-    ASSERT_EQ(PhysicalFile::Open(env_, "/t/model.vlu", kReadWriteExclusive, "", true, &file_), 0);
+    ASSERT_EQ(PhysicalFile::Open(env_, "/t/model.vlu", kReadWriteExclusive, owner_, true, &file_), 0);
     ASSERT_EQ(file_->BeginAccess(true), 0);
     ASSERT_NO_FATAL_FAILURE(ExpectClean());
     ASSERT_NO_FATAL_FAILURE(ExpectAll());
   }
 
-  using Model = std::map<std::string, std::string>;
   io::FaultEnv* env_;
   std::mt19937 rng_;
+  std::string owner_;
   int step_ = 0;
   Model model_, committed_;
   std::shared_ptr<PhysicalFile> file_;
