@@ -169,6 +169,7 @@ struct PhysicalFile::Impl final : BlockSource {
   // A commit between its two phases.
   struct Prepared {
     FileHeader old;
+    FileHeader commitPoint;  // the header on disk until the journal is closed
     uint64_t newEnd = 0;
     std::vector<std::pair<uint64_t, std::string>> homeWrites;
   };
@@ -270,7 +271,8 @@ struct PhysicalFile::Impl final : BlockSource {
   int Recover(const FileHeader& disk, bool forUpdate);
   Verdict CheckControlFile();
   Verdict CheckOneTransaction(const TreeEntry& entry);
-  int CloseJournal(FileHeader closed);
+  int CloseJournal(FileHeader closed, const FileHeader& pending);
+  io::IoStatus WriteClosingHeader(const FileHeader& closed, const FileHeader& pending);
   int Prepare(bool keepTransactionEntry);
   int Apply();
   void Abandon();
@@ -399,7 +401,7 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
     closed.journalStart = closed.journalEnd = static_cast<uint32_t>(closed.EndOfData());
     closed.changeCounter += 1;
     if (const int rc = lockForRecovery(); rc != 0) return rc;
-    return unlockAfterRecovery(CloseJournal(closed));
+    return unlockAfterRecovery(CloseJournal(closed, disk));
   }
   committed = pendingHeader;
   if (!forUpdate || !writable) return 0;  // reads go through the pending map meanwhile
@@ -423,14 +425,26 @@ int PhysicalFile::Impl::Recover(const FileHeader& disk, bool forUpdate) {
   FileHeader closed = pendingHeader;
   closed.journalStart = closed.journalEnd = static_cast<uint32_t>(closed.EndOfData());
   closed.changeCounter += 1;
-  return unlockAfterRecovery(CloseJournal(closed));
+  return unlockAfterRecovery(CloseJournal(closed, disk));
 }
 
-int PhysicalFile::Impl::CloseJournal(FileHeader closed) {
-  if (const io::IoStatus s = Write(0, closed.Encode()); !s.ok()) return PostedCode(s);
-  if (const io::IoStatus s = file->Sync(); !s.ok()) return PostedCode(s);
+int PhysicalFile::Impl::CloseJournal(FileHeader closed, const FileHeader& pending) {
+  if (const io::IoStatus s = WriteClosingHeader(closed, pending); !s.ok()) return PostedCode(s);
   header = committed = closed;
   return 0;
+}
+
+// Writes and flushes the header that closes the journal pending names. When
+// the flush fails, the closing header may not be on disk while pending is:
+// pending goes back (best effort), so that the next access recovers again
+// rather than a later commit writing its journal over the one a header on
+// disk may still name.
+io::IoStatus PhysicalFile::Impl::WriteClosingHeader(const FileHeader& closed,
+                                                    const FileHeader& pending) {
+  if (io::IoStatus s = Write(0, closed.Encode()); !s.ok()) return s;
+  io::IoStatus s = file->Sync();
+  if (!s.ok()) Write(0, pending.Encode());
+  return s;
 }
 
 // The transaction entry of the pending state names a control file; while
@@ -594,6 +608,7 @@ int PhysicalFile::Impl::Prepare(bool keepTransactionEntry) {
     return failBeforeCommitPoint(PostedCode(s));
   }
   state.old = old;
+  state.commitPoint = commitPoint;
   state.newEnd = newEnd;
   prepared = std::move(state);
   NotifyStage(CommitStage::AfterPhase1);
@@ -618,7 +633,8 @@ int PhysicalFile::Impl::Apply() {
     }
     std::string().swap(block);  // gathered: the page's copy can go
   }
-  applied = applied && homes.Flush().ok() && file->Sync().ok() && Write(0, closed.Encode()).ok() && file->Sync().ok();
+  applied = applied && homes.Flush().ok() && file->Sync().ok() &&
+            WriteClosingHeader(closed, state.commitPoint).ok();
   if (!applied) {
     // Committed all the same: the next access rolls the journal forward.
     Forget();
@@ -638,11 +654,12 @@ int PhysicalFile::Impl::Apply() {
 void PhysicalFile::Impl::Abandon() {
   if (!prepared) return;
   FileHeader closed = prepared->old;
+  const FileHeader commitPoint = prepared->commitPoint;
   prepared.reset();
   closed.journalStart = closed.journalEnd = static_cast<uint32_t>(closed.EndOfData());
   closed.changeCounter += 1;
   Forget();
-  if (CloseJournal(closed) != 0) Forget();
+  if (CloseJournal(closed, commitPoint) != 0) Forget();
   UnlockAllSlots();
 }
 

@@ -437,6 +437,54 @@ TEST(PhysicalCrash, FirstCommitOfANewFileCutOffLeavesItEmptyOrNew) {
   }
 }
 
+// The last flush of a commit fails: the header that closes its journal
+// may not be on disk. A later commit writing its own journal over that one,
+// cut off by a power cut that keeps some of its sectors, must not leave a
+// header on disk that rolls forward a journal made of both.
+TEST(PhysicalCrash, ClosingFlushFailsThenTheNextCommitIsCutOff) {
+  ScopedThrowOnCorruption guard;
+  CrashFixture fx;
+  Model third = fx.after;
+  for (int n = 0; n < 400; n += 2) third[Key(n)] = std::string(120, 't');
+  // The number of writes and flushes of the commit: its last is the flush.
+  uint64_t calls = 0;
+  {
+    io::FaultEnv env;
+    env.SetContents(kPath, fx.base);
+    std::shared_ptr<PhysicalFile> file;
+    ASSERT_EQ(Open(env, &file), 0);
+    ASSERT_EQ(file->BeginAccess(true), 0);
+    Apply(*file, fx.before, fx.after);
+    const uint64_t start = env.operations();
+    ASSERT_EQ(file->EndAccess(), 0);
+    calls = env.operations() - start;
+  }
+  io::FaultEnv env;
+  bool reached = false;
+  EXPECT_EQ(RunWithFault(env, fx, calls, false, &reached), 0);  // committed all the same
+  ASSERT_TRUE(reached);
+  int count = 0;
+  env.SetPowerCutKeeps([&count](uint64_t, size_t) { return ++count % 2 == 0; });
+  env.FailAt(2, true);
+  {
+    std::shared_ptr<PhysicalFile> file;
+    ASSERT_EQ(Open(env, &file), 0);
+    if (file->BeginAccess(true) == 0) {
+      Apply(*file, ReadAll(*file), third);
+      file->EndAccess();
+    }
+  }
+  ASSERT_TRUE(env.faulted());
+  env.Revive();
+  std::shared_ptr<PhysicalFile> file;
+  ASSERT_EQ(Open(env, &file), 0);
+  ASSERT_EQ(file->BeginAccess(true), 0);
+  const Model seen = ReadAll(*file);
+  ExpectClean(*file);
+  ASSERT_EQ(file->EndAccess(), 0);
+  EXPECT_TRUE(seen == fx.after || seen == third);
+}
+
 // Cuts the power at the first point after the commit point (the header on
 // disk then holds an open journal).
 std::string FileWithOpenJournal(const CrashFixture& fx) {
