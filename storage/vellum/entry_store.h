@@ -5,6 +5,11 @@
 // Every operation returns 0 on success or an error code of the record-file
 // interface: 35 (Record Not Found) when no entry qualifies, or a file system
 // code (2, 5, 90 ...). A damaged file ends in the consistency stop instead.
+//
+// Keys whose first byte is 0xFF are the file's transaction entries: a commit
+// that is not part of a multi-file transaction erases them. No other entry
+// may have such a key (table entries start with their table number, which
+// stays below 0xFE000000, and name entries with 0xFE).
 #pragma once
 
 #include <functional>
