@@ -65,8 +65,7 @@ void EntryBuffer::Reindex() {
 
 size_t EntryBuffer::Locate(std::string_view key, bool* found) const {
   const size_t i = Bound(key, false);
-  *found = i < slots_.size() && key.substr(0, sharedLength_) == std::string_view(shared_, sharedLength_) &&
-           slots_[i].prefix == KeyPrefix8(key, sharedLength_) && this->key(i) == key;
+  *found = i < slots_.size() && this->key(i) == key;
   return i;
 }
 

@@ -31,8 +31,7 @@ class EntryBuffer {
   uint32_t TotalBytes() const { return live_; }
   // The first entry whose key is not below key (upper: is above key).
   size_t Bound(std::string_view key, bool upper) const;
-  // The first entry whose key is not below key, and whether its key is key
-  // (told by the slot's eight bytes alone when they differ).
+  // The first entry whose key is not below key, and whether its key is key.
   size_t Locate(std::string_view key, bool* found) const;
 
   void Reserve(size_t entries, size_t bytes);

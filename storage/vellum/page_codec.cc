@@ -63,6 +63,52 @@ uint32_t HeaderSize(const PageImage& page) {
   return kPageHeaderSize + (page.isIndex() ? 4 * static_cast<uint32_t>(page.entries.size()) : 0);
 }
 
+// The bytes AppendCount writes for count.
+size_t CountLength(uint64_t count) {
+  size_t n = 1;
+  while (count >= 0x80) {
+    count >>= 7;
+    ++n;
+  }
+  return n;
+}
+
+// The run-length packing of in into o, which has room for room bytes; the
+// packed length, or 0 when in has no run or its packing is longer than
+// room. Every maximal run of four or more equal bytes is packed: emitting
+// runs in the order FindRun finds them is the scan the format describes.
+size_t PackRunsWithin(std::string_view in, char* o, size_t room) {
+  char* const begin = o;
+  char* const end = o + room;
+  auto put = [&o](uint64_t count) {
+    while (count >= 0x80) {
+      *o++ = static_cast<char>(0x80 | (count & 0x7F));
+      count >>= 7;
+    }
+    *o++ = static_cast<char>(count);
+  };
+  size_t q = 0;
+  bool anyRun = false;
+  for (size_t p = FindRun(in, 0); p < in.size(); p = FindRun(in, q)) {
+    const size_t literal = (p + 1) - q;
+    const size_t runEnd = RunEnd(in, p);
+    const size_t need = CountLength(literal) + literal + CountLength(runEnd - p - 1);
+    if (static_cast<size_t>(end - o) < need) return 0;
+    put(literal);
+    std::memcpy(o, in.data() + q, literal);
+    o += literal;
+    put(runEnd - p - 1);
+    q = runEnd;
+    anyRun = true;
+  }
+  const size_t literal = in.size() - q;
+  if (!anyRun || static_cast<size_t>(end - o) < CountLength(literal) + literal) return 0;
+  put(literal);
+  std::memcpy(o, in.data() + q, literal);
+  o += literal;
+  return static_cast<size_t>(o - begin);
+}
+
 }  // namespace
 
 uint32_t SizeEstimate(const PageImage& page) {
@@ -82,31 +128,13 @@ void AppendCount(std::string* out, uint64_t count) {
 }
 
 bool PackRuns(std::string_view in, std::string* out) {
-  out->clear();
-  return AppendPackedRuns(in, out);
-}
-
-bool AppendPackedRuns(std::string_view in, std::string* out) {
-  // Every maximal run of four or more equal bytes is packed: emitting runs
-  // in the order FindRun finds them is the scan the format describes.
-  const size_t start = out->size();
-  size_t q = 0;  // first input byte not yet emitted
-  bool anyRun = false;
-  for (size_t p = FindRun(in, 0); p < in.size(); p = FindRun(in, q)) {
-    const size_t end = RunEnd(in, p);
-    AppendCount(out, (p + 1) - q);
-    out->append(in.data() + q, (p + 1) - q);
-    AppendCount(out, end - p - 1);
-    q = end;
-    anyRun = true;
-  }
-  if (!anyRun) {
-    out->resize(start);
-    return false;
-  }
-  AppendCount(out, in.size() - q);
-  out->append(in.data() + q, in.size() - q);
-  return true;
+  // Room for the worst case: the input, and two counts per run (a run takes
+  // four bytes at least).
+  const size_t room = in.size() + (in.size() / 4 + 2) * 2 * CountLength(in.size());
+  out->resize(room);
+  const size_t packed = PackRunsWithin(in, out->data(), room);
+  out->resize(packed);
+  return packed != 0;
 }
 
 std::string UnpackRuns(std::string_view in, size_t n) {
@@ -183,51 +211,6 @@ namespace {
 // The block of page with its own offset field 0, built into *out. The plain
 // entry bytes are put together in a buffer kept for the thread, and the
 // block is given the capacity of its padded size.
-// The bytes AppendCount writes for count.
-size_t CountLength(uint64_t count) {
-  size_t n = 1;
-  while (count >= 0x80) {
-    count >>= 7;
-    ++n;
-  }
-  return n;
-}
-
-// The run-length packing of in into o, which has room for room bytes; the
-// packed length, or 0 when in has no run or its packing is longer than
-// room. The scan and the bytes are PackRuns's, written through a pointer.
-size_t PackRunsWithin(std::string_view in, char* o, size_t room) {
-  char* const begin = o;
-  char* const end = o + room;
-  auto put = [&o](uint64_t count) {
-    while (count >= 0x80) {
-      *o++ = static_cast<char>(0x80 | (count & 0x7F));
-      count >>= 7;
-    }
-    *o++ = static_cast<char>(count);
-  };
-  size_t q = 0;
-  bool anyRun = false;
-  for (size_t p = FindRun(in, 0); p < in.size(); p = FindRun(in, q)) {
-    const size_t literal = (p + 1) - q;
-    const size_t runEnd = RunEnd(in, p);
-    const size_t need = CountLength(literal) + literal + CountLength(runEnd - p - 1);
-    if (static_cast<size_t>(end - o) < need) return 0;
-    put(literal);
-    std::memcpy(o, in.data() + q, literal);
-    o += literal;
-    put(runEnd - p - 1);
-    q = runEnd;
-    anyRun = true;
-  }
-  const size_t literal = in.size() - q;
-  if (!anyRun || static_cast<size_t>(end - o) < CountLength(literal) + literal) return 0;
-  put(literal);
-  std::memcpy(o, in.data() + q, literal);
-  o += literal;
-  return static_cast<size_t>(o - begin);
-}
-
 void BuildBlock(const PageImage& page, std::string* out) {
   thread_local std::string plain;
   const uint32_t header = HeaderSize(page);

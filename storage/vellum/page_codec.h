@@ -109,9 +109,6 @@ std::string UnpackRuns(std::string_view in, size_t n);
 // Base-128 count: seven bits a byte, low bits first, 0x80 on all but the last.
 void AppendCount(std::string* out, uint64_t count);
 
-// The same appended to *out (a false return leaves *out as it was).
-bool AppendPackedRuns(std::string_view in, std::string* out);
-
 // Entry packing of a page's entries (in order).
 std::string PackEntries(const PageEntries& entries);
 // The same into *out (its earlier content goes).

@@ -13,20 +13,10 @@ namespace {
 
 int Compare(std::string_view a, std::string_view b) { return CompareKeys(a, b); }
 
-// The first entry whose key is not below key.
-size_t LowerBound(const PageEntries& entries, std::string_view key) {
-  return entries.LowerBound(key);
-}
-
-// The first entry whose key is above key.
-size_t UpperBound(const PageEntries& entries, std::string_view key) {
-  return entries.UpperBound(key);
-}
-
 // The child whose separator is the greatest one not above key (the first
 // child when key lies below every separator).
 size_t ChildIndex(const PageImage& page, std::string_view key) {
-  const size_t upper = UpperBound(page.entries, key);
+  const size_t upper = page.entries.UpperBound(key);
   return upper == 0 ? 0 : upper - 1;
 }
 
@@ -177,8 +167,8 @@ int Tree::SeekLE(std::string_view key, TreeEntry* out) { return Seek(key, false,
 int Tree::Seek(std::string_view key, bool forward, bool inclusive, TreeEntry* out) {
   // The entry's index in entries, or entries.size() when none qualifies.
   auto pick = [&](const PageEntries& entries) -> size_t {
-    if (forward) return inclusive ? LowerBound(entries, key) : UpperBound(entries, key);
-    const size_t i = inclusive ? UpperBound(entries, key) : LowerBound(entries, key);
+    if (forward) return inclusive ? entries.LowerBound(key) : entries.UpperBound(key);
+    const size_t i = inclusive ? entries.UpperBound(key) : entries.LowerBound(key);
     return i > 0 ? i - 1 : entries.size();
   };
   if (const PagePtr leaf = HintedLeaf(key)) {
@@ -219,9 +209,9 @@ int Tree::Scan(std::string_view key, bool forward, bool inclusive,
   const PageEntries* entries = &leaf->image.entries;
   size_t i = 0;
   if (forward) {
-    i = inclusive ? LowerBound(*entries, key) : UpperBound(*entries, key);
+    i = inclusive ? entries->LowerBound(key) : entries->UpperBound(key);
   } else {
-    const size_t end = inclusive ? UpperBound(*entries, key) : LowerBound(*entries, key);
+    const size_t end = inclusive ? entries->UpperBound(key) : entries->LowerBound(key);
     i = end > 0 ? end - 1 : entries->size();
   }
   // The last key visited (key itself before the first): as for Seek, a
