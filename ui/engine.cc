@@ -549,7 +549,16 @@ bool Engine::UserActivate(WindowId id) {
 
 bool Engine::PresenterActivated(WindowId id, uint64_t appliedSeq) {
   std::lock_guard lock(s_->mu);
-  if (!s_->Find(id) || appliedSeq != s_->activeSeq) return false;
+  WinState* w = s_->Find(id);
+  if (!w || appliedSeq != s_->activeSeq) return false;
+  // A window behind a later window of its thread (a list behind its form)
+  // takes no input: the later one comes up in its place, as a click on a
+  // disabled owner brings up what it waits on.
+  if (WinState* top = s_->LaterWindow(*w) ? s_->TopOf(w->thread) : nullptr; top && !top->model.hidden) {
+    s_->SetActive(top->id, true);
+    s_->Notify({ChangeKind::Activate, top->id, 0, StdAction::None});
+    return true;
+  }
   s_->SetActive(id, false);
   return true;
 }

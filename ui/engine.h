@@ -117,7 +117,9 @@ class Engine {
   // The toolkit shows the window active (a click, Ctrl+Tab, tile, a window
   // closed ...). appliedSeq: the ActiveState::seq the presenter last showed;
   // a report older than the engine's latest own change is dropped, since the
-  // presenter is about to show that change. False when dropped or unknown.
+  // presenter is about to show that change. A window blocked by a later
+  // window of its thread hands the activation to that window, which the
+  // presenter is told to show. False when dropped or unknown.
   bool PresenterActivated(WindowId id, uint64_t appliedSeq);
   // Geometry the user gave the window (no event unless the state changed).
   bool UserGeometry(WindowId id, Rect r, bool maximized, bool minimized);

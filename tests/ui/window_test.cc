@@ -279,6 +279,34 @@ TEST_F(WindowTest, AClosedActiveWindowHandsOverToTheOneActiveBeforeIt) {
   EXPECT_TRUE(Finished(a) && Finished(c));
 }
 
+TEST_F(WindowTest, AWindowBehindItsThreadsLaterWindowHandsTheActivationToIt) {
+  auto other = OpenElsewhere("Other");
+  WindowModel lm = Form();
+  lm.title = "List";
+  Window list(lm);
+  list.Open();
+  WindowModel fm = Form();
+  fm.title = "Its form";
+  Window form(fm);
+  form.Open();
+  E().UserActivate(FindWindow("Other"));
+  // The toolkit raises the list (a message box over the form closed, say):
+  // the form comes up instead, and the presenter is told to show it.
+  ActiveState before = E().Active();
+  EXPECT_TRUE(E().PresenterActivated(list.Id(), before.seq));
+  EXPECT_EQ(ActiveWindow(), form.Id());
+  EXPECT_GT(E().Active().seq, before.seq);
+  // A window of another thread is not held back by this one.
+  EXPECT_TRUE(E().PresenterActivated(FindWindow("Other"), E().Active().seq));
+  EXPECT_EQ(ActiveWindow(), FindWindow("Other"));
+  form.Close();
+  EXPECT_TRUE(E().PresenterActivated(list.Id(), E().Active().seq));
+  EXPECT_EQ(ActiveWindow(), list.Id());
+  list.Close();
+  E().CloseAll();
+  EXPECT_TRUE(Finished(other));
+}
+
 TEST_F(WindowTest, TheFrameShowsTheActiveWindowsToolbarState) {
   WindowModel fm = Form();
   fm.kind = WindowKind::Frame;

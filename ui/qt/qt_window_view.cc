@@ -990,6 +990,10 @@ void QtWindowView::ReportGeometryLater() {
 void QtWindowView::ReportGeometry() {
   if (closing_ || syncing_ || Applying() || !top_) return;
   QRect g = top_->geometry();
+  // A window is placed by its outer corner (move() takes the frame's place
+  // for a top-level window), so that is the place it reports: the client
+  // corner would put it one title bar lower at every restore.
+  g.moveTopLeft(top_->pos());
   if (content_) g.setSize(content_->size());
   Rect r = DialogRect(g);
   bool max = top_->isMaximized(), min = top_->isMinimized();
