@@ -183,6 +183,41 @@ TEST(QtLayout, AWindowReportsTheSizeItWasOpenedAt) {
   Engine::Get().SetPresenter(nullptr);
 }
 
+// Settings written on another, larger screen put windows beyond this one:
+// they open within the desktop, and report the place they show at.
+TEST(QtLayout, AWindowRestoredBeyondTheDesktopOpensOnIt) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  std::thread frame = test::StartFrame("Far frame", {5000, 4000, 300, 200}, [] {
+    WindowModel d;
+    d.kind = WindowKind::Dialog;
+    d.title = "Huge dialog";
+    d.at = {-3000, -2000, 99999, 99999};
+    d.AddButton("?CLOSE", "&Close", StdAction::Close).at = {4, 4, 40, 14};
+    Window dw(d);
+    dw.Open();
+    while (dw.Accept()) {
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("Huge dialog"));
+  ASSERT_TRUE(test::Settle());
+  const QRect desk = QGuiApplication::primaryScreen()->availableGeometry();
+  int seen = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (!w->isVisible() || (w->windowTitle() != "Far frame" && w->windowTitle() != "Huge dialog")) continue;
+    ++seen;
+    EXPECT_TRUE(desk.contains(w->geometry())) << w->windowTitle().toStdString();
+  }
+  EXPECT_EQ(seen, 2);
+  const auto m = Engine::Get().Snapshot(Engine::Get().FindWindow("Far frame"));
+  ASSERT_TRUE(m);
+  EXPECT_LT(m->at.x, 5000);
+  EXPECT_LT(m->at.y, 4000);
+  test::CloseAllAndJoin(frame);
+  Engine::Get().SetPresenter(nullptr);
+}
+
 // Tiled children that cannot shrink to their share of the area keep their
 // least sizes and are scrolled to; the frame keeps its size.
 TEST(QtLayout, TilingChildrenLargerThanTheirShareLeavesTheFrameAlone) {

@@ -134,7 +134,37 @@ int PictureWidth(const std::string& picture) {
   if (picture.empty() || !Picture::Parse(picture, &p, &reason)) return 0;
   return p.kind() == PictureKind::String ? p.width() : 0;
 }
+// Room for a window's title bar and borders, which the window manager adds.
+const QSize kDecoration(16, 48);
+
+// The desktop area that a top-level window placed at `at` belongs to: the
+// screen under its title bar, else the primary screen.
+QRect DesktopFor(QPoint at) {
+  QScreen* s = QGuiApplication::screenAt(at + QPoint(kDecoration.width(), kDecoration.height() / 4));
+  if (!s) s = QGuiApplication::primaryScreen();
+  return s ? s->availableGeometry() : QRect();
+}
+
 }  // namespace
+
+// Settings written on a larger or another screen must not put a window out
+// of reach: a top-level window is kept within the desktop, size and place.
+QSize QtWindowView::WithinDesktop(QSize size) const {
+  if (kind_ == WindowKind::MdiChild) return size;
+  const QRect desk = DesktopFor(lastAt_.x >= 0 ? QPoint(static_cast<int>(lastAt_.x * dluX_),
+                                                        static_cast<int>(lastAt_.y * dluY_))
+                                               : QPoint());
+  return desk.isValid() ? size.boundedTo(desk.size() - kDecoration) : size;
+}
+
+QPoint QtWindowView::WithinDesktop(QPoint at, QSize size) const {
+  if (kind_ == WindowKind::MdiChild) return at;
+  const QRect desk = DesktopFor(at);
+  if (!desk.isValid()) return at;
+  const QSize outer = size + kDecoration;
+  return {std::clamp(at.x(), desk.left(), std::max(desk.left(), desk.right() + 1 - outer.width())),
+          std::clamp(at.y(), desk.top(), std::max(desk.top(), desk.bottom() + 1 - outer.height()))};
+}
 
 Qt::WindowFlags DialogFlags(bool maxBox) {
   Qt::WindowFlags f = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -162,8 +192,9 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     return false;
   };
   auto escape = [this] { return !closing_ && E().UserKey(id_, 0, key::Esc); };
-  QSize size(static_cast<int>(std::lround(std::max(m.at.w, 40) * dluX_)),
-             static_cast<int>(std::lround(std::max(m.at.h, 20) * dluY_)));
+  lastAt_ = m.at;
+  const QSize size = WithinDesktop(QSize(static_cast<int>(std::lround(std::max(m.at.w, 40) * dluX_)),
+                                         static_cast<int>(std::lround(std::max(m.at.h, 20) * dluY_))));
   if (kind_ == WindowKind::Frame) {
     auto* f = new EngineClosed<QMainWindow>();
     f->allowClose = allow;
@@ -217,7 +248,8 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     content_->setFont(font);
     Build(m);
     content_->resize(size);
-    content_->setMinimumSize(static_cast<int>(m.minW * dluX_), static_cast<int>(m.minH * dluY_));
+    content_->setMinimumSize(
+        WithinDesktop(QSize(static_cast<int>(m.minW * dluX_), static_cast<int>(m.minH * dluY_))));
     if (m.maxW > 0 && m.maxH > 0)
       content_->setMaximumSize(static_cast<int>(m.maxW * dluX_), static_cast<int>(m.maxH * dluY_));
     if (kind_ == WindowKind::MdiChild && mdi) {
@@ -292,9 +324,9 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
   if (!m.icon.empty()) top_->setWindowIcon(IconFor(m.icon));
   top_->installEventFilter(this);
   if (content_) content_->installEventFilter(this);
-  lastAt_ = m.at;
   if (m.at.x >= 0 && m.at.y >= 0)
-    top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
+    top_->move(WithinDesktop(QPoint(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_)),
+                             size));
   if (kind_ == WindowKind::MdiChild && !m.maximized && !m.hidden) FitInFrame();
   lastHidden_ = m.hidden;  // a window opened hidden shows when the model says so
   if (m.hidden) {
@@ -970,15 +1002,16 @@ void QtWindowView::ApplyGeometry(const WindowModel& m) {
     else top_->showNormal();
     ReportGeometryLater();
   }
-  if (moved && m.at.x >= 0 && m.at.y >= 0)
-    top_->move(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_));
+  lastAt_ = m.at;
   if (sized && m.at.w > 0 && m.at.h > 0) {
-    QSize inner(static_cast<int>(m.at.w * dluX_), static_cast<int>(m.at.h * dluY_));
+    const QSize inner = WithinDesktop(QSize(static_cast<int>(m.at.w * dluX_), static_cast<int>(m.at.h * dluY_)));
     QSize decoration = content_ ? top_->size() - content_->size() : QSize();
     if (oneSize_) content_->setFixedSize(inner);  // the layout fits the window to it
     else top_->resize(inner + decoration);
   }
-  lastAt_ = m.at;
+  if (moved && m.at.x >= 0 && m.at.y >= 0)
+    top_->move(WithinDesktop(QPoint(static_cast<int>(m.at.x * dluX_), static_cast<int>(m.at.y * dluY_)),
+                             content_ ? content_->size() : top_->size()));
 }
 
 void QtWindowView::ReportGeometryLater() {

@@ -115,6 +115,8 @@ class QtWindowView : public QObject {
   void SyncList(const ControlModel& c);
   void SyncTabs(const WindowModel& m);
   void ApplyGeometry(const WindowModel& m);
+  QSize WithinDesktop(QSize size) const;
+  QPoint WithinDesktop(QPoint at, QSize size) const;
   // Reports the geometry once the change being applied has taken effect.
   void ReportGeometryLater();
   void ReportGeometry();
