@@ -67,6 +67,7 @@ WindowModel NewPasswordLayout() {
   cancel.msg = "Cancel Operation";
   cancel.tip = "Cancel Operation";
   cancel.icon = "WACANCEL.ICO";
+  cancel.isCancel = true;
   return w;
 }
 

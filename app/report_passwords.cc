@@ -40,6 +40,7 @@ WindowModel ProgressLayout() {
   cancel.msg = "Cancel Report";
   cancel.tip = "Cancel Report";
   cancel.icon = "WACANCEL.ICO";
+  cancel.isCancel = true;
   return w;
 }
 

@@ -66,6 +66,7 @@ WindowModel FormLayout() {
     c.icon = b.icon;
   }
   w.Control(kOk)->isDefault = true;
+  w.Control(kCancel)->isCancel = true;
   return w;
 }
 

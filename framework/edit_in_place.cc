@@ -61,7 +61,9 @@ int EditInPlace::TakeRequest(int request) {
   ui::ControlModel& ok = layout.AddButton("?OK", "&OK");
   ok.at = {width - 104, 34, 48, 14};
   ok.isDefault = true;
-  layout.AddButton("?CANCEL", "&Cancel").at = {width - 52, 34, 48, 14};
+  ui::ControlModel& cancel = layout.AddButton("?CANCEL", "&Cancel");
+  cancel.at = {width - 52, 34, 48, 14};
+  cancel.isCancel = true;
   layout.at = {-1, -1, width, 52};
   const int okFeq = 2 * n + 1, cancelFeq = 2 * n + 2;
 

@@ -30,7 +30,7 @@ bool PrintPreview::AskJump() {
   entry.at = {40, 6, 40, 12};
   entry.tip = entry.msg = "Select a page of the report";
   Button(m, "?OK", "OK", {30, 28, 45, 14}, "Jump to the selected page").isDefault = true;
-  Button(m, "?CANCEL", "Cancel", {80, 28, 45, 14}, "Cancel this selection");
+  Button(m, "?CANCEL", "Cancel", {80, 28, 45, 14}, "Cancel this selection").isCancel = true;
   ui::Window w(m);
   std::string page = std::to_string(CURRENTPAGE);
   w.Open();
@@ -116,7 +116,7 @@ bool PrintPreview::AskPages() {
   m.AddEntry("?PAGES:TEXT", "@s255").at = {64, 6, 130, 12};
   Button(m, "?RESET", "&Reset", {44, 30, 45, 14});
   Button(m, "?OK", "&Ok", {94, 30, 45, 14}).isDefault = true;
-  Button(m, "?CANCEL", "&Cancel", {144, 30, 45, 14});
+  Button(m, "?CANCEL", "&Cancel", {144, 30, 45, 14}).isCancel = true;
   ui::Window w(m);
   std::string text = PAGESTOPRINT;
   if (INIMGR != nullptr) INIMGR->FetchWindow(PreviewPagesSection, w);

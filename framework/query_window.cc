@@ -73,7 +73,9 @@ ui::WindowModel Layout(const std::vector<QueryField>& fields) {
   ui::ControlModel& ok = m.AddButton("?OK", "&OK");
   ok.at = {194, sheetH + 10, 50, 14};
   ok.isDefault = true;
-  m.AddButton("?CANCEL", "&Cancel").at = {248, sheetH + 10, 50, 14};
+  ui::ControlModel& cancel = m.AddButton("?CANCEL", "&Cancel");
+  cancel.at = {248, sheetH + 10, 50, 14};
+  cancel.isCancel = true;
   m.AddButton("?CLEAR", "C&lear").at = {302, sheetH + 10, 50, 14};
   for (size_t i = 0; i < fields.size(); ++i) {
     const int y = kFirstRow + kRow * static_cast<int>(i);

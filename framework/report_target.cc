@@ -40,7 +40,9 @@ int ReportTargetSelector::Ask() {
   list.at = {5, 5, 160, 64};
   m.AddButton("?OK", "&OK").at = {70, 76, 45, 14};
   m.Control(2)->isDefault = true;
-  m.AddButton("?CANCEL", "&Cancel").at = {120, 76, 45, 14};
+  ui::ControlModel& cancel = m.AddButton("?CANCEL", "&Cancel");
+  cancel.at = {120, 76, 45, 14};
+  cancel.isCancel = true;
   ui::Window w(m);
   w.Open();
   std::vector<std::vector<std::string>> rows;

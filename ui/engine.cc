@@ -155,6 +155,7 @@ struct Engine::State {
       Push(w, {event::AlertKey, feq, keycode, ch});
       return true;
     }
+    if (keycode == key::Esc) return Escape(w);
     ControlModel* c = w.model.Control(feq);
     if (!c) return false;
     if (ch && TakesCharacters(*c)) {
@@ -189,6 +190,19 @@ struct Engine::State {
       Notify({ChangeKind::ListRows, w.id, feq, StdAction::None});
       Push(w, {event::NewSelection, feq, keycode});
     }
+    return true;
+  }
+  // Esc presses the window's cancel button, as a click would. A window of
+  // its own without one is closed as by its close box; an MDI child (a list)
+  // without one ignores the key.
+  bool Escape(WinState& w) {
+    for (const ControlModel& c : w.model.controls)
+      if (c.type == ControlType::Button && c.isCancel && c.enabled && c.visible) {
+        Push(w, {event::Accepted, c.feq, 0});
+        return true;
+      }
+    if (w.model.kind != WindowKind::Dialog) return false;
+    Push(w, {event::CloseWindow, 0, 0});
     return true;
   }
   // The window a user action may reach: open, not blocked.

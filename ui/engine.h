@@ -100,7 +100,9 @@ class Engine {
   bool UserAccept(WindowId id, int feq);  // button, entry, menu item, toolbar button
   bool UserFocus(WindowId id, int feq);   // Selected (no event when it already has it)
   // A key on a control: AlertKey when it is an alert key there; a character
-  // into an entry; a list's navigation key. False when it means nothing.
+  // into an entry; a list's navigation key; Esc presses the window's cancel
+  // button (a dialog without one closes; feq may be 0). False when it means
+  // nothing.
   bool UserKey(WindowId id, int feq, int keycode, char ch = 0);
   // Chooses row / item / tab n (1-based) of a list, drop list, combo, spin
   // box or sheet: NewSelection (a drop list, combo or spin box: then Accepted).

@@ -39,6 +39,7 @@ struct ControlModel {
   bool visible = true;
   bool readOnly = false;
   bool isDefault = false;      // the button pressed by Enter
+  bool isCancel = false;       // the button pressed by Esc
   bool password = false;       // entries: show typed characters masked
   StdAction action = StdAction::None;
   int parent = 0;              // the tab (or sheet) it sits on; 0 for the window

@@ -112,6 +112,31 @@ TEST_F(ListWindowTest, TheFormByRequest) {
   EXPECT_EQ(StoredEntries(folder_.path()), (std::vector<std::string>{"ebay|second||"}));
 }
 
+// Esc in the form is its Cancel button: the same question about the
+// changes, the form stays on "No", and on "Yes" nothing is written.
+TEST_F(ListWindowTest, EscapeInTheFormIsItsCancel) {
+  AddEntries(folder_.path(), {{"ebay", "ann", "pw", "notes"}});
+  std::future<int> change = StartForm("ebay", request::Change);
+  Check(d().WaitWindow("Record Will Be Changed"));
+  Check(d().Type("?PAS:LOGIN", "mallory"));
+  // Failing, the form is left by its button, so the test ends all the same.
+  auto escape = [this] {
+    if (d().Key("?PAS:LOGIN", "Esc").ok) return;
+    ADD_FAILURE() << "Esc means nothing to the form";
+    Check(d().Press("?CANCEL"));
+  };
+  escape();
+  const ui::ScriptResult asked = d().Answer("no");
+  Check(asked);
+  EXPECT_NE(asked.output.find("Changes will be lost!"), std::string::npos) << asked.output;
+  Check(d().WaitWindow("Record Will Be Changed"));
+  escape();
+  Check(d().Answer("yes"));
+  EXPECT_EQ(Response(change), response::Cancelled);
+  EXPECT_TRUE(Titles().empty()) << Titles()[0];
+  EXPECT_EQ(StoredEntries(folder_.path()), (std::vector<std::string>{"ebay|ann|pw|notes"}));
+}
+
 TEST_F(ListWindowTest, HistoryKeyBringsBackTheLastSavedValueOnThatThread) {
   AddEntries(folder_.path(), {{"ebay", "ann", "", ""}});
   std::promise<int> changed;

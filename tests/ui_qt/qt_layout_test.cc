@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -329,6 +330,75 @@ TEST(QtLayout, EnterPressesTheFocusedButtonOfAChild) {
   ASSERT_TRUE(test::Settle());
   EXPECT_TRUE(log.Has("pressed 2"));
   EXPECT_FALSE(log.Has("pressed 1"));
+  test::CloseAllAndJoin(frame);
+  Engine::Get().SetPresenter(nullptr);
+}
+
+// The entry of the MDI child titled title.
+QLineEdit* EntryOf(const QString& title) {
+  for (QWidget* w : QApplication::allWidgets())
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+      for (QWidget* p = e->parentWidget(); p; p = p->parentWidget())
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(p); sub && sub->windowTitle() == title) return e;
+  return nullptr;
+}
+
+// Esc in an MDI child presses its cancel button, as a click would; a child
+// without one (a list) keeps its window.
+TEST(QtLayout, EscapeIsTheCancelButtonOfAChildAndNothingToAList) {
+  test::App();
+  QtPresenter presenter;
+  Engine::Get().SetPresenter(&presenter);
+  test::Log log;
+  std::thread frame = test::StartFrame("Escape frame", {-1, -1, 400, 260}, [&log] {
+    WindowModel l;
+    l.kind = WindowKind::MdiChild;
+    l.title = "List";
+    l.at = {-1, -1, 160, 60};
+    l.AddEntry("?LOCATOR", "@s20").at = {4, 4, 80, 12};
+    Window lw(l);
+    lw.Open();
+    while (lw.Accept()) {
+      if (lw.Event() == event::CloseWindow) log.Add("list closed");
+      if (lw.Event() != event::User) continue;
+      WindowModel f;
+      f.kind = WindowKind::MdiChild;
+      f.title = "Form";
+      f.at = {-1, -1, 160, 60};
+      f.AddEntry("?NAME", "@s20").at = {4, 4, 80, 12};
+      f.AddButton("?OK", "&OK").at = {4, 30, 40, 14};
+      f.AddButton("?CANCEL", "&Cancel").at = {50, 30, 40, 14};
+      f.controls.back().isCancel = true;
+      Window fw(f);
+      fw.Open();
+      while (fw.Accept()) {
+        if (fw.Event() != event::Accepted) continue;
+        log.Add("form pressed " + std::to_string(fw.Field()));
+        if (fw.Field() == 3) fw.Close();
+      }
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("List"));
+  QLineEdit* locator = EntryOf(QStringLiteral("List"));
+  ASSERT_NE(locator, nullptr);
+  locator->setFocus();
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(locator, &esc);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_NE(Engine::Get().FindWindow("List"), 0);
+  EXPECT_FALSE(log.Has("list closed"));
+
+  Engine::Get().Post(Engine::Get().FindWindow("List"), {event::User, 0, 0});
+  ASSERT_TRUE(test::WaitForWindow("Form"));
+  QLineEdit* name = EntryOf(QStringLiteral("Form"));
+  ASSERT_NE(name, nullptr);
+  name->setFocus();
+  QKeyEvent escAgain(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(name, &escAgain);
+  ASSERT_TRUE(test::Settle());
+  EXPECT_TRUE(log.Has("form pressed 3"));
+  EXPECT_FALSE(log.Has("form pressed 2"));
+  EXPECT_EQ(Engine::Get().FindWindow("Form"), 0);
   test::CloseAllAndJoin(frame);
   Engine::Get().SetPresenter(nullptr);
 }

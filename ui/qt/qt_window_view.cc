@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QFontMetricsF>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -68,11 +69,28 @@ class EngineClosed : public Base {
   }
 };
 
+// Esc that no control took is the engine's: it presses the window's cancel
+// button (a dialog without one closes). escape: false when it meant nothing.
 class DialogWindow : public EngineClosed<QDialog> {
  public:
-  void reject() override {  // Esc asks the engine too
-    if (allowClose && !allowClose()) return;
-    QDialog::reject();
+  std::function<bool()> escape;
+
+  void reject() override {
+    if (escape) escape();
+  }
+};
+
+class ChildWindow : public EngineClosed<QMdiSubWindow> {
+ public:
+  std::function<bool()> escape;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && escape && escape()) {
+      e->accept();
+      return;
+    }
+    EngineClosed<QMdiSubWindow>::keyPressEvent(e);
   }
 };
 
@@ -173,6 +191,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     E().UserClose(id_);
     return false;
   };
+  auto escape = [this] { return !closing_ && E().UserKey(id_, 0, key::Esc); };
   lastAt_ = m.at;
   const QSize size = WithinDesktop(QSize(static_cast<int>(std::lround(std::max(m.at.w, 40) * dluX_)),
                                          static_cast<int>(std::lround(std::max(m.at.h, 20) * dluY_))));
@@ -234,8 +253,9 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
     if (m.maxW > 0 && m.maxH > 0)
       content_->setMaximumSize(static_cast<int>(m.maxW * dluX_), static_cast<int>(m.maxH * dluY_));
     if (kind_ == WindowKind::MdiChild && mdi) {
-      auto* sub = new EngineClosed<QMdiSubWindow>();
+      auto* sub = new ChildWindow();
       sub->allowClose = allow;
+      sub->escape = escape;
       QWidget* shown = content_;
       if (!m.status.empty()) {
         // A child with status fields has a status bar of its own under its controls.
@@ -271,6 +291,7 @@ QtWindowView::QtWindowView(WindowId id, const WindowModel& m, QMdiArea* mdi, QSt
       if (owner) d->setParent(owner, Qt::Dialog);
       d->setWindowFlags(DialogFlags(m.maxBox || m.maximized));
       d->allowClose = allow;
+      d->escape = escape;
       d->setFont(font);
       auto* layout = new QVBoxLayout(d);
       layout->setContentsMargins(0, 0, 0, 0);
