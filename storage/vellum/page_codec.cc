@@ -277,7 +277,7 @@ PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info) {
   return DecodePage(ByteBuffer(block), sizeClass, info);
 }
 
-PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info) {
+PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info, bool forChange) {
   const std::string_view bytes = block.view();
   if (bytes.size() < kPageHeaderSize) ConsistencyStop(1477);
   PageBlockInfo facts;
@@ -308,7 +308,10 @@ PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info) {
       page.children[i] = GetLe32(bytes, kPageHeaderSize + 4 * i);
     }
   }
-  if (packed) {
+  if (forChange) {
+    page.entries = PageEntries::Owned(bytes.substr(header, storedBytes), plainLength, packed,
+                                      facts.entries);
+  } else if (packed) {
     page.entries =
         PageEntries::FromPacked(std::move(block), header, storedBytes, plainLength, facts.entries);
   } else {

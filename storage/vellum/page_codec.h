@@ -141,8 +141,11 @@ struct PageBlockInfo {
 // Decodes a block read from a slot of sizeClass units (block.size() is the
 // class size). Checks 1477, 1659, 1678, 1602, 522, 530.
 // The page keeps the block and puts entries together (unpacking them when
-// they are packed) as they are used (page_entries.h).
-PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info = nullptr);
+// they are packed) as they are used (page_entries.h); with forChange, for a
+// page about to be changed, the entries are unpacked into entries of their
+// own at once (same checks, same order).
+PageImage DecodePage(ByteBuffer block, int sizeClass, PageBlockInfo* info = nullptr,
+                     bool forChange = false);
 PageImage DecodePage(std::string block, int sizeClass, PageBlockInfo* info = nullptr);
 
 }  // namespace ck::vellum

@@ -105,6 +105,79 @@ PageEntries PageEntries::Walk(ByteBuffer bytes, size_t start, size_t length, siz
   return p;
 }
 
+PageEntries PageEntries::Owned(std::string_view stored, size_t plainLength, bool packed,
+                               uint32_t count) {
+  // Unpacking whole first reports damage to the packing (522, 530) before
+  // damage to the entries (1602), as the walk does.
+  ByteBuffer unpacked;
+  std::string_view plain = stored.substr(0, plainLength);
+  if (packed) {
+    unpacked = ByteBuffer(plainLength);
+    RunReader(stored, plainLength, true).Read(unpacked.data(), plainLength);
+    plain = unpacked.view();
+  } else if (stored.size() < plainLength) {
+    ConsistencyStop(1602);
+  }
+  if (count > plain.size()) ConsistencyStop(1602);  // every entry takes at least its flag byte
+  const char* const end = plain.data() + plain.size();
+  // The entries' bytes: each entry's own bytes plus what it shares (at most
+  // 63). Counted first so that the buffer is made once, at its size.
+  size_t bytes = 0;
+  {
+    const char* p = plain.data();
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < count && p < end; ++i) {
+      const auto flag = static_cast<uint8_t>(*p++);
+      if ((flag & 0x80) && end - p >= 2) {
+        total = static_cast<uint8_t>(p[0]) | uint32_t{static_cast<uint8_t>(p[1])} << 8;
+        p += 2;
+      }
+      if ((flag & 0x40) && end - p >= 2) p += 2;
+      const uint32_t own = total - std::min<uint32_t>(flag & 0x3F, total);
+      if (own > static_cast<size_t>(end - p)) break;
+      p += own;
+      bytes += total;
+    }
+  }
+  PageEntries result;
+  EntryBuffer& owned = result.owned_;
+  owned.Reserve(count, bytes);
+  const char* p = plain.data();
+  uint32_t total = 0, keyLength = 0, prevTotal = 0;
+  char shared[64];
+  for (uint32_t i = 0; i < count; ++i) {
+    if (p == end) ConsistencyStop(1602);
+    const auto flag = static_cast<uint8_t>(*p++);
+    const uint32_t share = flag & 0x3F;
+    if (i == 0 && (flag & 0xC0) != 0xC0) ConsistencyStop(1602);
+    if (flag & 0x80) {
+      if (end - p < 2) ConsistencyStop(1602);
+      total = static_cast<uint8_t>(p[0]) | uint32_t{static_cast<uint8_t>(p[1])} << 8;
+      p += 2;
+    }
+    if (flag & 0x40) {
+      if (end - p < 2) ConsistencyStop(1602);
+      keyLength = static_cast<uint8_t>(p[0]) | uint32_t{static_cast<uint8_t>(p[1])} << 8;
+      p += 2;
+    }
+    if (keyLength > total || share > std::min(total, prevTotal) ||
+        total - share > static_cast<size_t>(end - p)) {
+      ConsistencyStop(1602);
+    }
+    // The shared bytes are the previous entry's first ones.
+    if (share > 0) std::memcpy(shared, owned.bytes(i - 1).data(), share);
+    owned.AppendJoined(std::string_view(shared, share), std::string_view(p, total - share),
+                       static_cast<uint16_t>(keyLength));
+    p += total - share;
+    // Keys strictly ascending.
+    if (i > 0 && CompareKeys(owned.key(i - 1), owned.key(i)) >= 0) ConsistencyStop(1602);
+    prevTotal = total;
+  }
+  if (p != end) ConsistencyStop(1602);
+  owned.Reindex();
+  return result;
+}
+
 void PageEntries::BuildSearchIndex() const {
   const size_t n = slices_.size();
   const std::string_view first = key(0), last = key(n - 1);

@@ -72,6 +72,11 @@ class PageEntries {
                                 size_t plainLength, uint32_t count) {
     return Walk(std::move(bytes), start, length, plainLength, true, count);
   }
+  // The same checks, in the same order, for a page about to be changed: the
+  // entries are unpacked once, straight into entries of their own, instead
+  // of being walked now and put together again at the first change.
+  static PageEntries Owned(std::string_view stored, size_t plainLength, bool packed,
+                           uint32_t count);
 
   size_t size() const { return stored_ ? slices_.size() : owned_.size(); }
   bool empty() const { return size() == 0; }

@@ -7,7 +7,7 @@
 
 namespace ck::vellum {
 
-PagePtr PageStore::Load(uint32_t id) {
+PagePtr PageStore::Load(uint32_t id, bool forChange) {
   if (PagePtr* dirty = dirty_.Find(id)) return *dirty;
   if (PagePtr page = cache_.Find(id)) return page;
   if (IsTemporaryId(id)) ConsistencyStop(1735);
@@ -16,7 +16,8 @@ PagePtr PageStore::Load(uint32_t id) {
   auto page = std::make_shared<Page>();
   page->id = id;
   page->slotClass = sizeClass;
-  page->image = DecodePage(source_->ReadBlock(id, sizeClass), sizeClass, &page->stored);
+  page->image =
+      DecodePage(source_->ReadBlock(id, sizeClass), sizeClass, &page->stored, forChange);
   page->image.Changed();  // from here on every change goes through Touch
   cache_.Insert(page);
   return page;

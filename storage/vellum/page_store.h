@@ -34,7 +34,9 @@ class PageStore {
   PageStore& operator=(const PageStore&) = delete;
 
   // The page with this id. Check 1735 when the unit lies in no region.
-  PagePtr Load(uint32_t id);
+  // forChange: the caller is about to change it, so a page read now is
+  // decoded straight into a changeable form.
+  PagePtr Load(uint32_t id, bool forChange = false);
   // The root page; a file without pages gets an empty root leaf.
   PagePtr Root();
   // A new, empty, changed page under a temporary id.

@@ -41,15 +41,15 @@ bool NeedsSplit(const PageImage& page) {
          (estimate > kSplitSoftEstimate && page.entries.size() > kSplitSoftEntries);
 }
 
-PagePtr Tree::Child(const PagePtr& parent, size_t index) {
+PagePtr Tree::Child(const PagePtr& parent, size_t index, bool forChange) {
   const PageImage& image = parent->image;
   if (index >= image.children.size()) ConsistencyStop(1602);
-  PagePtr child = store_->Load(image.children[index]);
+  PagePtr child = store_->Load(image.children[index], forChange);
   if (child->image.level + 1 != image.level) ConsistencyStop(1602);
   return child;
 }
 
-Tree::Path Tree::Descend(std::string_view key, int level) {
+Tree::Path Tree::Descend(std::string_view key, int level, bool forChange) {
   Path path;
   PagePtr page = store_->Root();
   while (true) {
@@ -59,7 +59,7 @@ Tree::Path Tree::Descend(std::string_view key, int level) {
     }
     const size_t index = ChildIndex(page->image, key);
     path.push_back({page, index});
-    page = Child(page, index);
+    page = Child(page, index, forChange && page->image.level == level + 1);
   }
 }
 
@@ -254,7 +254,7 @@ int Tree::InsertOrPut(const TreeEntry& entry, bool replace) {
   PagePtr leaf = HintedLeaf(entry.key());
   Path path;
   if (!leaf) {
-    path = Descend(entry.key(), 0);
+    path = Descend(entry.key(), 0, true);
     leaf = path.back().page;
   }
   PageEntries& entries = leaf->image.entries;
@@ -353,7 +353,7 @@ void Tree::CheckSplit(const std::string& key, int level) {
 }
 
 int Tree::Erase(std::string_view key) {
-  Path path = Descend(key, 0);
+  Path path = Descend(key, 0, true);
   const PagePtr& leaf = path.back().page;
   bool found = false;
   const size_t i = leaf->image.entries.Locate(key, &found);

@@ -111,12 +111,15 @@ class Tree final : public EntryStore {
   };
   static constexpr size_t kLeafHints = 4;
 
-  Path Descend(std::string_view key, int level);
+  // The path from the root to the page at level on the way to key.
+  // forChange: the caller changes that page (a page read for it is decoded
+  // straight into a changeable form).
+  Path Descend(std::string_view key, int level, bool forChange = false);
   // The leaf for key without keeping the path: a hinted one or a descent.
   PagePtr FindLeaf(std::string_view key);
   PagePtr HintedLeaf(std::string_view key);
   void RememberLeaf(const PagePtr& leaf);
-  PagePtr Child(const PagePtr& parent, size_t index);
+  PagePtr Child(const PagePtr& parent, size_t index, bool forChange = false);
   PagePtr NextLeaf(Path& path, bool forward);
   // Replaces the separators of a page whose first key changed, upwards
   // while it is the first child; clears path when an index page split.

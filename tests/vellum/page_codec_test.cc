@@ -402,6 +402,46 @@ TEST(PageEntriesLazy, EveryEntryReadsBackInAnyOrderFromPackedAndPlainBlocks) {
   EXPECT_LT(packedPages, 300);
 }
 
+// A page read to be changed is decoded straight into entries of its own.
+// Whatever the block holds, that must end as the walk does: the same
+// entries, or the same stop. Blocks are damaged at random: in the packing,
+// the entry lengths and flags, and the header's lengths.
+TEST(PageEntriesLazy, DecodingForAChangeAgreesWithTheWalkOnDamagedBlocks) {
+  std::mt19937 rng(7);
+  int stops = 0, decoded = 0;
+  auto outcome = [](const std::string& block, int sizeClass, bool forChange,
+                    std::vector<TreeEntry>* out) {
+    return StopOf([&] {
+      const PageImage page = DecodePage(ByteBuffer(block), sizeClass, nullptr, forChange);
+      for (size_t i = 0; i < page.entries.size(); ++i) out->push_back(page.entries[i].ToEntry());
+    });
+  };
+  for (int round = 0; round < 3000; ++round) {
+    PageImage page;
+    page.entries = SharingEntries(rng, 1 + rng() % 30);
+    std::string block = PadToClass(EncodePage(page, 0));
+    const int sizeClass = ClassOfLength(static_cast<uint32_t>(block.size()));
+    const uint32_t stored = static_cast<uint8_t>(block[4]) | static_cast<uint8_t>(block[5]) << 8;
+    for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k) {
+      const size_t at = rng() % 4 == 0 ? 4 + rng() % 8 : kPageHeaderSize + rng() % (stored - kPageHeaderSize);
+      block[at] = static_cast<char>(rng() % 3 == 0 ? block[at] ^ (1 << (rng() % 8)) : rng());
+    }
+    std::vector<TreeEntry> walked, owned;
+    const int walkStop = outcome(block, sizeClass, false, &walked);
+    const int ownedStop = outcome(block, sizeClass, true, &owned);
+    ASSERT_EQ(ownedStop, walkStop) << round;
+    ASSERT_EQ(owned.size(), walked.size()) << round;
+    for (size_t i = 0; i < walked.size(); ++i) {
+      ASSERT_EQ(owned[i].bytes, walked[i].bytes) << round << " " << i;
+      ASSERT_EQ(owned[i].keyLength, walked[i].keyLength) << round << " " << i;
+    }
+    (walkStop == 0 ? decoded : stops)++;
+  }
+  // Both ends are reached often: damage that still decodes, and stops.
+  EXPECT_GT(decoded, 300);
+  EXPECT_GT(stops, 300);
+}
+
 TEST(PageEntriesLazy, ARunGoingOnIntoTheNextEntryReadsBack) {
   // The first entry's data ends in 300 bytes 0x04; the second entry shares
   // four bytes with it and keeps its lengths, so its flag byte is 0x04 too:
