@@ -23,6 +23,7 @@ WindowModel GateLayout() {
   w.icon = "USER.ICO";
   w.font = {"Arial", 8};
   w.at = {-1, -1, 196, 115};
+  w.resizable = false;  // a plain dialog frame: one size, no maximising
   ControlModel& pass = w.AddEntry("?G:PASS", "@s50");
   pass.at = {26, 32, 119, 10};
   pass.tip = "Default Password: qelvant";
@@ -50,6 +51,7 @@ WindowModel NewPasswordLayout() {
   w.icon = "LOCK.ICO";
   w.font = {"MS Sans Serif", 8};
   w.at = {-1, -1, 145, 106};
+  w.resizable = false;
   w.AddPrompt("?WPASS:PROMPT", "New Password").at = {11, 10, 114, 10};
   w.AddEntry("?WPASS", "@s50").at = {11, 22, 114, 16};
   w.controls.back().password = true;

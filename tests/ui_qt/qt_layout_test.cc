@@ -88,6 +88,7 @@ TEST(QtLayout, ADialogTheUserMayNotResizeHasOneSize) {
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->minimumSize(), d->maximumSize());
   EXPECT_EQ(d->size(), d->minimumSize());
+  EXPECT_FALSE(d->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   const QSize before = d->size();
   ASSERT_NE(dialog("Free"), nullptr);
   EXPECT_NE(dialog("Free")->minimumSize(), dialog("Free")->maximumSize());
