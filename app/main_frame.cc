@@ -7,6 +7,7 @@
 #include "app/password_gate.h"
 #include "app/procedure_window.h"
 #include "ui/dialogs.h"
+#include "ui/engine.h"
 #include "ui/window.h"
 
 namespace ck::app {
@@ -96,6 +97,14 @@ class MainFrame : public ProcedureWindow {
     OpenRestored(window_);
     SetAlerts();
     return level::Benign;
+  }
+
+  // The lists and reports close down before the frame: a form whose changes
+  // the user keeps (he answers No to "Changes will be lost!") keeps the frame
+  // open too, instead of living on with no frame to show it in.
+  Level TakeCloseEvent() override {
+    if (!Engine::Get().CloseOtherThreads()) return level::Notify;
+    return ProcedureWindow::TakeCloseEvent();
   }
 
   Level TakeAccepted() override {

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <set>
 
 #include "runtime/picture.h"
 #include "runtime/thread.h"
@@ -68,6 +69,7 @@ struct ThreadState {
   bool handing = false;      // its request is being handed to the presenter
   bool answered = false;     // its request was answered; it is about to resume
   int busy = 0;              // BusyCursor scopes open
+  bool closingOthers = false;  // waits for the other threads' windows to close down
 };
 
 // Tells the engine when a thread it knows ends.
@@ -228,6 +230,7 @@ struct Engine::State {
     if (t.windows == 0 && t.asks == 0 && t.waitingOn == 0 && t.busy == 0) threads.erase(it);
   }
   bool Parked(const ThreadState& t) const {
+    if (t.closingOthers) return true;  // the threads it waits for decide
     if (t.asks > 0) return !t.handing && !t.answered;
     if (t.waitingOn == 0) return false;
     const WinState* w = Find(t.waitingOn);
@@ -617,6 +620,45 @@ bool Engine::UserVisibleRows(WindowId id, int feq, int rows) {
 void Engine::CloseAll() {
   std::lock_guard lock(s_->mu);
   for (auto& [id, w] : s_->windows) s_->Push(*w, {event::CloseDown, 0, 0});
+}
+
+bool Engine::CloseOtherThreads() {
+  const int me = ThreadNumber();
+  std::unique_lock lock(s_->mu);
+  std::set<WindowId> asked;
+  s_->Known(me).closingOthers = true;
+  struct Done {
+    State* s;
+    int me;
+    ~Done() {
+      s->Known(me).closingOthers = false;
+      s->Bump();
+    }
+  } done{s_.get(), me};
+  for (;;) {
+    bool working = false, refused = false;
+    std::set<int> others;
+    for (auto& [id, w] : s_->windows)
+      if (w->thread != me) others.insert(w->thread);
+    for (int thread : others) {
+      WinState* top = s_->TopOf(thread);
+      if (asked.insert(top->id).second) {
+        // The latest window first: the ones behind it cannot act before it closes.
+        s_->Push(*top, {event::CloseDown, 0, 0});
+        working = true;
+        continue;
+      }
+      // Asked and still open: refused once its thread waits on it again with
+      // nothing left to do.
+      const auto t = s_->threads.find(thread);
+      if (t != s_->threads.end() && t->second.asks == 0 && t->second.waitingOn == top->id &&
+          top->queue.empty())
+        refused = true;
+      else working = true;
+    }
+    if (!working) return !refused;
+    s_->changed.wait(lock);
+  }
 }
 
 // ----------------------------------------------------------- procedure side

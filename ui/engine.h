@@ -128,6 +128,12 @@ class Engine {
   bool UserVisibleRows(WindowId id, int feq, int rows);
   // Posts CloseDown to every open window (the program is being ended).
   void CloseAll();
+  // Asks the windows of every other thread to close down, each thread's
+  // latest window first, and waits until they are gone or one stays open
+  // (its procedure refused: the user kept a form with unsaved changes).
+  // True when no window of another thread is left. The calling thread's
+  // own windows are left alone.
+  bool CloseOtherThreads();
 
   // --- Procedure side (used by ui::Window and dialogs.cc) ---
   WindowId OpenWindow(WindowModel model);

@@ -147,6 +147,33 @@ TEST_F(FrameTest, ToolbarPressesGoToTheActiveChildsThreadOnly) {
   EXPECT_EQ(ui::LastDragFullWindowsFlags(), ui::kUpdateIniFile | ui::kSendChange);
 }
 
+// Exit while a form holds unsaved changes: the form asks first, and when
+// the user keeps it the frame stays open with it (the form is not left
+// running with no frame to show it in), so the entry can still be saved.
+TEST_F(FrameTest, AFormWhoseChangesTheUserKeepsKeepsTheFrameOpen) {
+  SetFrameProcedures(BuiltInFrameProcedures());
+  bool frameStayed = false;
+  const int code = RunProgram([&](ui::ScriptDriver& d) {
+    Check(d.Menu("Browse/PASSWORDS LIST"));
+    Check(d.WaitWindow("PASSWORDS FILE"));
+    Check(d.Press("?INSERT:3"));
+    Check(d.WaitWindow("Record Will Be Added"));
+    Check(d.Type("?PAS:CLIENTDOMAIN", "kept"));
+    Check(d.WaitWindow(kFrame));
+    Check(d.Menu("File/Exit"));
+    const ui::ScriptResult asked = d.Answer("no");
+    Check(asked);
+    EXPECT_NE(asked.output.find("Changes will be lost!"), std::string::npos) << asked.output;
+    Check(d.WaitWindow("Record Will Be Added"));
+    frameStayed = ui::FindWindow(kFrame) != 0;
+    Check(d.Press("?OK"));
+    Check(d.WaitWindow("PASSWORDS FILE"));
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(frameStayed);
+  EXPECT_EQ(test::StoredEntries(folder_.path()), (std::vector<std::string>{"kept|||"}));
+}
+
 TEST_F(FrameTest, DraggingLeftOffBeforeStartIsNotTouched) {
   ui::ResetDesktopSettings(false);
   EXPECT_EQ(RunProgram([](ui::ScriptDriver&) {}), 0);
