@@ -706,8 +706,17 @@ void Engine::CloseWindow(WindowId id) {
   std::erase(s_->order, id);
   if (s_->active == id) {
     // The thread's earlier window takes over; else the one active before.
-    WinState* top = s_->TopOf(thread);
-    s_->SetActive(top ? top->id : s_->order.empty() ? 0 : s_->order.back(), true);
+    WinState* next = s_->TopOf(thread);
+    if (!next && !s_->order.empty()) next = s_->Find(s_->order.back());
+    // A frame takes it back for the child it had active (its title shows
+    // active, and the frame's toolbar acts on it), unless the frame itself was.
+    if (next && next->model.kind == WindowKind::Frame)
+      for (auto it = s_->order.rbegin(); it != s_->order.rend() && *it != next->id; ++it)
+        if (WinState* child = s_->Find(*it); child && child->model.kind == WindowKind::MdiChild) {
+          next = s_->TopOf(child->thread);
+          break;
+        }
+    s_->SetActive(next ? next->id : 0, true);
   }
   auto t = s_->threads.find(thread);
   if (t != s_->threads.end() && t->second.windows > 0) --t->second.windows;

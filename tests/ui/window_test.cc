@@ -279,6 +279,39 @@ TEST_F(WindowTest, AClosedActiveWindowHandsOverToTheOneActiveBeforeIt) {
   EXPECT_TRUE(Finished(a) && Finished(c));
 }
 
+// A dialog of the frame's thread closing gives the activation back to the
+// child the frame had active, not to the frame (whose toolbar would then act
+// on nothing); a frame active itself before the dialog gets it back.
+TEST_F(WindowTest, AFrameDialogClosingHandsTheActivationBackToTheActiveChild) {
+  WindowModel fm = Form();
+  fm.kind = WindowKind::Frame;
+  fm.title = "Frame";
+  Window frame(fm);
+  frame.Open();
+  auto child = RunOnThread([] {
+    WindowModel m;
+    m.kind = WindowKind::MdiChild;
+    m.title = "Child";
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+    }
+  });
+  ASSERT_TRUE(E().WaitUntil([&] { return FindWindow("Child") != 0; }, Soon()));
+  EXPECT_EQ(ActiveWindow(), FindWindow("Child"));
+  for (bool frameWasActive : {false, true}) {
+    if (frameWasActive) E().UserActivate(frame.Id());
+    Window dialog(Form());
+    dialog.Open();
+    EXPECT_EQ(ActiveWindow(), dialog.Id());
+    dialog.Close();
+    EXPECT_EQ(ActiveWindow(), frameWasActive ? frame.Id() : FindWindow("Child")) << frameWasActive;
+  }
+  E().CloseAll();
+  EXPECT_TRUE(Finished(child));
+  frame.Close();
+}
+
 TEST_F(WindowTest, AWindowBehindItsThreadsLaterWindowHandsTheActivationToIt) {
   auto other = OpenElsewhere("Other");
   WindowModel lm = Form();
