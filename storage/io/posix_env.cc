@@ -140,6 +140,7 @@ class PosixEnv final : public Env {
     if (create) flags |= O_CREAT;
     // A new file is its owner's only: data files hold the password list.
     const int fd = open(path.c_str(), flags, 0600);
+    if (fd < 0 && errno == EISDIR) return Failure(90, 1);  // a folder, as below
     if (fd < 0) return FromErrno(errno);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
