@@ -229,8 +229,21 @@ struct Engine::State {
     const ThreadState& t = it->second;
     if (t.windows == 0 && t.asks == 0 && t.waitingOn == 0 && t.busy == 0) threads.erase(it);
   }
-  bool Parked(const ThreadState& t) const {
-    if (t.closingOthers) return true;  // the threads it waits for decide
+  // A thread closing the others down waits for the user only while each of
+  // them waits for an answer; once one is back in its accept loop (it kept
+  // its window, or took a step), this thread has to look again.
+  bool ClosingParked(int thread) const {
+    bool any = false;
+    for (const auto& [id, w] : windows) {
+      if (w->thread == thread) continue;
+      auto it = threads.find(w->thread);
+      if (it == threads.end() || it->second.asks == 0) return false;
+      any = true;
+    }
+    return any;
+  }
+  bool Parked(int thread, const ThreadState& t) const {
+    if (t.closingOthers) return ClosingParked(thread);
     if (t.asks > 0) return !t.handing && !t.answered;
     if (t.waitingOn == 0) return false;
     const WinState* w = Find(t.waitingOn);
@@ -239,7 +252,7 @@ struct Engine::State {
   bool IdleLocked() const {
     int runtimeKnown = 0;
     for (const auto& [n, t] : threads) {
-      if (!Parked(t)) return false;
+      if (!Parked(n, t)) return false;
       if (t.runtime) ++runtimeKnown;
     }
     return ck::RunningThreads() == runtimeKnown;

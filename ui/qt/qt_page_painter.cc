@@ -1,5 +1,6 @@
 #include "ui/qt/qt_page_painter.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPen>
 #include <algorithm>
@@ -67,8 +68,16 @@ void PaintPage(QPainter& painter, const report::PageImage& page, const QRectF& t
         flags |= it.align == report::TextAlign::Center ? Qt::AlignHCenter
                  : it.align == report::TextAlign::Right ? Qt::AlignRight
                                                          : Qt::AlignLeft;
-        if (it.wrap) flags |= Qt::TextWordWrap;
-        painter.drawText(QRectF(it.x, it.y, it.w, it.h), flags, FromAnsi(it.text));
+        QRectF box(it.x, it.y, it.w, it.h);
+        if (it.wrap) {
+          flags |= Qt::TextWordWrap;
+          // Only the lines that fit whole: a line cut through its middle
+          // shows marks that read as other letters (in a password, say).
+          const double line = QFontMetricsF(painter.font()).lineSpacing();
+          if (line > 0 && box.height() > line)
+            box.setHeight(std::floor(box.height() / line) * line);
+        }
+        painter.drawText(box, flags, FromAnsi(it.text));
         break;
       }
       case report::PageItemKind::Line:
