@@ -138,7 +138,8 @@ class PosixEnv final : public Env {
     // open; anything but a regular file is then refused.
     int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
     if (create) flags |= O_CREAT;
-    const int fd = open(path.c_str(), flags, 0644);
+    // A new file is its owner's only: data files hold the password list.
+    const int fd = open(path.c_str(), flags, 0600);
     if (fd < 0) return FromErrno(errno);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

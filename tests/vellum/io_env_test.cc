@@ -44,6 +44,9 @@ TEST_F(PosixEnvTest, ReadsWritesSizesAndErrors) {
                 .code,
             2);
   ASSERT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyNone, true, &f).ok());
+  struct stat st {};
+  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0077, 0u) << "a new data file must be its owner's only";
   ASSERT_TRUE(f->WriteAt(1000, "abc", 3).ok());
   uint64_t size = 0;
   ASSERT_TRUE(f->Size(&size).ok());
