@@ -145,6 +145,27 @@ TEST_F(QtActive, TheToolkitsActiveChildTakesTheToolbarPress) {
   ShownActiveTakesThePress();
   EXPECT_EQ(Area()->subWindowList().size(), 2);
 
+  // Back from a window of its own (a preview, say) to the frame: the child
+  // the frame shows active takes the press again.
+  std::thread own([] {
+    WindowModel m;
+    m.title = "Own window";
+    m.at = {-1, -1, 80, 40};
+    Window w(m);
+    w.Open();
+    while (w.Accept()) {
+    }
+  });
+  ASSERT_TRUE(test::WaitForWindow("Own window"));
+  ASSERT_EQ(Engine::Get().ActiveWindow(), Engine::Get().FindWindow("Own window"));
+  QWidget* frameTop = Area()->window();
+  frameTop->activateWindow();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(QApplication::activeWindow(), frameTop);
+  ShownActiveTakesThePress();
+  Engine::Get().UserClose(Engine::Get().FindWindow("Own window"));
+  own.join();
+
   // A child that closes on its own thread, while it is active.
   Area()->setActiveSubWindow(Area()->subWindowList().front());
   ASSERT_TRUE(test::Settle());

@@ -1278,7 +1278,15 @@ bool QtWindowView::eventFilter(QObject* watched, QEvent* ev) {
       case QEvent::WindowActivate:
         if (Applying() || kind_ == WindowKind::MdiChild) break;  // the MDI area reports its children
         // A frame with children: the MDI area reports the child it activates.
-        if (!ownMdi_ || ownMdi_->subWindowList().isEmpty()) emit shownActive(top_);
+        // Come back to from a window of its own (a preview, say), the frame
+        // shows its active child active again, which the MDI area does not
+        // report (its active child did not change).
+        if (!ownMdi_ || ownMdi_->subWindowList().isEmpty()) {
+          emit shownActive(top_);
+        } else if (QMdiSubWindow* sub = ownMdi_->activeSubWindow(); sub && !pendingChild_) {
+          const auto active = E().Snapshot(E().ActiveWindow());
+          if (active && active->kind == WindowKind::Dialog) emit shownActive(sub);
+        }
         break;
       default: break;
     }
