@@ -178,7 +178,7 @@ TEST_F(PrintPreviewTest, SaveAsTextThroughTheOutputChoice) {
   Ok(script.File("/nonexistent/folder/list.txt"));
   ui::ScriptResult refused = script.Answer("ok");
   Ok(refused);
-  EXPECT_NE(refused.output.find("cannot create /nonexistent/folder/list.txt"), std::string::npos)
+  EXPECT_NE(refused.output.find("cannot write /nonexistent/folder/list.txt"), std::string::npos)
       << refused.output;
   Ok(script.WaitWindow("Report Preview"));
   Ok(script.Menu("File/Save As..."));

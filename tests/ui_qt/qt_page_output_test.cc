@@ -5,7 +5,11 @@
 // (report_page1.png, report_pages.pdf) for a look.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +32,16 @@ int PdfPageCount(const std::string& file) {
        at = data.find("/Type /Page", at + 1))
     if (at + 11 >= data.size() || data[at + 11] != 's') ++count;
   return count;
+}
+
+// The names of the files in folder whose name holds part, sorted.
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& part) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().filename().string().find(part) != std::string::npos)
+      names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 class QtPageOutputTest : public ::testing::Test {
@@ -61,7 +75,7 @@ TEST_F(QtPageOutputTest, PdfHoldsTheChosenPagesOnly) {
   ASSERT_TRUE(output.WritePdf(job, pdf, &error)) << error.text;
   EXPECT_EQ(PdfPageCount(pdf), 2);
   EXPECT_EQ(progress, (std::vector<int>{12, 22}));
-  EXPECT_FALSE(fs::exists(pdf + ".part"));
+  EXPECT_EQ(FilesIn(folder, ".pdf"), (std::vector<std::string>{"two.pdf"}));
   // The whole report, kept for a look from outside (pdftotext, pdfinfo).
   report::PrintJob all;
   all.title = "List";
@@ -74,8 +88,7 @@ TEST_F(QtPageOutputTest, PdfHoldsTheChosenPagesOnly) {
   job.progress = [](int, int) { return false; };
   EXPECT_FALSE(output.WritePdf(job, folder + "/none.pdf", &error));
   EXPECT_EQ(error.text, "cancelled");
-  EXPECT_FALSE(fs::exists(folder + "/none.pdf"));
-  EXPECT_FALSE(fs::exists(folder + "/none.pdf.part"));
+  EXPECT_EQ(FilesIn(folder, ".pdf"), (std::vector<std::string>{"two.pdf"}));
   // A folder that does not exist cannot take the file.
   job.progress = nullptr;
   EXPECT_FALSE(output.WritePdf(job, "/nonexistent/dir/x.pdf", &error));
@@ -86,6 +99,43 @@ TEST_F(QtPageOutputTest, PdfHoldsTheChosenPagesOnly) {
   EXPECT_EQ(error.page.message, report::page_error::NotPageImage);
   EXPECT_EQ(error.pageFile, job.pages[1]);
   EXPECT_FALSE(fs::exists(folder + "/bad.pdf"));
+}
+
+// Every output holds the passwords in plain text: only its owner may read
+// it, whatever the umask and whatever file it replaces; something other than
+// a regular file at the name is left alone.
+TEST_F(QtPageOutputTest, OutputsAreTheirOwnersOnly) {
+  report::PrintJob job;
+  job.pages = sample.report->Pages();
+  report::OutputError error;
+  const mode_t oldMask = ::umask(022);
+  auto modeOf = [](const std::string& file) {
+    struct stat st {};
+    return ::lstat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 07777u;
+  };
+  const std::string pdf = folder + "/list.pdf", png = folder + "/list.png",
+                    text = folder + "/list.txt";
+  { std::ofstream(pdf) << "an older document"; }
+  ::chmod(pdf.c_str(), 0644);
+  EXPECT_TRUE(output.WritePdf(job, pdf, &error)) << error.text;
+  EXPECT_TRUE(output.WritePng(job.pages[0], png, 20, &error)) << error.text;
+  EXPECT_TRUE(report::WritePagesAsText(job, text, &error)) << error.text;
+  ::umask(oldMask);
+  EXPECT_EQ(modeOf(pdf), 0600u);
+  EXPECT_EQ(PdfPageCount(pdf), 3);
+  EXPECT_EQ(modeOf(png), 0600u);
+  EXPECT_EQ(modeOf(text), 0600u);
+  for (const std::string& page : job.pages) EXPECT_EQ(modeOf(page), 0600u) << page;
+
+  // A link at the name is not followed: its target keeps what it held.
+  const std::string target = folder + "/target.txt", link = folder + "/link.pdf";
+  { std::ofstream(target) << "kept"; }
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(output.WritePdf(job, link, &error));
+  EXPECT_EQ(error.text, "will not replace " + link + ": it is not a regular file");
+  std::ifstream in(target);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
+  EXPECT_EQ(FilesIn(folder, ".pdf"), (std::vector<std::string>{"link.pdf", "list.pdf"}));
 }
 
 TEST_F(QtPageOutputTest, PngShowsThePageOnWhitePaper) {

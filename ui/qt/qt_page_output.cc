@@ -1,5 +1,6 @@
 #include "ui/qt/qt_page_output.h"
 
+#include <QFile>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -7,10 +8,11 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
+#include <sys/stat.h>
 
+#include <cmath>
+
+#include "runtime/private_file.h"
 #include "ui/qt/qt_page_painter.h"
 #include "ui/qt/qt_text.h"
 
@@ -27,17 +29,10 @@ bool Cancelled(const report::PrintJob& job, int done, int total) {
   return job.progress && !job.progress(done, total);
 }
 
-// Moves a finished temporary file into place; removes it on failure.
-bool Publish(const std::string& temp, const std::string& file, report::OutputError* error) {
-  std::error_code ec;
-  std::filesystem::rename(temp, file, ec);
-  if (!ec) return true;
-  std::remove(temp.c_str());
-  error->text = "cannot write " + file + ": " + ec.message();
-  return false;
+// The file's descriptor as a device Qt can write to; the PrivateFile keeps it.
+bool OpenDevice(const PrivateFile& out, QFile* device) {
+  return device->open(out.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
 }
-
-std::string TempNameFor(const std::string& file) { return file + ".part"; }
 
 }  // namespace
 
@@ -123,16 +118,22 @@ bool QtPageOutput::WritePdf(const report::PrintJob& job, const std::string& file
     error->text = "There are no pages to save.";
     return false;
   }
-  const std::string temp = TempNameFor(file);
+  // The document holds every password: its owner's only, whole or not at all.
+  PrivateFile out;
+  if (!out.Create(file, &error->text)) return false;
+  QFile device;
+  if (!OpenDevice(out, &device)) {
+    error->text = "cannot write " + file;
+    return false;
+  }
   {
-    QPdfWriter writer(FromAnsi(temp));
+    QPdfWriter writer(&device);
     writer.setTitle(FromAnsi(job.title));
     writer.setCreator(QStringLiteral("Cellarkey"));
     writer.setResolution(1200);
     writer.setPageLayout(LayoutOf(pages[0]));
     QPainter painter;
     if (!painter.begin(&writer)) {
-      std::remove(temp.c_str());
       error->text = "cannot write " + file;
       return false;
     }
@@ -145,26 +146,23 @@ bool QtPageOutput::WritePdf(const report::PrintJob& job, const std::string& file
       PaintPage(painter, pages[i], QRectF(0, 0, writer.width(), writer.height()));
       if (Cancelled(job, i + 1, total)) {
         painter.end();
-        std::remove(temp.c_str());
         error->text = "cancelled";
         return false;
       }
     }
     if (!painter.end()) {
-      std::remove(temp.c_str());
       error->text = "cannot write " + file;
       return false;
     }
   }
   // QPdfWriter says nothing about a full disk: check that the document is whole.
-  std::error_code ec;
-  auto size = std::filesystem::file_size(temp, ec);
-  if (ec || size < 64) {
-    std::remove(temp.c_str());
+  device.close();
+  struct stat st {};
+  if (device.error() != QFileDevice::NoError || ::fstat(out.fd(), &st) != 0 || st.st_size < 64) {
     error->text = "cannot write " + file;
     return false;
   }
-  return Publish(temp, file, error);
+  return out.Commit(&error->text);
 }
 
 bool QtPageOutput::WritePng(const std::string& pageFile, const std::string& file, int dpi,
@@ -184,13 +182,15 @@ bool QtPageOutput::WritePng(const std::string& pageFile, const std::string& file
     QPainter painter(&image);
     PaintPage(painter, page, QRectF(0, 0, w, h));
   }
-  const std::string temp = TempNameFor(file);
-  if (!image.save(FromAnsi(temp), "PNG")) {
-    std::remove(temp.c_str());
+  PrivateFile out;
+  if (!out.Create(file, &error->text)) return false;
+  QFile device;
+  if (!OpenDevice(out, &device) || !image.save(&device, "PNG") || !device.flush()) {
     error->text = "cannot write " + file;
     return false;
   }
-  return Publish(temp, file, error);
+  device.close();
+  return out.Commit(&error->text);
 }
 
 }  // namespace ck::ui

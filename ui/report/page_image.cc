@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "runtime/private_file.h"
 
 namespace ck::report {
 
@@ -305,31 +306,14 @@ bool DecodePageImage(std::string_view data, PageImage* out, PageImageError* erro
 }
 
 bool WritePageImage(const std::string& path, const PageImage& page, std::string* error) {
-  std::string temp = path + ".tmp";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    if (!f) {
-      *error = "cannot create " + temp;
-      return false;
-    }
-    std::string data = EncodePageImage(page);
-    f.write(data.data(), static_cast<std::streamsize>(data.size()));
-    f.flush();
-    if (!f) {
-      *error = "cannot write " + temp;
-      f.close();
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    *error = "cannot rename " + temp + " to " + path + ": " + ec.message();
-    std::remove(temp.c_str());
+  // A page holds the report's text, passwords included.
+  PrivateFile f;
+  if (!f.Create(path, error)) return false;
+  if (!f.Write(EncodePageImage(page))) {
+    *error = "cannot write " + path;
     return false;
   }
-  return true;
+  return f.Commit(error);
 }
 
 bool ReadPageImage(const std::string& path, PageImage* out, PageImageError* error) {

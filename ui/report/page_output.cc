@@ -1,9 +1,8 @@
 #include "ui/report/page_output.h"
 
 #include <atomic>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+
+#include "runtime/private_file.h"
 
 namespace ck::report {
 
@@ -33,35 +32,24 @@ bool ReadPages(const std::vector<std::string>& files, std::vector<PageImage>* pa
 bool WritePagesAsText(const PrintJob& job, const std::string& file, OutputError* error) {
   std::vector<PageImage> pages;
   if (!ReadPages(job.pages, &pages, error)) return false;
-  std::string temp = file + ".tmp";
-  std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error->text = "cannot create " + file;
-    return false;
-  }
+  // The text holds every password: its owner's only, written whole or not at all.
+  PrivateFile out;
+  if (!out.Create(file, &error->text)) return false;
   int done = 0;
   for (const PageImage& page : pages) {
-    if (done > 0) out << '\f';
-    for (const std::string& line : PageTextLines(page)) out << line << "\r\n";
+    std::string text = done > 0 ? "\f" : "";
+    for (const std::string& line : PageTextLines(page)) text += line + "\r\n";
+    if (!out.Write(text)) {
+      error->text = "cannot write " + file;
+      return false;
+    }
     ++done;
     if (job.progress && !job.progress(done, static_cast<int>(pages.size()))) {
-      out.close();
-      std::remove(temp.c_str());
       error->text = "cancelled";
       return false;
     }
   }
-  out.flush();
-  bool ok = static_cast<bool>(out);
-  out.close();
-  std::error_code ec;
-  if (ok) std::filesystem::rename(temp, file, ec);
-  if (!ok || ec) {
-    std::remove(temp.c_str());
-    error->text = "cannot write " + file;
-    return false;
-  }
-  return true;
+  return out.Commit(&error->text);
 }
 
 }  // namespace ck::report
