@@ -212,23 +212,36 @@ namespace {
 // entry bytes are put together in a buffer kept for the thread, and the
 // block is given the capacity of its padded size.
 void BuildBlock(const PageImage& page, std::string* out) {
-  thread_local std::string plain;
   const uint32_t header = HeaderSize(page);
-  PackEntriesInto(page.entries, &plain);
-  // Packed entries are used when they take fewer 256-byte units than plain
-  // ones: packing that does not end below the plain length is abandoned.
-  const uint32_t plainBlock = RoundUp(header + static_cast<uint32_t>(plain.size()));
-  out->resize(plainBlock);
-  const size_t packed = PackRunsWithin(plain, out->data() + header, plain.size());
-  if (packed != 0 && RoundUp(header + static_cast<uint32_t>(packed)) < plainBlock) {
-    out->resize(header + packed);
+  size_t plainLength = 0;
+  if (page.entries.IsStoredForm()) {
+    // Entries unchanged since they were read (a page moved, or an index
+    // page whose children changed): their stored bytes are what packing
+    // them again would give, as the encoding depends on the entries alone.
+    const std::string_view stored = page.entries.StoredBytes();
+    out->resize(header + stored.size());
+    std::memcpy(out->data() + header, stored.data(), stored.size());
+    plainLength = page.entries.PlainLength();
   } else {
-    std::memcpy(out->data() + header, plain.data(), plain.size());
-    out->resize(header + plain.size());
+    thread_local std::string plain;
+    PackEntriesInto(page.entries, &plain);
+    plainLength = plain.size();
+    // Packed entries are used when they take fewer 256-byte units than
+    // plain ones: packing that does not end below the plain length is
+    // abandoned.
+    const uint32_t plainBlock = RoundUp(header + static_cast<uint32_t>(plain.size()));
+    out->resize(plainBlock);
+    const size_t packed = PackRunsWithin(plain, out->data() + header, plain.size());
+    if (packed != 0 && RoundUp(header + static_cast<uint32_t>(packed)) < plainBlock) {
+      out->resize(header + packed);
+    } else {
+      std::memcpy(out->data() + header, plain.data(), plain.size());
+      out->resize(header + plain.size());
+    }
   }
   std::memset(out->data(), 0, header);
   PutLe16(out, 4, static_cast<uint32_t>(out->size()));
-  PutLe16(out, 6, header + static_cast<uint32_t>(plain.size()));
+  PutLe16(out, 6, header + static_cast<uint32_t>(plainLength));
   PutLe16(out, 8, SizeEstimate(page));
   PutLe16(out, 10, static_cast<uint32_t>(page.entries.size()));
   (*out)[12] = static_cast<char>(page.level);

@@ -78,6 +78,14 @@ class PageEntries {
   static PageEntries Owned(std::string_view stored, size_t plainLength, bool packed,
                            uint32_t count);
 
+  // Whether the entries are still as read from the file (no change since):
+  // then StoredBytes() are their bytes as stored, run-length packed when
+  // StoredPacked(), PlainLength() bytes unpacked.
+  bool IsStoredForm() const { return stored_; }
+  std::string_view StoredBytes() const { return stored(); }
+  bool StoredPacked() const { return packed_; }
+  size_t PlainLength() const { return plainLength_; }
+
   size_t size() const { return stored_ ? slices_.size() : owned_.size(); }
   bool empty() const { return size() == 0; }
   // The key part of entry i.
