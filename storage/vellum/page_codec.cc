@@ -208,9 +208,10 @@ PageEntries UnpackEntries(std::string_view bytes, uint32_t count) {
 
 namespace {
 
-// The block of page with its own offset field 0, built into *out. The plain
-// entry bytes are put together in a buffer kept for the thread, and the
-// block is given the capacity of its padded size.
+// The block of page with its own offset field 0, built into *out. Changed
+// entries are put together in a buffer kept for the thread and packed
+// straight into the block; entries unchanged since they were read keep their
+// stored bytes. The block has the capacity of its padded size.
 void BuildBlock(const PageImage& page, std::string* out) {
   const uint32_t header = HeaderSize(page);
   size_t plainLength = 0;
@@ -219,6 +220,7 @@ void BuildBlock(const PageImage& page, std::string* out) {
     // page whose children changed): their stored bytes are what packing
     // them again would give, as the encoding depends on the entries alone.
     const std::string_view stored = page.entries.StoredBytes();
+    out->reserve(RoundUp(header + static_cast<uint32_t>(stored.size())));  // room for the padding
     out->resize(header + stored.size());
     std::memcpy(out->data() + header, stored.data(), stored.size());
     plainLength = page.entries.PlainLength();

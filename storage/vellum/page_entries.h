@@ -75,15 +75,15 @@ class PageEntries {
   // The same checks, in the same order, for a page about to be changed: the
   // entries are unpacked once, straight into entries of their own, instead
   // of being walked now and put together again at the first change.
+  // REQUIRES: stored holds plainLength bytes when not packed.
   static PageEntries Owned(std::string_view stored, size_t plainLength, bool packed,
                            uint32_t count);
 
   // Whether the entries are still as read from the file (no change since):
-  // then StoredBytes() are their bytes as stored, run-length packed when
-  // StoredPacked(), PlainLength() bytes unpacked.
+  // then StoredBytes() are their bytes as stored (run-length packed or not),
+  // PlainLength() bytes unpacked.
   bool IsStoredForm() const { return stored_; }
   std::string_view StoredBytes() const { return stored(); }
-  bool StoredPacked() const { return packed_; }
   size_t PlainLength() const { return plainLength_; }
 
   size_t size() const { return stored_ ? slices_.size() : owned_.size(); }
