@@ -395,7 +395,8 @@ void PrintPreview::SetZoomIndex(int index) {
   ZOOMINDEX = static_cast<uint8_t>(index);
   userZoom_ = 0;
   if (Zoom() != ZoomTile) zoomInIndex_ = index;
-  KeepCurrentShown();
+  // Thumbnails fill their block: it does not run past the last page.
+  KeepCurrentShown(Zoom() == ZoomTile);
   LayoutPages();
 }
 

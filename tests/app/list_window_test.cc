@@ -218,6 +218,32 @@ TEST_F(ListWindowTest, TwoListsScrollApartAndTheToolbarActsOnTheActiveOne) {
   EXPECT_EQ(code, 0);
 }
 
+// The mouse on the list, as a script gives it: a right click on the
+// highlighted row opens the list's popup menu, whose items press the
+// buttons; a double click changes the entry.
+TEST_F(ListWindowTest, MouseKeysOnTheListOpenItsMenuAndTheForm) {
+  AddEntries(folder_.path(), {{"amazon", "dora", "", ""}, {"ebay", "ann", "", ""}});
+  const int code = RunProgramInProcess(d(), [&](ui::ScriptDriver& s) {
+    Check(s.Menu("Browse/PASSWORDS LIST"));
+    Check(s.WaitWindow(kList));
+    Check(s.Key("?BROWSE:1", "MouseRight"));
+    const ui::ScriptResult menu = s.Popup(4);
+    Check(menu);
+    EXPECT_NE(menu.output.find("  1: Insert\n  2: Change\n  3: Delete\n  4: View\n  ----"),
+              std::string::npos)
+        << menu.output;
+    Check(s.WaitWindow("View Record"));
+    Check(s.Press("?OK"));
+    Check(s.WaitWindow(kList));
+    Check(s.Key("?BROWSE:1", "MouseLeft2"));
+    Check(s.WaitWindow("Record Will Be Changed"));
+    Check(s.Press("?CANCEL"));
+    Check(s.WaitWindow(kList));
+    Check(s.Close());
+  });
+  EXPECT_EQ(code, 0);
+}
+
 TEST_F(ListWindowTest, AChangeFromAnotherProcessIsShownNotOverwritten) {
   if (ProgramPath().empty()) GTEST_SKIP() << "the program is not built";
   AddEntries(folder_.path(), {{"amazon", "dora", "", ""}, {"ebay", "ann", "", ""}});

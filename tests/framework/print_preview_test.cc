@@ -76,6 +76,13 @@ TEST_F(PrintPreviewTest, MovingThroughThePagesAndPrintingTheChosenOnes) {
 
   // Thumbnails two across: the current page 3 would leave the block half
   // empty, so it starts at page 2.
+  Ok(script.Type("?PRTPREV:CURRENTPAGE", "3"));
+  Ok(script.Menu("Zoom/Tile pages"));
+  EXPECT_EQ(Pages(), "2 3");
+  EXPECT_EQ(script.Status().output, "status \"Pages 2-3 of 3\" \"Zoom: Tile Pages\"\n");
+  Ok(script.Menu("Zoom/Page Width"));
+  EXPECT_EQ(Pages(), "3");
+  Ok(script.Type("?PRTPREV:CURRENTPAGE", "1"));
   Ok(script.Menu("Zoom/Tile pages"));
   EXPECT_EQ(Pages(), "1 2");
   Ok(script.Menu("View/Jump to a page"));

@@ -264,6 +264,17 @@ ScriptResult ScriptDriver::Key(std::string_view control, std::string_view keyNam
               c->type == ControlType::Text)
             if (!E().IsAlertKey(w, feq, code)) return E().UserAccept(w, feq);
         }
+        if (code == key::MouseRight || code == key::MouseLeft2) {
+          // A click on a list lands on its highlighted row, as the mouse would
+          // there: a right click chooses the row first (its popup menu).
+          auto m = E().Snapshot(w);
+          const ControlModel* c = m ? m->Control(feq) : nullptr;
+          if (c != nullptr && c->type == ControlType::List && c->choice >= 1) {
+            E().UserMouseRow(w, feq, c->choice);
+            if (code == key::MouseRight && E().IsAlertKey(w, feq, code))
+              E().UserChoose(w, feq, c->choice, code);
+          }
+        }
         return E().UserKey(w, feq, code, ch) ||
                (*why = "key " + key::Name(code) + " means nothing to the control", false);
       },
