@@ -133,16 +133,21 @@ void Post(int result, const FileControlBlock& fcb) {
   PostError(result, std::string(ErrorText(result)), &fcb, fcb.name);
 }
 
-// Calls the driver with the trace around it when the trace is on.
-int TracedCall(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) {
-  if (!TraceEnabled()) return driver.Call(op, fcb, args);
+// Runs one call with the trace around it when the trace is on.
+template <typename Body>
+int Traced(int op, FileControlBlock& fcb, DriverArgs& args, Body&& body) {
+  if (!TraceEnabled()) return body();
   if (op == OPEN || op == SHARE) TraceDeclaration(fcb);
   const auto start = std::chrono::steady_clock::now();
-  const int result = driver.Call(op, fcb, args);
+  const int result = body();
   const auto elapsed = std::chrono::steady_clock::now() - start;
   TraceCall(op, fcb, args, result,
             std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 10);
   return result;
+}
+
+int TracedCall(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) {
+  return Traced(op, fcb, args, [&] { return driver.Call(op, fcb, args); });
 }
 
 // Callbacks run around a call may make calls of their own; what they post
@@ -231,8 +236,8 @@ std::shared_ptr<Driver> FindDriver(std::string_view name) {
 }
 
 int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
-  // No view pushdown.
-  if (op == QUERY_VIEW) return 0;
+  // No view pushdown; the call is traced all the same.
+  if (op == QUERY_VIEW) return Traced(op, fcb, args, [] { return 0; });
 
   // A pending callback runs once; it is cleared before it runs, so a
   // callback that makes a call of its own does not run again.
@@ -250,14 +255,18 @@ int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
 
   // The transaction lock is taken and given up outside the section.
   if (op == STARTRAN) {
-    TheTransactionLock().Take();
-    exitGuard.owner = true;
-    return 0;
+    return Traced(op, fcb, args, [] {
+      TheTransactionLock().Take();
+      exitGuard.owner = true;
+      return 0;
+    });
   }
   if (op == ENDTRAN) {
-    TheTransactionLock().Release();
-    exitGuard.owner = false;
-    return 0;
+    return Traced(op, fcb, args, [] {
+      TheTransactionLock().Release();
+      exitGuard.owner = false;
+      return 0;
+    });
   }
 
   FileCallback* watcher = fcb.callback;

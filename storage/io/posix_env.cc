@@ -26,6 +26,19 @@ IoStatus FromErrno(int e) {
   return Failure(mapped.code == 0 ? 90 : mapped.code, mapped.number);
 }
 
+// A name the system did not find: "Path Not Found" (3) when its folder is
+// missing, so that a wrong folder is told apart from a missing file.
+IoStatus FromErrnoAt(int e, const std::string& path) {
+  if (e == ENOENT) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    struct stat st {};
+    if (!folder.empty() && (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+      return Failure(3, 3);
+    }
+  }
+  return FromErrno(e);
+}
+
 // Share modes are emulated with OFD locks on two bytes far above every lock
 // area: a reader of the file holds a shared lock on kShareReadByte, a writer
 // on kShareWriteByte; deny-write takes an exclusive lock on kShareWriteByte
@@ -141,7 +154,7 @@ class PosixEnv final : public Env {
     // A new file is its owner's only: data files hold the password list.
     const int fd = open(path.c_str(), flags, 0600);
     if (fd < 0 && errno == EISDIR) return Failure(90, 1);  // a folder, as below
-    if (fd < 0) return FromErrno(errno);
+    if (fd < 0) return FromErrnoAt(errno, path);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       close(fd);
@@ -155,11 +168,14 @@ class PosixEnv final : public Env {
   }
 
   IoStatus Remove(const std::string& path) override {
-    return unlink(path.c_str()) == 0 ? IoStatus::Ok() : FromErrno(errno);
+    return unlink(path.c_str()) == 0 ? IoStatus::Ok() : FromErrnoAt(errno, path);
   }
 
   IoStatus Rename(const std::string& from, const std::string& to) override {
-    return rename(from.c_str(), to.c_str()) == 0 ? IoStatus::Ok() : FromErrno(errno);
+    if (rename(from.c_str(), to.c_str()) == 0) return IoStatus::Ok();
+    const int e = errno;
+    struct stat st {};
+    return FromErrnoAt(e, stat(from.c_str(), &st) != 0 ? from : to);
   }
 
   bool Exists(const std::string& path) override { return access(path.c_str(), F_OK) == 0; }

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "runtime/thread.h"
+#include "storage/trace.h"
 
 namespace ck::vellum {
 namespace {
@@ -21,6 +22,8 @@ std::string ConsistencyText(int check) {
 
 void ConsistencyStop(int check) {
   const std::string text = ConsistencyText(check);
+  // The trace log, when on, keeps the check under the driver's heading.
+  storage::TraceLine("Vellum File Driver Error: " + text);
   ConsistencyHandler handler = gHandler.load();
   if (handler != nullptr) handler(check, text);
   // A handler that returns is treated as the default: the stop never returns.

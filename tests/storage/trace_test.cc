@@ -13,6 +13,7 @@
 #include "runtime/date_time.h"
 #include "storage/records.h"
 #include "storage/trace.h"
+#include "storage/vellum/consistency.h"
 #include "tests/storage/mem_table_driver.h"
 
 namespace ck::storage {
@@ -219,6 +220,15 @@ TEST_F(TraceLogTest, TracesCallsThroughTheEntryPointWithoutChangingResults) {
   ASSERT_EQ(Open(file.fcb, ReadWrite | DenyNone), 0);
   EXPECT_EQ(GetByPointer(file.fcb, 9), RecordNotFoundErr);
   EXPECT_EQ(DriverEntry(200, file.fcb), NoDriverSupportErr);
+  // Calls the entry point answers itself are calls all the same.
+  EXPECT_EQ(DriverEntry(QUERY_VIEW, file.fcb), 0);
+  EXPECT_EQ(DriverEntry(STARTRAN, file.fcb), 0);
+  EXPECT_EQ(DriverEntry(ENDTRAN, file.fcb), 0);
+  // A consistency stop leaves its check in the log before the program ends.
+  {
+    vellum::ScopedThrowOnCorruption catching;
+    EXPECT_THROW(vellum::ConsistencyStop(1477), vellum::CorruptionError);
+  }
 
   const std::string log = ReadLog("calls.LOG");
   EXPECT_EQ(log.find("hunter2"), std::string::npos);
@@ -237,6 +247,13 @@ TEST_F(TraceLogTest, TracesCallsThroughTheEntryPointWithoutChangingResults) {
   EXPECT_TRUE(std::regex_search(log, std::regex(R"(GETfileptr\(TEST\) Pointer\(9\) Error: 35 )")));
   EXPECT_TRUE(std::regex_search(log, std::regex(R"(T\d+ \(TEST\) Error: 80 )")))
       << "a code outside 0..104 is traced without a name";
+  EXPECT_NE(log.find("Vellum File Driver Error: Possible data corruption in file (1477)\n"),
+            std::string::npos);
+  for (const char* op : {"QUERY_VIEW", "STARTRAN", "ENDTRAN"}) {
+    EXPECT_TRUE(std::regex_search(log, std::regex(std::string(R"(T\d+ )") + op +
+                                                  R"(\(TEST\) Error: 0 Time Taken: )")))
+        << op << " untraced";
+  }
   EXPECT_EQ(log.find("T:Date", log.find("GETfileptr")), std::string::npos)
       << "no record dump after a failed read";
 
