@@ -73,6 +73,8 @@ std::string PopupManager::AddMenuItemMimic(std::string_view nameText, std::strin
   const std::string name = AddMenuItemEvent(nameText, 1, control);
   PopupMenuItem* item = Find(name);
   item->TEXT = std::string(shownText.substr(0, kNameLimit));
+  item->mirrorText = item->TEXT;
+  item->mirrorTextKept = true;
   item->MIMICMODE = 1;
   item->ONTOOLBOX = 1;
   return name;
@@ -89,15 +91,25 @@ bool PopupManager::DeleteItem(std::string_view name) {
 }
 
 void PopupManager::SetText(std::string_view name, std::string_view text) {
-  if (PopupMenuItem* item = Find(name)) item->TEXT = std::string(text.substr(0, kNameLimit));
+  PopupMenuItem* item = Find(name);
+  if (item == nullptr) return;
+  item->TEXT = std::string(text.substr(0, kNameLimit));
+  item->mirrorText = item->TEXT;
+  item->mirrorTextKept = true;
 }
 
 void PopupManager::SetIcon(std::string_view name, std::string_view icon) {
-  if (PopupMenuItem* item = Find(name)) item->ICON = std::string(icon.substr(0, 256));
+  PopupMenuItem* item = Find(name);
+  if (item == nullptr) return;
+  item->ICON = std::string(icon.substr(0, 256));
+  item->iconFromControl = false;
 }
 
 void PopupManager::SetItemEnable(std::string_view name, bool on) {
-  if (PopupMenuItem* item = Find(name)) item->DISABLED = on ? 2 : 1;
+  PopupMenuItem* item = Find(name);
+  if (item == nullptr) return;
+  item->DISABLED = on ? 2 : 1;
+  item->stateFromControl = false;
 }
 
 void PopupManager::SetItemCheck(std::string_view name, bool on) {
@@ -111,10 +123,22 @@ void PopupManager::SetLevel(std::string_view name, int depth) {
 void PopupManager::Refresh(PopupMenuItem& item) {
   if (!item.MIMICMODE || THISWINDOW == nullptr) return;
   const ui::ControlModel control = THISWINDOW->State(item.CONTROLID);
-  if (!control.text.empty() && (item.TEXT.empty() || item.TEXT.front() == '!')) item.TEXT = control.text;
-  if (!item.TEXT.empty() && item.TEXT.front() == '!') item.TEXT.erase(0, 1);
-  if (item.DISABLED == 0) item.DISABLED = control.enabled ? 2 : 1;
-  if (item.ICON.empty()) item.ICON = control.icon;
+  if (!item.mirrorTextKept) {
+    item.mirrorText = item.TEXT;
+    item.mirrorTextKept = true;
+  }
+  std::string text = item.mirrorText;
+  if (!control.text.empty() && (text.empty() || text.front() == '!')) text = control.text;
+  if (!text.empty() && text.front() == '!') text.erase(0, 1);
+  item.TEXT = std::move(text);
+  if (item.DISABLED == 0 || item.stateFromControl) {
+    item.DISABLED = control.enabled ? 2 : 1;
+    item.stateFromControl = true;
+  }
+  if (item.ICON.empty() || item.iconFromControl) {
+    item.ICON = control.icon;
+    item.iconFromControl = !control.icon.empty();
+  }
 }
 
 std::string PopupManager::MenuText() {

@@ -32,6 +32,14 @@ struct PopupMenuItem {
   std::string ICON;       // icon file name; "" none (up to 256 characters)
   std::string NAME;       // unique name (up to 1024 characters)
   std::string TEXT;       // shown text; "-" is a separator (up to 1024 characters)
+
+  // A mirrored item's own text ("!" in front: its control's caption), and
+  // whether its state and icon come from the control, so that they are
+  // taken afresh each time the menu is shown.
+  std::string mirrorText;
+  bool mirrorTextKept = false;
+  bool stateFromControl = false;
+  bool iconFromControl = false;
 };
 
 class PopupManager {

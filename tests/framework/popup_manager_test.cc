@@ -131,6 +131,16 @@ TEST_F(PopupManagerTest, MirroredItemsFollowTheirButtons) {
   // The caption when the button has one, the item's own text otherwise;
   // the disabled button's item is disabled; its icon brings brackets.
   EXPECT_EQ(popup.MenuText(), "|[]&Add|[]&Change|~[31848(~WADELETE.ICO)]&Delete");
+  // Shown again, they follow the buttons as they are now; a state the
+  // program set itself stays.
+  w.Enable(kDelete, true);
+  w.Enable(kInsert, false);
+  w.SetText(kChange, "&Edit");
+  popup.SetItemEnable("Insert", true);
+  EXPECT_EQ(popup.MenuText(), "|[]&Add|[]&Edit|[31848(~WADELETE.ICO)]&Delete");
+  w.Enable(kDelete, false);
+  w.SetText(kChange, "");
+  EXPECT_EQ(popup.MenuText(), "|[]&Add|[]&Change|~[31848(~WADELETE.ICO)]&Delete");
   w.Close();
 }
 

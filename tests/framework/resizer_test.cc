@@ -135,6 +135,26 @@ TEST_F(ResizerTest, SizeLimits) {
   EXPECT_EQ(win->Position().w, 200);
 }
 
+// An entry that moves proportionally inside a group that stays put but
+// grows: its offset from the group scales with the group, counted from the
+// group's edge, so it stays inside the group (scaling the group's own X as
+// well would push it out of the window).
+TEST(ResizerNestedTest, AProportionalControlStaysInsideItsParent) {
+  ui::WindowModel m;
+  m.at = {0, 0, 200, 100};
+  const int group = Place(m.Add(ui::ControlType::Group, "?GROUP", "Group"), 120, 10, 60, 40).feq;
+  const int entry = Place(m.AddEntry("?ENTRY", "@s20"), 130, 30, 20, 8).feq;
+  ui::Window w(std::move(m));
+  w.Open();
+  WindowResizer resizer;
+  resizer.Init(w, 2);
+  ASSERT_EQ(resizer.Find(entry)->ParentID, group);
+  w.SetPosition({-1, -1, 300, 150});
+  resizer.Resize();
+  EXPECT_TRUE(RectIs(w.State(group).at, 120, 10, 160, 90));
+  EXPECT_TRUE(RectIs(w.State(entry).at, 147, 30, 53, 8));
+}
+
 TEST(ResizerDefaultsTest, StrategiesByTypeAndApplication) {
   struct Case {
     int app, type;
