@@ -30,6 +30,8 @@ void ExpectAdmitted(const ProgramRun& run) {
 void ExpectRefused(const ProgramRun& run) {
   EXPECT_EQ(run.exitCode, 9) << run.out << run.err;
   EXPECT_NE(run.err.find(kRefused), std::string::npos) << run.err;
+  // The script's transcript shows the message box the process ended on.
+  EXPECT_NE(run.out.find("\": " + kRefused), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("title \"Cellarkey"), std::string::npos) << "the frame opened";
 }
 

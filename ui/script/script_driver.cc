@@ -442,6 +442,11 @@ ScriptResult ScriptDriver::Answer(std::string_view buttonName) {
     f.output = out;
     return f;
   }
+  // Printed before the answer: the answer may end the process (a halt).
+  if (echo_) {
+    echo_(out);
+    out.clear();
+  }
   r->Answer(bit);
   Settle();
   return Ok(out);

@@ -36,6 +36,11 @@ class ScriptDriver {
   std::chrono::milliseconds timeout() const { return timeout_; }
   using ScreenshotFn = std::function<bool(WindowId, const std::string& file, std::string* error)>;
   void SetScreenshot(ScreenshotFn fn) { screenshot_ = std::move(fn); }
+  // Where a step writes what it prints before it lets the program go on,
+  // when the program may end right after (a message box answered before a
+  // halt); without one it is returned in the step's output.
+  using EchoFn = std::function<void(const std::string&)>;
+  void SetEcho(EchoFn fn) { echo_ = std::move(fn); }
 
   // Waits for a window with this title and makes it the current one: the
   // latest of that title, or with nth the nth of them in opening order.
@@ -108,6 +113,7 @@ class ScriptDriver {
   ScriptPresenter* requests_;
   std::chrono::milliseconds timeout_{5000};
   ScreenshotFn screenshot_;
+  EchoFn echo_;
   WindowId current_ = 0;
 };
 

@@ -62,6 +62,15 @@ bool SplitScriptLine(std::string_view line, std::vector<std::string>* words, std
   return true;
 }
 
+ScriptRunner::ScriptRunner(ScriptDriver* driver, std::ostream* out) : driver_(driver), out_(out) {
+  driver_->SetEcho([this](const std::string& text) {
+    *out_ << text;
+    out_->flush();
+  });
+}
+
+ScriptRunner::~ScriptRunner() { driver_->SetEcho(nullptr); }
+
 bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* error) {
   const std::string& cmd = w[0];
   size_t n = w.size();

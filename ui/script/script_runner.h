@@ -20,7 +20,8 @@ bool SplitScriptLine(std::string_view line, std::vector<std::string>* words, std
 
 class ScriptRunner {
  public:
-  ScriptRunner(ScriptDriver* driver, std::ostream* out) : driver_(driver), out_(out) {}
+  ScriptRunner(ScriptDriver* driver, std::ostream* out);
+  ~ScriptRunner();
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
