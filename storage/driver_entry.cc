@@ -146,10 +146,6 @@ int Traced(int op, FileControlBlock& fcb, DriverArgs& args, Body&& body) {
   return result;
 }
 
-int TracedCall(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) {
-  return Traced(op, fcb, args, [&] { return driver.Call(op, fcb, args); });
-}
-
 // Callbacks run around a call may make calls of their own; what they post
 // must not replace what the caller's own call posts.
 template <typename Callback>
@@ -183,7 +179,7 @@ int Dispatch(Driver& driver, int op, FileControlBlock& fcb, DriverArgs& args) {
   std::string savedText = std::exchange(state.fileErrorText, {});
   int result;
   try {
-    result = TracedCall(driver, op, fcb, args);
+    result = driver.Call(op, fcb, args);
   } catch (const std::bad_alloc&) {
     result = InsufficientMemoryErr;
   }
@@ -274,7 +270,7 @@ int DriverEntry(int op, FileControlBlock& fcb, DriverArgs& args) {
   int result;
   {
     SectionGuard section;
-    result = Dispatch(*driver, op, fcb, args);
+    result = Traced(op, fcb, args, [&] { return Dispatch(*driver, op, fcb, args); });
   }
   if (watcher) KeepingErrorState([&] { watcher->AfterOperation(op, fcb, result); });
   return result;

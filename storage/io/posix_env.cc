@@ -39,12 +39,18 @@ IoStatus FromErrnoAt(int e, const std::string& path) {
   return FromErrno(e);
 }
 
-// Share modes are emulated with OFD locks on two bytes far above every lock
-// area: a reader of the file holds a shared lock on kShareReadByte, a writer
-// on kShareWriteByte; deny-write takes an exclusive lock on kShareWriteByte
-// (plus shared on the read byte), exclusive takes both bytes exclusively.
+// Share modes are emulated with OFD locks on four bytes far above every lock
+// area. Each open holds a shared lock on the bytes that say what it is: it is
+// there (kShareReadByte), it may write (kShareWriteByte), it denies writing
+// (kShareDenyWriteByte), it denies everything (kShareExclusiveByte). Shared
+// locks never conflict, so an open first takes its own and then asks whether
+// any other open holds one that the two modes forbid together; when so it
+// gives up. Two opens racing may thus both be refused, never both admitted.
+// A read-only open takes part as fully as one that writes.
 constexpr off_t kShareReadByte = 0x7FFFFFFF00000000LL;
 constexpr off_t kShareWriteByte = kShareReadByte + 1;
+constexpr off_t kShareDenyWriteByte = kShareReadByte + 2;
+constexpr off_t kShareExclusiveByte = kShareReadByte + 3;
 
 bool OfdLock(int fd, off_t offset, off_t length, short type) {
   struct flock fl {};
@@ -54,6 +60,18 @@ bool OfdLock(int fd, off_t offset, off_t length, short type) {
   fl.l_len = length;
   fl.l_pid = 0;
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// Whether another open file holds any lock on the byte at offset (a failed
+// question counts as yes).
+bool HeldByOthers(int fd, off_t offset) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = offset;
+  fl.l_len = 1;
+  fl.l_pid = 0;
+  return fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type != F_UNLCK;
 }
 
 class PosixFile final : public File {
@@ -121,20 +139,18 @@ class PosixFile final : public File {
     return FromErrno(errno);
   }
 
-  // Takes the share-mode locks; false when another open's mode refuses ours.
+  // Takes the share-mode locks; false when another open's mode refuses ours
+  // or ours refuses one already there.
   bool TakeShareLocks(Share share) {
-    switch (share) {
-      case Share::DenyNone:
-        return OfdLock(fd_, kShareReadByte, 1, F_RDLCK) &&
-               (!writable_ || OfdLock(fd_, kShareWriteByte, 1, F_RDLCK));
-      case Share::DenyWrite:
-        // Others may read; nobody else may write or hold a write share.
-        return OfdLock(fd_, kShareReadByte, 1, F_RDLCK) &&
-               OfdLock(fd_, kShareWriteByte, 1, writable_ ? F_WRLCK : F_RDLCK);
-      case Share::Exclusive:
-        return OfdLock(fd_, kShareReadByte, 2, writable_ ? F_WRLCK : F_RDLCK);
-    }
-    return false;
+    if (!OfdLock(fd_, kShareReadByte, 1, F_RDLCK)) return false;
+    if (writable_ && !OfdLock(fd_, kShareWriteByte, 1, F_RDLCK)) return false;
+    if (share == Share::DenyWrite && !OfdLock(fd_, kShareDenyWriteByte, 1, F_RDLCK)) return false;
+    if (share == Share::Exclusive && !OfdLock(fd_, kShareExclusiveByte, 1, F_RDLCK)) return false;
+    if (HeldByOthers(fd_, kShareExclusiveByte)) return false;
+    if (writable_ && HeldByOthers(fd_, kShareDenyWriteByte)) return false;
+    if (share == Share::DenyWrite && HeldByOthers(fd_, kShareWriteByte)) return false;
+    if (share == Share::Exclusive && HeldByOthers(fd_, kShareReadByte)) return false;
+    return true;
   }
 
  private:

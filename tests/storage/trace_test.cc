@@ -224,6 +224,8 @@ TEST_F(TraceLogTest, TracesCallsThroughTheEntryPointWithoutChangingResults) {
   EXPECT_EQ(DriverEntry(QUERY_VIEW, file.fcb), 0);
   EXPECT_EQ(DriverEntry(STARTRAN, file.fcb), 0);
   EXPECT_EQ(DriverEntry(ENDTRAN, file.fcb), 0);
+  ASSERT_EQ(Close(file.fcb), 0);
+  ASSERT_EQ(Close(file.fcb), 0);  // closed already: answered before the driver, traced all the same
   // A consistency stop leaves its check in the log before the program ends.
   {
     vellum::ScopedThrowOnCorruption catching;
@@ -249,6 +251,8 @@ TEST_F(TraceLogTest, TracesCallsThroughTheEntryPointWithoutChangingResults) {
       << "a code outside 0..104 is traced without a name";
   EXPECT_NE(log.find("Vellum File Driver Error: Possible data corruption in file (1477)\n"),
             std::string::npos);
+  const std::regex close(R"(T\d+ CLOSE\(TEST\) Error: 0 )");
+  EXPECT_EQ(std::distance(std::sregex_iterator(log.begin(), log.end(), close), std::sregex_iterator()), 3);
   for (const char* op : {"QUERY_VIEW", "STARTRAN", "ENDTRAN"}) {
     EXPECT_TRUE(std::regex_search(log, std::regex(std::string(R"(T\d+ )") + op +
                                                   R"(\(TEST\) Error: 0 Time Taken: )")))

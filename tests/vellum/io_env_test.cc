@@ -156,6 +156,33 @@ TEST_F(PosixEnvTest, ShareModesRefuseConflictingOpens) {
   EXPECT_EQ(env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &second).code, 5);
   first.reset();
   EXPECT_TRUE(env_->Open(path_, Access::ReadWrite, Share::DenyNone, false, &second).ok());
+  second.reset();
+
+  // Every pair of opens, read-only ones too: the second is admitted exactly
+  // when each allows what the other does (deny-write: nobody else writes;
+  // exclusive: nobody else at all).
+  struct Mode {
+    Access access;
+    Share share;
+  };
+  const Mode modes[] = {{Access::Read, Share::DenyNone},      {Access::ReadWrite, Share::DenyNone},
+                        {Access::Read, Share::DenyWrite},     {Access::ReadWrite, Share::DenyWrite},
+                        {Access::Read, Share::Exclusive},     {Access::ReadWrite, Share::Exclusive}};
+  auto allows = [](const Mode& holder, const Mode& other) {
+    if (holder.share == Share::Exclusive) return false;
+    return holder.share == Share::DenyNone || other.access == Access::Read;
+  };
+  for (const Mode& a : modes) {
+    for (const Mode& b : modes) {
+      ASSERT_TRUE(env_->Open(path_, a.access, a.share, false, &first).ok());
+      const bool admitted = env_->Open(path_, b.access, b.share, false, &second).ok();
+      EXPECT_EQ(admitted, allows(a, b) && allows(b, a))
+          << "first " << static_cast<int>(a.access) << "/" << static_cast<int>(a.share)
+          << ", second " << static_cast<int>(b.access) << "/" << static_cast<int>(b.share);
+      first.reset();
+      second.reset();
+    }
+  }
 }
 
 TEST(FaultEnvTest, PowerCutDropsUnsyncedWrites) {
