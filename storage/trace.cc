@@ -1,9 +1,11 @@
 #include "storage/trace.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -137,15 +139,33 @@ struct TraceLog {
   void Open() {
     settings = ReadTraceSettings();
     if (settings.logFile.empty()) return;
-    // The log may hold record contents: only the user may read it.
-    const int fd = ::open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) return;
+    // The log may hold record contents: only the user may read it. Opened
+    // without blocking, so a FIFO of that name cannot stall the first call;
+    // only a regular file is written.
+    struct stat st {};
+    if (::stat(settings.logFile.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      return Refuse("not a regular file");
+    }
+    const int fd = ::open(settings.logFile.c_str(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) return Refuse(std::strerror(errno));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return Refuse("not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     file = ::fdopen(fd, "a");
     if (!file) {
       ::close(fd);
-      return;
+      return Refuse(std::strerror(errno));
     }
     enabled.store(true, std::memory_order_release);
+  }
+
+  // Tracing stays off; the user who asked for it learns why.
+  void Refuse(const char* reason) {
+    std::fprintf(stderr, "cellarkey: the trace log %s cannot be written (%s); tracing is off\n",
+                 settings.logFile.c_str(), reason);
   }
 
   void Close() {

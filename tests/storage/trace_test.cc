@@ -191,6 +191,25 @@ TEST_F(TraceLogTest, SettingsDecideWhetherAndWhereToTrace) {
       << "a dot in a folder name is no extension";
 }
 
+TEST_F(TraceLogTest, ALogThatCannotBeWrittenTurnsTracingOffAndSaysWhy) {
+  // A FIFO without a reader would block an ordinary open for ever.
+  const std::string fifo = (dir / "pipe.LOG").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string missing = (dir / "no" / "such" / "folder" / "calls.LOG").string();
+  const std::string folder = (dir / "folder.LOG").string();
+  std::filesystem::create_directories(folder);
+  for (const std::string& log : {fifo, missing, folder}) {
+    WriteIni("TraceFile=" + log + "\n");
+    ::testing::internal::CaptureStderr();
+    ReloadTraceSettings();
+    EXPECT_FALSE(TraceEnabled()) << log;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("the trace log " + ReadTraceSettings().logFile + " cannot be written"),
+              std::string::npos)
+        << said;
+  }
+}
+
 TEST_F(TraceLogTest, TracesCallsThroughTheEntryPointWithoutChangingResults) {
   auto driver = MemTableDriver::Install();
   WriteIni("TraceFile=" + (dir / "calls").string() + "\nDetails=1\nFlush=1\n");
