@@ -13,13 +13,6 @@ constexpr int kFirstRow = 36;
 // Control numbers of the fixed part of the layout (in layout order).
 enum Feq {
   kSheet = 1,
-  kTabSettings,
-  kHeadField,
-  kHeadValue,
-  kHeadLow,
-  kHeadHigh,
-  kHint,
-  kBounds,
   kTabSaved,
   kSavedList,
   kNamePrompt,
@@ -27,6 +20,13 @@ enum Feq {
   kSave,
   kRestore,
   kDelete,
+  kTabSettings,
+  kHeadField,
+  kHeadValue,
+  kHeadLow,
+  kHeadHigh,
+  kHint,
+  kBounds,
   kOk,
   kCancel,
   kClear,
@@ -51,16 +51,8 @@ ui::WindowModel Layout(const std::vector<QueryField>& fields) {
   m.title = "Query by Example Settings";
   m.at = {-1, -1, 356, sheetH + 30};
   m.resizable = false;
+  // The saved queries come first; the window opens on the query's entries.
   m.Add(ui::ControlType::Sheet, "?SHEET").at = {4, 4, 348, sheetH};
-  m.Add(ui::ControlType::Tab, "?TAB:SETTINGS", "Query Settings").parent = kSheet;
-  On(m.AddString("?HEAD:FIELD", "Field"), kTabSettings, {10, 22, 70, 10});
-  On(m.AddString("?HEAD:VALUE", "Value"), kTabSettings, {84, 22, 100, 10});
-  On(m.AddString("?HEAD:LOW", "Low"), kTabSettings, {196, 22, 70, 10});
-  On(m.AddString("?HEAD:HIGH", "High"), kTabSettings, {272, 22, 70, 10});
-  On(m.AddString("?HINT", "= < > <= >= <> ~  NOT =   *text contains   text* begins   ^ any case"),
-     kTabSettings, {10, kFirstRow + kRow * rows + 2, 330, 10});
-  On(m.Add(ui::ControlType::Check, "?BOUNDS", "&Low and high values"), kTabSettings,
-     {10, kFirstRow + kRow * rows + 14, 120, 10});
   m.Add(ui::ControlType::Tab, "?TAB:SAVED", "Saved Queries").parent = kSheet;
   ui::ControlModel& list = On(m.AddList("?SAVED", "200L(2)~Saved Queries~@s100@"), kTabSaved,
                               {10, 22, 220, sheetH - 30});
@@ -70,6 +62,16 @@ ui::WindowModel Layout(const std::vector<QueryField>& fields) {
   On(m.AddButton("?SAVE", "&Save"), kTabSaved, {240, 52, 50, 14});
   On(m.AddButton("?RESTORE", "&Restore"), kTabSaved, {240, 70, 50, 14});
   On(m.AddButton("?DELETE", "&Delete"), kTabSaved, {240, 88, 50, 14});
+  m.Add(ui::ControlType::Tab, "?TAB:SETTINGS", "Query Settings").parent = kSheet;
+  On(m.AddString("?HEAD:FIELD", "Field"), kTabSettings, {10, 22, 70, 10});
+  On(m.AddString("?HEAD:VALUE", "Value"), kTabSettings, {84, 22, 100, 10});
+  On(m.AddString("?HEAD:LOW", "Low"), kTabSettings, {196, 22, 70, 10});
+  On(m.AddString("?HEAD:HIGH", "High"), kTabSettings, {272, 22, 70, 10});
+  On(m.AddString("?HINT", "= < > <= >= <> ~  NOT =   *text contains   text* begins   ^ any case"),
+     kTabSettings, {10, kFirstRow + kRow * rows + 2, 330, 10});
+  On(m.Add(ui::ControlType::Check, "?BOUNDS", "&Low and high values"), kTabSettings,
+     {10, kFirstRow + kRow * rows + 14, 120, 10});
+  m.Control(kSheet)->choice = 2;
   ui::ControlModel& ok = m.AddButton("?OK", "&OK");
   ok.at = {194, sheetH + 10, 50, 14};
   ok.isDefault = true;

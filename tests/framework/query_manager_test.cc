@@ -144,6 +144,8 @@ TEST_F(QueryTest, TheQueryWindowEditsCopiesAndSavesQueries) {
 
   auto asked = ask();
   ok(script.WaitWindow("Query by Example Settings"));
+  // It opens on the entries, after the tab of the saved queries.
+  EXPECT_EQ(script.Items("?SHEET").output, "?SHEET:\n  1: Saved Queries\n* 2: Query Settings\n");
   EXPECT_EQ(script.Print("?FIELD:2").output, "?FIELD:2 = \"Login\"\n");
   EXPECT_EQ(script.Print("?LOW:1").output, "?LOW:1 = \"\" (hidden)\n");
   ok(script.Type("?VALUE:1", "ab*"));
