@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <mutex>
 
 #include "storage/io/env.h"
@@ -98,6 +99,19 @@ int CopyFile(io::Env* env, const std::string& from, const std::string& to) {
   }
   if (s.ok()) s = target->Sync();
   return PostedCode(s);
+}
+
+// Removes or renames (change) the whole file at path while holding it for
+// this call alone: a file that any open, in this process or another, still
+// uses is refused with 5, for that open would go on writing to a file that
+// is gone.
+int WhileAlone(io::Env* env, const std::string& path, const std::function<io::IoStatus()>& change) {
+  std::unique_ptr<io::File> sole;
+  if (const io::IoStatus s = env->Open(path, io::Access::Read, io::Share::Exclusive, false, &sole);
+      !s.ok()) {
+    return PostedCode(s);
+  }
+  return PostedCode(change());
 }
 
 // Reports whether the stored record (and memos, when they were read) still
@@ -280,7 +294,7 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
     }
     if (file.use_count() > 1) return storage::AccessDeniedErr;  // open elsewhere in this process
   }
-  return PostedCode(env->Remove(name.path));
+  return WhileAlone(env, name.path, [&] { return env->Remove(name.path); });
 }
 
 int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
@@ -298,7 +312,7 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
     return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
   }
   if (env->Exists(dest.path)) return storage::AccessDeniedErr;
-  return PostedCode(env->Rename(from.path, dest.path));
+  return WhileAlone(env, from.path, [&] { return env->Rename(from.path, dest.path); });
 }
 
 int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {

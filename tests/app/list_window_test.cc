@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/browse_passwords.h"
 #include "app/globals.h"
 #include "app/passwords_table.h"
 #include "app/program.h"
@@ -242,6 +243,34 @@ TEST_F(ListWindowTest, MouseKeysOnTheListOpenItsMenuAndTheForm) {
     Check(s.Close());
   });
   EXPECT_EQ(code, 0);
+}
+
+// A list opened to view only: its buttons, keys and menu add, change and
+// delete nothing and open no form; its locator opens no second list.
+TEST_F(ListWindowTest, AListOpenedToViewOnlyChangesNothing) {
+  AddEntries(folder_.path(), {{"amazon", "dora", "", ""}, {"ebay", "ann", "", ""}});
+  auto done = std::make_shared<std::promise<int>>();
+  std::future<int> list = done->get_future();
+  StartThread([done] {
+    app::GlobalRequest = request::View;
+    app::BrowsePASSWORDS();
+    done->set_value(app::GlobalResponse);
+  });
+  Check(d().WaitWindow(kList));
+  Check(d().SelectRow("?BROWSE:1", 2));
+  for (const char* button : {"?INSERT:3", "?CHANGE:3", "?DELETE:3", "?VIEW:2"})
+    Check(d().Press(button));
+  // A key the list does not take is refused; one it takes must open nothing.
+  d().SetTimeout(std::chrono::milliseconds(200));
+  for (const char* key : {"Insert", "Delete", "CtrlEnter", "ShiftEnter", "MouseLeft2"})
+    d().Key("?BROWSE:1", key);
+  d().SetTimeout(std::chrono::seconds(5));
+  Check(d().Focus("?PAS:CLIENTDOMAIN"));
+  EXPECT_EQ(Titles(), std::vector<std::string>{kList});
+  Check(d().Close());
+  EXPECT_EQ(Response(list), response::Cancelled);
+  EXPECT_EQ(StoredEntries(folder_.path()),
+            (std::vector<std::string>{"amazon|dora||", "ebay|ann||"}));
 }
 
 TEST_F(ListWindowTest, AChangeFromAnotherProcessIsShownNotOverwritten) {
