@@ -271,7 +271,6 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
   if (fcb.IsOpen()) return storage::IsOpenErr;
   const TableName name = SplitTableName(NameOf(fcb), env_);
   io::Env* env = env_;
-  if (!env->Exists(name.path)) return storage::FileNotFoundErr;
   std::vector<std::string> names;
   {
     std::shared_ptr<PhysicalFile> file;
@@ -302,7 +301,6 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
   const TableName from = SplitTableName(NameOf(fcb), env_);
   const TableName dest = SplitTableName(to, env_);
   io::Env* env = env_;
-  if (!env->Exists(from.path)) return storage::FileNotFoundErr;
   if (dest.explicitTable) {
     // A table part in the new name renames the table inside its file.
     if (env->AbsolutePath(dest.path) != env->AbsolutePath(from.path)) return storage::InvalidFilenameErr;
@@ -311,8 +309,11 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
     if (rc != 0) return rc;
     return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
   }
-  if (env->Exists(dest.path)) return storage::AccessDeniedErr;
-  return WhileAlone(env, from.path, [&] { return env->Rename(from.path, dest.path); });
+  // A missing file or folder says so (2, 3) before the target is looked at.
+  return WhileAlone(env, from.path, [&] {
+    if (env->Exists(dest.path)) return io::IoStatus{storage::AccessDeniedErr, 80};
+    return env->Rename(from.path, dest.path);
+  });
 }
 
 int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {
