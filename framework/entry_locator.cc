@@ -77,7 +77,11 @@ bool EntryLocator::TakeLocatorKey(int keycode) {
   if (c == 0 && !TypedChar(keycode, &c)) return false;
   const ui::ControlModel entry = Win->State(CONTROL);
   if (!entry.enabled || !entry.visible || entry.readOnly) return false;
-  // The entry takes the key: the typing goes on there.
+  // The entry takes the key: the typing goes on there. Its text is selected
+  // as the focus arrives, so the key types over it: a new search.
+  SHADOW.clear();
+  Win->Display(CONTROL);
+  shown_ = SHADOW;
   Win->Select(CONTROL);
   Win->PressKey(CONTROL, keycode, c);
   return false;

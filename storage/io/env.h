@@ -51,8 +51,9 @@ class File {
 
   // Non-blocking byte-range lock; works far beyond the end of the file.
   // A failure because another open holds the range returns code 5 with the
-  // system error 33 ("Lock Violation"). A read-only file takes shared locks
-  // even when exclusive is asked (a write lock needs a writable open).
+  // system error 33 ("Lock Violation"). A read-only file takes a shared lock
+  // (a write lock needs a writable open), and when exclusive is asked gives
+  // it back if another open holds any of the range, so it excludes all the same.
   virtual IoStatus TryLock(uint64_t offset, uint64_t length, bool exclusive) = 0;
   virtual IoStatus Unlock(uint64_t offset, uint64_t length) = 0;
 };

@@ -62,14 +62,14 @@ bool OfdLock(int fd, off_t offset, off_t length, short type) {
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
-// Whether another open file holds any lock on the byte at offset (a failed
-// question counts as yes).
-bool HeldByOthers(int fd, off_t offset) {
+// Whether another open file holds any lock within the length bytes at
+// offset (a failed question counts as yes).
+bool HeldByOthers(int fd, off_t offset, off_t length = 1) {
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = offset;
-  fl.l_len = 1;
+  fl.l_len = length;
   fl.l_pid = 0;
   return fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type != F_UNLCK;
 }
@@ -124,12 +124,19 @@ class PosixFile final : public File {
   }
 
   IoStatus TryLock(uint64_t offset, uint64_t length, bool exclusive) override {
+    const off_t at = static_cast<off_t>(offset), n = static_cast<off_t>(length);
     const short type = (exclusive && writable_) ? F_WRLCK : F_RDLCK;
-    if (OfdLock(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), type)) {
-      return IoStatus::Ok();
+    if (!OfdLock(fd_, at, n, type)) {
+      if (errno == EAGAIN || errno == EACCES) return Failure(5, 33);
+      return FromErrno(errno);
     }
-    if (errno == EAGAIN || errno == EACCES) return Failure(5, 33);
-    return FromErrno(errno);
+    // A read-only open cannot take a write lock: its shared one is given back
+    // when any other open holds the range too, so it excludes as one would.
+    if (exclusive && !writable_ && HeldByOthers(fd_, at, n)) {
+      OfdLock(fd_, at, n, F_UNLCK);
+      return Failure(5, 33);
+    }
+    return IoStatus::Ok();
   }
 
   IoStatus Unlock(uint64_t offset, uint64_t length) override {

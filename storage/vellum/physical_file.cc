@@ -695,6 +695,10 @@ int PhysicalFile::Open(io::Env* env, const std::string& path, uint32_t accessMod
     if (it != registry.files.end()) {
       if (auto existing = it->second.lock()) {
         Impl& d = *existing->impl_;
+        // Another password (or none) reads no Vellum file here, open or not.
+        const bool sameKey = owner.empty() ? !d.cipher
+                                           : d.cipher && d.cipher->key() == Cipher(owner).key();
+        if (!sameKey) return 36;
         if ((accessMode & kAccessWriteBits) != 0 && !d.writable) {
           // A later open asks to write: the one instance reopens for writing.
           std::unique_ptr<io::File> writable;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <mutex>
 
 #include "storage/io/env.h"
@@ -98,6 +99,19 @@ int CopyFile(io::Env* env, const std::string& from, const std::string& to) {
   }
   if (s.ok()) s = target->Sync();
   return PostedCode(s);
+}
+
+// Removes or renames (change) the whole file at path while holding it for
+// this call alone: a file that any open, in this process or another, still
+// uses is refused with 5, for that open would go on writing to a file that
+// is gone.
+int WhileAlone(io::Env* env, const std::string& path, const std::function<io::IoStatus()>& change) {
+  std::unique_ptr<io::File> sole;
+  if (const io::IoStatus s = env->Open(path, io::Access::Read, io::Share::Exclusive, false, &sole);
+      !s.ok()) {
+    return PostedCode(s);
+  }
+  return PostedCode(change());
 }
 
 // Reports whether the stored record (and memos, when they were read) still
@@ -257,7 +271,6 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
   if (fcb.IsOpen()) return storage::IsOpenErr;
   const TableName name = SplitTableName(NameOf(fcb), env_);
   io::Env* env = env_;
-  if (!env->Exists(name.path)) return storage::FileNotFoundErr;
   std::vector<std::string> names;
   {
     std::shared_ptr<PhysicalFile> file;
@@ -280,7 +293,7 @@ int VellumDriver::RemoveTable(FileControlBlock& fcb) {
     }
     if (file.use_count() > 1) return storage::AccessDeniedErr;  // open elsewhere in this process
   }
-  return PostedCode(env->Remove(name.path));
+  return WhileAlone(env, name.path, [&] { return env->Remove(name.path); });
 }
 
 int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
@@ -288,7 +301,6 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
   const TableName from = SplitTableName(NameOf(fcb), env_);
   const TableName dest = SplitTableName(to, env_);
   io::Env* env = env_;
-  if (!env->Exists(from.path)) return storage::FileNotFoundErr;
   if (dest.explicitTable) {
     // A table part in the new name renames the table inside its file.
     if (env->AbsolutePath(dest.path) != env->AbsolutePath(from.path)) return storage::InvalidFilenameErr;
@@ -297,8 +309,11 @@ int VellumDriver::RenameTable(FileControlBlock& fcb, std::string_view to) {
     if (rc != 0) return rc;
     return InAccess(*file, true, [&] { return Table::Rename(file->store(), from.table, dest.table); });
   }
-  if (env->Exists(dest.path)) return storage::AccessDeniedErr;
-  return PostedCode(env->Rename(from.path, dest.path));
+  // A missing file or folder says so (2, 3) before the target is looked at.
+  return WhileAlone(env, from.path, [&] {
+    if (env->Exists(dest.path)) return io::IoStatus{storage::AccessDeniedErr, 80};
+    return env->Rename(from.path, dest.path);
+  });
 }
 
 int VellumDriver::CopyTable(FileControlBlock& fcb, std::string_view to) {

@@ -227,6 +227,12 @@ TEST_F(BrowseTest, CharactersTypedOnTheListGoToTheLocator) {
   int choice = 0;
   EXPECT_EQ(Shown(&choice), Range(1800, 1809));
   EXPECT_EQ(ui::Engine::Get().Snapshot(script.current())->focus, kList);  // back on the list
+  // Typing on the list again starts a new search: the entry's text, selected
+  // as the focus moves there, is typed over.
+  Ok(script.Keys("?LIST", "ho"));
+  EXPECT_EQ(script.Print("?LOCATOR").output, "?LOCATOR = \"ho\"\n");
+  Ok(script.Key("?LOCATOR", "Enter"));
+  EXPECT_EQ(Shown(&choice), Range(2100, 2109));
   Ok(script.Close());
   ASSERT_TRUE(Finished(f));
 }

@@ -352,7 +352,18 @@ TEST_F(DriverTest, MaintenanceOperations) {
   ASSERT_EQ(Remove(moved), 0);
   EXPECT_FALSE(std::filesystem::exists(File("MOVED.VLU")));
   EXPECT_EQ(Remove(moved), FileNotFoundErr);
+  EXPECT_EQ(Rename(moved, File("AGAIN")), FileNotFoundErr);
+  // A missing folder is told apart from a missing file.
+  FileControlBlock astray = Declare(File("nowhere/PASSWORD"));
+  EXPECT_EQ(Remove(astray), PathNotFoundErr);
+  EXPECT_EQ(Rename(astray, File("AGAIN")), PathNotFoundErr);
+  EXPECT_EQ(Open(astray), PathNotFoundErr);
+  EXPECT_EQ(ThreadErrorState().fileErrorText, "Path Not Found");
   FileControlBlock backup = Declare(File("BACKUP"));
+  // The target of a renaming must not exist.
+  ASSERT_EQ(Copy(backup, File("SECOND")), 0);
+  EXPECT_EQ(Rename(backup, File("SECOND")), AccessDeniedErr);
+  EXPECT_TRUE(std::filesystem::exists(File("BACKUP.VLU")));
   ASSERT_EQ(Open(backup), 0);
   EXPECT_EQ(Lock(backup), 0);
   DriverArgs args;

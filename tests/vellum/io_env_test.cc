@@ -134,11 +134,24 @@ TEST_F(PosixEnvTest, LocksArePerOpenFarBeyondTheEnd) {
   EXPECT_EQ(a->TryLock(area, 1023, true).code, 5);  // all slots vs one held slot
   ASSERT_TRUE(a->Unlock(area + 0x3FF, 1).ok());
   EXPECT_TRUE(b->TryLock(area + 0x3FF, 1, true).ok());
-  // A read-only open takes its lock shared: two readers coexist, a writer is kept out.
+  // A read-only open excludes as a writable one does, though the system gives
+  // it shared locks only: a writer and another read-only open are kept out.
+  std::unique_ptr<File> r2;
   ASSERT_TRUE(env_->Open(path_, Access::Read, Share::DenyNone, false, &r).ok());
+  ASSERT_TRUE(env_->Open(path_, Access::Read, Share::DenyNone, false, &r2).ok());
   EXPECT_TRUE(r->TryLock(area + 7, 1, true).ok());
   EXPECT_EQ(a->TryLock(area + 7, 1, true).code, 5);
+  s = r2->TryLock(area + 7, 1, true);
+  EXPECT_EQ(s.code, 5);
+  EXPECT_EQ(s.systemError, 33);
+  EXPECT_EQ(r->TryLock(area + 5, 1, true).code, 5);  // one a writer holds
+  // A refused attempt holds nothing: the range is free once the holder lets go.
+  ASSERT_TRUE(r->Unlock(area + 7, 1).ok());
+  EXPECT_TRUE(r2->TryLock(area + 7, 1, true).ok());
+  EXPECT_EQ(r->TryLock(area + 7, 1, true).code, 5);
   // Closing an open releases its locks.
+  r2.reset();
+  EXPECT_TRUE(r->TryLock(area + 7, 1, true).ok());
   r.reset();
   EXPECT_TRUE(a->TryLock(area + 7, 1, true).ok());
 }

@@ -370,5 +370,43 @@ TEST_F(MpLockingTest, ExclusiveAndDenyWriteOpensRefuseWhatTheyMust) {
   EXPECT_EQ(child.Wait(), 0);
 }
 
+// REMOVE and RENAME of a file that another open still uses would leave that
+// open writing to a file that is gone: both are refused until it closes.
+TEST_F(MpLockingTest, AFileInUseIsNeitherRemovedNorRenamed) {
+  Channel opened, done;
+  Child child([&] {
+    storage::FileControlBlock f = Declare(fcb.name);
+    if (storage::Open(f, kShared) != 0) return 90;
+    opened.Send();
+    if (done.Receive() != 'x') return 91;
+    SetDomain(f, "c.example");
+    if (storage::Add(f) != 0) return 92;
+    storage::Close(f);
+    opened.Send();
+    return 0;
+  });
+  ASSERT_EQ(opened.Receive(), 'x');
+  EXPECT_EQ(storage::Remove(fcb), storage::AccessDeniedErr);
+  EXPECT_EQ(storage::Rename(fcb, File("ELSEWHERE")), storage::AccessDeniedErr);
+  // So is one in use in this process.
+  storage::FileControlBlock mine = Declare(fcb.name);
+  ASSERT_EQ(storage::Open(mine, storage::ReadOnly | storage::DenyNone), 0);
+  done.Send();
+  ASSERT_EQ(opened.Receive(), 'x');
+  EXPECT_EQ(child.Wait(), 0);
+  EXPECT_EQ(storage::Rename(fcb, File("ELSEWHERE")), storage::AccessDeniedErr);
+  ASSERT_EQ(storage::Close(mine), 0);
+  // What the other process added is there; once nobody uses it, the file goes.
+  ASSERT_EQ(storage::Open(fcb, kShared), 0);
+  int64_t records = 0;
+  ASSERT_EQ(storage::Records(fcb, &records), 0);
+  EXPECT_EQ(records, 3);
+  ASSERT_EQ(storage::Close(fcb), 0);
+  EXPECT_EQ(storage::Rename(fcb, File("ELSEWHERE")), 0);
+  storage::FileControlBlock moved = Declare(File("ELSEWHERE"));
+  EXPECT_EQ(storage::Remove(moved), 0);
+  EXPECT_FALSE(std::filesystem::exists(File("ELSEWHERE.VLU")));
+}
+
 }  // namespace
 }  // namespace ck::vellum::testing

@@ -206,6 +206,12 @@ TEST_F(PhysicalFileTest, EncipheredFile) {
   std::shared_ptr<PhysicalFile> file;
   EXPECT_EQ(Open(env_, &file, "other pw"), 36);
   ASSERT_EQ(Open(env_, &file, "owner pw"), 0);
+  // While it is open, another password or none is refused all the same.
+  std::shared_ptr<PhysicalFile> again;
+  EXPECT_EQ(Open(env_, &again, "other pw"), 36);
+  EXPECT_EQ(Open(env_, &again), 36);
+  ASSERT_EQ(Open(env_, &again, "owner pw"), 0);
+  EXPECT_EQ(again, file);
   ASSERT_EQ(file->BeginAccess(false), 0);
   TreeEntry e;
   ASSERT_EQ(file->store().Get("secret key", &e), 0);
