@@ -81,6 +81,12 @@ class PasswordGate : public ProcedureWindow {
     const Level base = ProcedureWindow::Init();
     if (base != level::Benign) return base;
     stored_.assign(kPassLength, ' ');
+    // A password file that is there but unreadable still guards the data:
+    // the default password must not open it.
+    if (!IniFileReadable(IniPath(kPasswordFile))) {
+      Halt("The password file AQuilon.ini cannot be read. This program will be terminated.",
+           kWrongPasswordExitCode);
+    }
     AssignString(stored_.data(), kPassLength,
                  ReadIniString(IniPath(kPasswordFile), kPasswordSection, kPasswordKey,
                                kDefaultPassword));

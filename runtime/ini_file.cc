@@ -260,6 +260,12 @@ std::optional<std::string> FindIniString(const std::string& file, std::string_vi
   return std::nullopt;
 }
 
+bool IniFileReadable(const std::string& file) {
+  std::vector<Line> lines;
+  bool exists;
+  return Load(IniPath(file), &lines, &exists);
+}
+
 std::string ReadIniString(const std::string& file, std::string_view section,
                           std::string_view key, std::string_view defaultValue) {
   std::optional<std::string> value = FindIniString(file, section, key);

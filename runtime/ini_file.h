@@ -39,6 +39,10 @@ std::string ReadIniString(const std::string& file, std::string_view section,
 std::optional<std::string> FindIniString(const std::string& file, std::string_view section,
                                          std::string_view key);
 
+// False when the file is there but cannot be read (no permission, a folder
+// of that name, a read error); a missing file is readable: it has no keys.
+bool IniFileReadable(const std::string& file);
+
 // The value read as a decimal integer (optional sign, leading blanks allowed,
 // digits up to the first non-digit), or defaultValue when missing or when the
 // value does not start with a number or does not fit.

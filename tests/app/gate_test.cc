@@ -64,6 +64,21 @@ TEST_F(GateTest, TheStoredPasswordRulesAndAnEmptyOneAdmitsAnEmptyEntry) {
   ExpectAdmitted(RunScript(folder, kGate + "press ?BUTTON2\n" + kFrame + kExit));
 }
 
+TEST_F(GateTest, APasswordFileThatCannotBeReadAdmitsNobody) {
+  // A folder of that name cannot be read even by root (as a file without
+  // read permission cannot by its user): the default must not admit.
+  std::filesystem::create_directory(folder / "AQuilon.ini");
+  const ProgramRun run = RunScript(folder, "answer ok\n");
+  EXPECT_EQ(run.exitCode, 9) << run.out << run.err;
+  EXPECT_NE(run.out.find("The password file AQuilon.ini cannot be read."), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("title \"Cellarkey"), std::string::npos) << "the frame opened";
+  // A link to no file is a missing file: the default applies as at a first start.
+  std::filesystem::remove(folder / "AQuilon.ini");
+  std::filesystem::create_symlink(folder / "nowhere.ini", folder / "AQuilon.ini");
+  ExpectAdmitted(RunScript(folder, Enter("qelvant") + kFrame + kExit));
+}
+
 TEST_F(GateTest, SetNewPasswordTakesEffectAtTheNextStartOnly) {
   const std::string setNew = "menu \"File/Set New Password\"\nwait \"Set up new Password\"\n";
   ProgramRun run = RunScript(
