@@ -101,13 +101,19 @@ bool HasLineBreak(std::string_view s) {
 }
 
 // Reads the file into lines. False on a read error other than a missing file
-// (a missing file reads as no lines).
+// (a missing file reads as no lines), and for anything but a regular file:
+// a FIFO or a device of that name would block or never end.
 bool Load(const std::string& path, std::vector<Line>* lines, bool* exists) {
   lines->clear();
   *exists = false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
   *exists = true;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   std::string content;
   char buffer[8192];
   for (;;) {

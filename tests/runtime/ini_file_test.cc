@@ -196,6 +196,26 @@ TEST_F(IniFileTest, WindowsStyleNames) {
   EXPECT_EQ(read, "x");
 }
 
+TEST_F(IniFileTest, ANameThatIsNoRegularFileReadsAsUnreadableAndIsNotWritten) {
+  // A FIFO would block a reader until a writer comes, /dev/zero never ends,
+  // and a folder cannot be read: none may stall or fool the program.
+  const std::string fifo = dir_ + "/fifo.ini", zero = dir_ + "/zero.ini", folder = dir_ + "/d.ini";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  for (const std::string& name : {fifo, zero, folder}) {
+    EXPECT_FALSE(IniFileReadable(name)) << name;
+    EXPECT_EQ(ReadIniString(name, "S", "K", "default"), "default") << name;
+    EXPECT_FALSE(WriteIniString(name, "S", "K", "v")) << name;
+  }
+  struct stat st;
+  ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced";
+  EXPECT_TRUE(IniFileReadable(dir_ + "/missing.ini"));
+  Put("[S]\nK=1\n");
+  EXPECT_TRUE(IniFileReadable(file_));
+}
+
 TEST_F(IniFileTest, WritesThroughASymbolicLink) {
   Put("[S]\nK=1\n");
   std::string link = dir_ + "/link.ini";
