@@ -190,6 +190,21 @@ TEST_F(VlutoolTest, BlankValuesOfAnOptKeyAreFoundByAScan) {
   EXPECT_EQ(Run({"dump", db}).out, "P:Domain,P:Login\nb.com,now\n");
 }
 
+TEST_F(VlutoolTest, ImportRefusesAHeaderColumnThatNamesNoField) {
+  CreatePasswords();
+  const std::string before = Read(db);
+  const std::pair<const char*, const char*> cases[] = {
+      {"ClientDomain,,Login\na,,b\n", "header: column 2 '' is not a field name"},
+      {"ClientDomain=evil,Login\na,b\n", "header: column 1 'ClientDomain=evil' is not a field name"},
+      {",\n,\n", "header: column 1 '' is not a field name"}};
+  for (const auto& [csv, said] : cases) {
+    const Result r = Run({"import", db, Write("h.csv", csv)});
+    EXPECT_EQ(r.code, kExitFailed) << csv;
+    EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Read(db), before);
+}
+
 TEST_F(VlutoolTest, ImportTakesAByteOrderMarkAndBlankLastLines) {
   CreatePasswords();
   const Result r = Run({"import", db, Write("bom.csv", "\xEF\xBB\xBF" "ClientDomain,Login\r\na.com,x\r\nb.com,y\r\n\r\n\n")});

@@ -438,7 +438,14 @@ int CmdImport(Invocation& in) {
   if (t.Open(RefOf(in, in.args[0]), true, &in.error) != 0) return kExitFailed;
   // The header names the columns as FIELD=VALUE names them.
   std::vector<std::string> names;
-  for (const std::string& h : rows[0]) names.push_back(h + "=");
+  for (size_t c = 0; c < rows[0].size(); ++c) {
+    const std::string& h = rows[0][c];
+    // A column is named by a field alone: no blank name, no value riding along.
+    if (h.find_first_not_of(' ') == std::string::npos || h.find('=') != std::string::npos)
+      return Fail(in, in.args[1] + ": header: column " + std::to_string(c + 1) + " '" + h +
+                          "' is not a field name");
+    names.push_back(h + "=");
+  }
   std::vector<Assignment> columns;
   if (!ParseAssignments(t, names, 0, names.size(), &columns, &why))
     return Fail(in, in.args[1] + ": header: " + why);
