@@ -55,6 +55,15 @@ TEST(VlutoolDeclaration, LaysOutFieldsAndKeys) {
   EXPECT_EQ(f.owner, "s3cret");
 }
 
+TEST(VlutoolDeclaration, AByteOrderMarkIsNoText) {
+  Declaration d;
+  std::string error;
+  ASSERT_TRUE(ParseDeclaration("\xEF\xBB\xBFtable Logins\n" + std::string(kPasswords), &d, &error))
+      << error;
+  EXPECT_EQ(d.table, "Logins");
+  EXPECT_EQ(d.fcb.fields.size(), 4u);
+}
+
 TEST(VlutoolDeclaration, BadDeclarationsNameTheirLine) {
   const std::pair<const char*, const char*> cases[] = {
       {"field A STRING(10)\nfield B WORD\n", "line 2: unknown type"},

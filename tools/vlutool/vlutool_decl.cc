@@ -265,6 +265,8 @@ bool ParseDeclaration(std::string_view text, Declaration* out, std::string* erro
   out->fcb.create = true;
   Parser parser(out);
   int number = 0;
+  // Editors on some desktops start a UTF-8 file with a byte-order mark.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   while (!text.empty()) {
     const size_t eol = text.find('\n');
     std::string_view line = text.substr(0, eol);
