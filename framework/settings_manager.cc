@@ -191,9 +191,16 @@ bool SettingsManager::FetchWindow(std::string_view section, ui::Window& window) 
   WindowState state;
   FetchWindow(section, &state);
   if (!state.GOT) return false;
-  auto known = [](int32_t v) { return v == UnsetCoordinate ? -1 : static_cast<int>(v); };
+  // No screen is 32767 dialog units across: a larger place or size is damage
+  // (it would overflow on its way to pixels) and stays as designed.
+  constexpr int32_t kFar = 32767;
+  auto known = [](int32_t v) {
+    return v == UnsetCoordinate || v < -kFar || v > kFar ? -1 : static_cast<int>(v);
+  };
   // Sizes of zero or less would hide the window; they stay as designed.
-  auto size = [](int32_t v) { return v == UnsetCoordinate || v <= 0 ? -1 : static_cast<int>(v); };
+  auto size = [](int32_t v) {
+    return v == UnsetCoordinate || v <= 0 || v > kFar ? -1 : static_cast<int>(v);
+  };
   window.SetPosition({known(state.X), known(state.Y), size(state.W), size(state.H)});
   if (state.MAXIMIZED) window.SetMaximized(true);
   if (state.MINIMIZED) window.SetMinimized(true);

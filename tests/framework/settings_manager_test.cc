@@ -154,6 +154,20 @@ TEST_F(SettingsTest, RestoringAppliesOnlyTheKnownValues) {
   window.Close();
 }
 
+TEST_F(SettingsTest, PlacesAndSizesNoScreenCanHoldStayAsDesigned) {
+  WriteFile("[Main]\nMaximize=No\nMinimize=No\nXPos=-2147483647\nYPos=99999\n"
+            "Width=2147483647\nHeight=40000\n");
+  ui::Window window(Layout());
+  window.Open();
+  EXPECT_TRUE(settings.FetchWindow("Main", window));
+  const ui::Rect r = window.Position();
+  EXPECT_EQ(r.x, 10);
+  EXPECT_EQ(r.y, 20);
+  EXPECT_EQ(r.w, 300);
+  EXPECT_EQ(r.h, 200);
+  window.Close();
+}
+
 TEST_F(SettingsTest, ListsRoundTripAndShrink) {
   const std::vector<std::vector<std::string>> records = {{"a", "b,c", "d\\e"}, {""}, {"last", ""}};
   ASSERT_EQ(settings.UpdateQueue("Query", "Saved", records), level::Benign);
