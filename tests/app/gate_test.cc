@@ -1,6 +1,7 @@
 // The master password gate and "Set New Password", end to end: the program
 // started in a folder of its own and driven by a script, as a user would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -124,6 +125,18 @@ TEST_F(GateTest, UnderQtTheFrameFollowsTheGate) {
   ExpectAdmitted(run);
   EXPECT_GT(std::filesystem::file_size(gate), 1000u);
   EXPECT_GT(std::filesystem::file_size(frame), 1000u);
+
+  // A picture never goes into a FIFO (it would wait for a reader for ever)
+  // or replaces a folder: the step fails and the run ends.
+  const std::string fifo = (folder / "pipe.png").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& target : {fifo, folder.path().string()}) {
+    run = RunScript(folder, kGate + "screenshot \"" + target + "\"\n", true);
+    EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
+    EXPECT_NE(run.out.find("screenshot: will not replace " + target + ": it is not a regular file"),
+              std::string::npos)
+        << run.out;
+  }
 }
 
 }  // namespace

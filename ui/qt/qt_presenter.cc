@@ -1,6 +1,7 @@
 #include "ui/qt/qt_presenter.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCursor>
 #include <QFileDialog>
 #include <QMdiArea>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "runtime/private_file.h"
 #include "ui/engine.h"
 #include "ui/popup_text.h"
 #include "ui/qt/qt_icons.h"
@@ -331,8 +333,17 @@ bool QtPresenter::Screenshot(WindowId id, const std::string& file, std::string* 
     if (it->second->kind() == WindowKind::MdiChild)
       if (QtWindowView* f = Frame()) w = f->top();
     QPixmap pm = w->grab();
-    ok = pm.save(QString::fromStdString(file), "PNG");
-    if (!ok) *error = "cannot write " + file;
+    // Through a private file: a window may show passwords, and a FIFO or a
+    // folder at the name must give an error, not a hang.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    PrivateFile out;
+    std::string why;
+    ok = pm.save(&buffer, "PNG") && out.Create(file, &why) &&
+         out.Write(std::string_view(png.constData(), static_cast<size_t>(png.size()))) &&
+         out.Commit(&why);
+    if (!ok) *error = why.empty() ? "cannot write " + file : why;
   };
   if (QThread::currentThread() == thread()) {
     grab();
