@@ -194,6 +194,18 @@ TEST_F(ChooserTest, ACancelledDialogOrAFileThatIsNoVellumFileChoosesNothing) {
     message = r.output;
   }));
   EXPECT_NE(message.find("notes.txt"), std::string::npos) << message;
+  // A damaged data file: the message names the damage; the tool goes on.
+  const std::string damaged = (dir / "DAMAGED.VLU").string();
+  fs::copy_file(file, damaged);
+  fs::resize_file(damaged, 512);
+  message.clear();
+  EXPECT_FALSE(Drive<Chosen>([] { return ChooseVellumTable(""); }, [&] {
+    Check(driver.File(damaged));
+    ui::ScriptResult r = driver.Answer("ok");
+    Check(r);
+    message = r.output;
+  }));
+  EXPECT_NE(message.find("Possible data corruption in file ("), std::string::npos) << message;
   std::ostringstream out, err;
   EXPECT_EQ(RunDialogCommand({"choose", "extra"}, {}, out, err), 2);
 }

@@ -1,5 +1,6 @@
 #include "tools/dialogs/table_chooser.h"
 
+#include "storage/vellum/consistency.h"
 #include "tools/vlutool/vlutool_commands.h"
 #include "ui/dialogs.h"
 #include "ui/window.h"
@@ -35,8 +36,15 @@ bool VellumTableNames(const std::string& file, const std::string& owner,
   Invocation in;
   in.owner = owner;
   in.args = {file};
-  if (CmdTables(in) != kExitOk) {
-    *error = in.error;
+  // A damaged file is a message in the dialog, not the end of the tool.
+  vellum::ScopedThrowOnCorruption throwOnCorruption;
+  try {
+    if (CmdTables(in) != kExitOk) {
+      *error = in.error;
+      return false;
+    }
+  } catch (const vellum::CorruptionError& e) {
+    *error = vellum::ConsistencyText(e.check);
     return false;
   }
   names->clear();
