@@ -87,6 +87,14 @@ TEST_F(ScriptTest, FailingStepsSayWhy) {
   EXPECT_NE(out_.str().find("no window with a toolbar"), std::string::npos);
   // A window that never closes is reported, not waited for forever.
   EXPECT_FALSE(driver_.WaitAllClosed().ok);
+  // Numbers too large for an int are refused, never wrapped to small ones
+  // (4294967291 would be -5, File / Exit).
+  EXPECT_FALSE(Run("menu 4294967291\n"));
+  EXPECT_NE(out_.str().find("no menu item 4294967291"), std::string::npos) << out_.str();
+  EXPECT_FALSE(Run("wait Demo 4294967297\n"));
+  EXPECT_NE(out_.str().find("window number (1 or more) expected"), std::string::npos);
+  EXPECT_FALSE(Run("sleep 4294967297\n"));
+  EXPECT_NE(out_.str().find("sleep: milliseconds expected"), std::string::npos);
   EXPECT_TRUE(Run("menu -5\n"));  // File / Exit by its number
   ASSERT_TRUE(Finished(f));
   EXPECT_TRUE(driver_.WaitAllClosed().ok);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <climits>
 
 #include "runtime/code_page.h"
 #include "ui/engine.h"
@@ -45,8 +47,10 @@ bool ParseInt(std::string_view s, int* out) {
   if (s.empty()) return false;
   std::string t(s);
   char* end = nullptr;
+  errno = 0;
   long v = std::strtol(t.c_str(), &end, 0);
-  if (*end) return false;
+  // A number too large for an int must not wrap round to a small one.
+  if (*end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
   *out = static_cast<int>(v);
   return true;
 }

@@ -4,6 +4,8 @@
 
 #include <strings.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -18,9 +20,12 @@ bool Is(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) =
 bool ToInt(const std::string& s, int* out) {
   if (s.empty()) return false;
   char* end = nullptr;
+  errno = 0;
   long v = std::strtol(s.c_str(), &end, 0);
+  // A number too large for an int must not wrap round to a small one.
+  if (*end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
   *out = static_cast<int>(v);
-  return *end == 0;
+  return true;
 }
 }  // namespace
 
