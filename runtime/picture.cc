@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -576,7 +577,8 @@ bool Picture::Deformat(std::string_view typed, double* number, std::string* text
         *reason = "Too many digits: " + std::string(typed);
         return false;
       }
-      *number = digits.empty() ? 0 : static_cast<double>(std::stoll(digits));
+      // As a double: a pattern may have more places than a 64-bit integer holds.
+      *number = digits.empty() ? 0 : std::strtod(digits.c_str(), nullptr);
       return true;
     }
     case PictureKind::Number:

@@ -82,6 +82,12 @@ TEST(PictureTest, NumbersTakenBackFromTypedText) {
   EXPECT_FALSE(Pic("@n4").Deformat("12345", &n, &text, &reason, en));
   EXPECT_NE(reason.find("too large"), std::string::npos);
   EXPECT_DOUBLE_EQ(n, 99);  // refused input leaves the value alone
+
+  // A pattern with more places than a 64-bit integer holds takes them all.
+  const std::string places(25, '#');
+  ASSERT_TRUE(Pic("@p" + places + "p").Deformat(std::string(25, '9'), &n, &text, &reason, en))
+      << reason;
+  EXPECT_DOUBLE_EQ(n, 1e25);
 }
 
 TEST(PictureTest, PagePatternShowsUpToThreeDigits) {
