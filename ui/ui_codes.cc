@@ -9,6 +9,18 @@
 namespace ck::ui {
 
 namespace {
+// A whole decimal number of at most four digits (F-key and button numbers),
+// else -1: a larger one must not wrap round to a small one.
+int SmallNumber(std::string_view s) {
+  if (s.empty() || s.size() > 4) return -1;
+  int n = 0;
+  for (char c : s) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 struct NamedKey {
   const char* name;
   int code;
@@ -32,7 +44,7 @@ int ParseBase(std::string_view s) {
   if (s.size() == 1 && std::isalnum(static_cast<unsigned char>(s[0])))
     return std::toupper(static_cast<unsigned char>(s[0]));
   if (s.size() >= 2 && (s[0] == 'F' || s[0] == 'f')) {
-    int n = std::atoi(std::string(s.substr(1)).c_str());
+    const int n = SmallNumber(s.substr(1));
     if (n >= 1 && n <= 12) return key::F1 + n - 1;
   }
   return -1;
@@ -100,7 +112,7 @@ int button::Parse(std::string_view name) {
         strncasecmp(name.data(), kButtonNames[i].data(), name.size()) == 0)
       return 1 << i;
   if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
-    int v = std::atoi(std::string(name).c_str());
+    const int v = SmallNumber(name);
     for (int i = 0; i < 8; ++i)
       if (v == (1 << i)) return v;
   }

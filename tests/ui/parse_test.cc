@@ -109,6 +109,10 @@ TEST(KeyNames, ParseAndNameRoundTrip) {
   EXPECT_EQ(button::Parse("cancel"), button::Cancel);
   EXPECT_EQ(button::Parse("16"), button::Retry);
   EXPECT_EQ(button::Parse("3"), 0);
+  // Numbers too large are no key or button, not one they wrap round to.
+  EXPECT_EQ(key::Parse("F4294967297"), -1);
+  EXPECT_EQ(button::Parse("4294967297"), 0);
+  EXPECT_EQ(button::Parse("16x"), 0);
 }
 
 TEST(WindowModel, MenuNumbersRunDownwardAndToolbarFollows) {
