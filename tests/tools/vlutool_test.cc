@@ -271,6 +271,9 @@ TEST_F(VlutoolTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(unknown.code, kExitUsage);
   EXPECT_EQ(unknown.err, "vlutool: unknown command frobnicate (vlutool --help lists the commands)\n");
   EXPECT_EQ(Run({"--colour", "dump", db}).code, kExitUsage);
+  const Result noOwner = Run({"--owner"});
+  EXPECT_EQ(noOwner.code, kExitUsage);
+  EXPECT_EQ(noOwner.err, "vlutool: --owner needs a password\n");
   EXPECT_EQ(Run({"dump"}).code, kExitUsage);
   EXPECT_EQ(Run({"put", db, "@1", "Login=x"}).code, kExitUsage);  // no "set"
   const Result r = Run({"dump", Path("NONE.VLU")});

@@ -518,6 +518,9 @@ int RunVlutool(const std::vector<std::string>& args, std::ostream& out, std::ost
     } else if (args[i] == "--help") {
       out << kUsage;
       return kExitOk;
+    } else if (args[i] == "--owner") {
+      err << "vlutool: --owner needs a password\n";
+      return kExitUsage;
     } else {
       err << "vlutool: unknown option " << args[i] << " (vlutool --help lists the commands)\n";
       return kExitUsage;
