@@ -81,6 +81,7 @@ TEST(VlutoolDeclaration, BadDeclarationsNameTheirLine) {
       {"feld A STRING(10)\n", "line 1: unknown statement 'feld'"},
       {"field A STRING(20000)\nkey K : A\n", "too long for one entry"},
       {"field A STRING(10) s10\n", "a picture starts with @"},
+      {"field A STRING(10) DIM(3)\n", "line 1: 'DIM(3)' is no picture"},
       {"field A STRING(10)\nmemo M MEMO\n", "MEMO needs a size"},
   };
   for (const auto& [text, expected] : cases) {

@@ -178,7 +178,8 @@ class Parser {
     }
     if (!known) return Fail("unknown type '" + w[2] + "'");
     if (w.size() == 4) {
-      if (w[3].size() < 2 || w[3][0] != '@') return Fail("a picture starts with @");
+      if (w[3].size() < 2 || w[3][0] != '@')
+        return Fail("'" + w[3] + "' is no picture: a picture starts with @");
       f.picture = w[3].substr(1);
     }
     auto& fcb = out_->fcb;
