@@ -52,25 +52,26 @@ constexpr off_t kShareWriteByte = kShareReadByte + 1;
 constexpr off_t kShareDenyWriteByte = kShareReadByte + 2;
 constexpr off_t kShareExclusiveByte = kShareReadByte + 3;
 
-bool OfdLock(int fd, off_t offset, off_t length, short type) {
+// The byte range of an OFD lock request (l_pid must be 0 for OFD locks).
+struct flock LockRange(off_t offset, off_t length, short type) {
   struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = offset;
   fl.l_len = length;
   fl.l_pid = 0;
+  return fl;
+}
+
+bool OfdLock(int fd, off_t offset, off_t length, short type) {
+  struct flock fl = LockRange(offset, length, type);
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
 // Whether another open file holds any lock within the length bytes at
 // offset (a failed question counts as yes).
 bool HeldByOthers(int fd, off_t offset, off_t length = 1) {
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = offset;
-  fl.l_len = length;
-  fl.l_pid = 0;
+  struct flock fl = LockRange(offset, length, F_WRLCK);
   return fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type != F_UNLCK;
 }
 

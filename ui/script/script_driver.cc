@@ -43,18 +43,6 @@ ScriptResult Ok(std::string output = {}) {
   return r;
 }
 
-bool ParseInt(std::string_view s, int* out) {
-  if (s.empty()) return false;
-  std::string t(s);
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(t.c_str(), &end, 0);
-  // A number too large for an int must not wrap round to a small one.
-  if (*end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<int>(v);
-  return true;
-}
-
 // Finds a menu entry by a "/"-separated text path, "&" and case ignored.
 int FindMenuPath(const MenuModel& menu, std::string_view path) {
   size_t slash = path.find('/');
@@ -110,6 +98,17 @@ void PopupLines(const std::vector<PopupItem>& items, int depth, std::string* out
 }
 }  // namespace
 
+bool ParseScriptInt(std::string_view s, int* out) {
+  if (s.empty()) return false;
+  const std::string t(s);
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(t.c_str(), &end, 0);
+  if (*end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
 ScriptDriver::ScriptDriver(ScriptPresenter* requests) : requests_(requests) {}
 
 WindowId ScriptDriver::current() const {
@@ -127,7 +126,7 @@ int ScriptDriver::ResolveControl(WindowId w, std::string_view control) const {
   auto m = E().Snapshot(w);
   if (!m) return 0;
   int feq = 0;
-  if (ParseInt(control, &feq)) return m->Control(feq) || m->ToolButton(feq) || m->MenuEntry(feq) ? feq : 0;
+  if (ParseScriptInt(control, &feq)) return m->Control(feq) || m->ToolButton(feq) || m->MenuEntry(feq) ? feq : 0;
   std::string ansi;
   if (!Utf8ToCp1252(control, &ansi)) return 0;
   return m->FeqOf(ansi);
@@ -315,7 +314,7 @@ ScriptResult ScriptDriver::Choose(std::string_view control, std::string_view ite
         if (!t.control) return false;
         std::vector<std::string> choices = ChoiceTexts(*t.window, *t.control);
         int n = 0;
-        if (!ParseInt(item, &n))
+        if (!ParseScriptInt(item, &n))
           for (size_t i = 0; i < choices.size() && !n; ++i)
             if (SameText(StripAmpersands(choices[i]), StripAmpersands(ansi)))
               n = static_cast<int>(i) + 1;
@@ -365,7 +364,7 @@ ScriptResult ScriptDriver::Menu(std::string_view path) {
         }
         if (!m || !m->hasMenuBar) return *why = "no window with a menu", false;
         int feq = 0;
-        if (!ParseInt(path, &feq)) {
+        if (!ParseScriptInt(path, &feq)) {
           std::string ansi;
           if (!Utf8ToCp1252(path, &ansi)) return *why = "bad menu path", false;
           feq = FindMenuPath(m->menuBar, ansi);
@@ -501,7 +500,7 @@ ScriptResult ScriptDriver::PrinterSetup(std::string_view choice) {
   }
   if (SameText(choice, "ok")) {
     n = r->choice;
-  } else if (!ParseInt(choice, &n)) {
+  } else if (!ParseScriptInt(choice, &n)) {
     for (int i = 0; i < count && !n; ++i)
       if (SameText(r->items[i], ansi)) n = i + 1;
   }

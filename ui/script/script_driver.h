@@ -19,6 +19,11 @@
 
 namespace ck::ui {
 
+// A whole number as scripts write it (decimal, or 0x hexadecimal); false
+// for anything else, and for one too large for an int (it must not wrap
+// round to a small one).
+bool ParseScriptInt(std::string_view s, int* out);
+
 struct ScriptResult {
   bool ok = true;
   std::string output;  // transcript lines, each ended by "\n"

@@ -4,8 +4,6 @@
 
 #include <strings.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -17,16 +15,6 @@ namespace ck::ui {
 namespace {
 bool Is(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
-bool ToInt(const std::string& s, int* out) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(s.c_str(), &end, 0);
-  // A number too large for an int must not wrap round to a small one.
-  if (*end || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-  *out = static_cast<int>(v);
-  return true;
-}
 }  // namespace
 
 bool SplitScriptLine(std::string_view line, std::vector<std::string>* words, std::string* error) {
@@ -89,7 +77,7 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
   if (Is(cmd, "wait") || Is(cmd, "activate")) {
     // An optional number picks one of several windows of that title.
     if (n == 3) {
-      if (!ToInt(w[2], &number) || number < 1)
+      if (!ParseScriptInt(w[2], &number) || number < 1)
         return *error = cmd + ": window number (1 or more) expected", false;
     } else if (!need(1)) {
       return false;
@@ -127,11 +115,11 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
     r = driver_->Toolbar(w[1]);
   } else if (Is(cmd, "select")) {
     if (!need(2)) return false;
-    if (!ToInt(w[2], &number)) return *error = "select: row number expected", false;
+    if (!ParseScriptInt(w[2], &number)) return *error = "select: row number expected", false;
     r = driver_->SelectRow(w[1], number);
   } else if (Is(cmd, "thumb")) {
     if (!need(2)) return false;
-    if (!ToInt(w[2], &number)) return *error = "thumb: percentage expected", false;
+    if (!ParseScriptInt(w[2], &number)) return *error = "thumb: percentage expected", false;
     r = driver_->Thumb(w[1], number);
   } else if (Is(cmd, "scroll")) {
     if (!need(2)) return false;
@@ -141,7 +129,7 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
     r = driver_->Answer(w[1]);
   } else if (Is(cmd, "popup")) {
     if (!need(1)) return false;
-    if (!ToInt(w[1], &number)) return *error = "popup: item number expected", false;
+    if (!ParseScriptInt(w[1], &number)) return *error = "popup: item number expected", false;
     r = driver_->Popup(number);
   } else if (Is(cmd, "file")) {
     if (!need(1)) return false;
@@ -169,11 +157,11 @@ bool ScriptRunner::RunCommand(const std::vector<std::string>& w, std::string* er
     r = driver_->Screenshot(w[1]);
   } else if (Is(cmd, "timeout")) {
     if (!need(1)) return false;
-    if (!ToInt(w[1], &number) || number < 0) return *error = "timeout: seconds expected", false;
+    if (!ParseScriptInt(w[1], &number) || number < 0) return *error = "timeout: seconds expected", false;
     driver_->SetTimeout(std::chrono::milliseconds(1000 * number));
   } else if (Is(cmd, "sleep")) {
     if (!need(1)) return false;
-    if (!ToInt(w[1], &number) || number < 0) return *error = "sleep: milliseconds expected", false;
+    if (!ParseScriptInt(w[1], &number) || number < 0) return *error = "sleep: milliseconds expected", false;
     std::this_thread::sleep_for(std::chrono::milliseconds(number));
   } else {
     *error = "unknown command " + cmd;
